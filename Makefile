@@ -1,0 +1,51 @@
+# Convenience targets over the CMake presets. Every target first makes sure the Debian packages
+# it needs are installed (scripts/install-deps.sh installs only what is missing).
+.PHONY: all deps build run demo test test-asan test-large bench fuzz fuzz-ci format format-check clean
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+
+run: demo
+
+demo: build
+	@bash scripts/demo.sh build
+
+test: build
+	@ctest --preset default
+
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@ctest --preset asan
+
+test-large: build
+	@ctest --preset large
+
+bench: build
+	@bash bench/run.sh build
+
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+
+# A short run of every fuzz target, seeded from the checked-in and generated seeds.
+fuzz-ci: fuzz
+	@bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
+
+format-check:
+	@git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+
+clean:
+	@rm -rf build build-asan build-fuzz

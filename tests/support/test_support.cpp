@@ -1,0 +1,93 @@
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace testing_support {
+
+TempDir::TempDir() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = std::filesystem::temp_directory_path() /
+                         ("trelvane-test-" + std::to_string(rd()) + std::to_string(attempt));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    ADD_FAILURE() << "cannot create a temporary folder";
+}
+
+TempDir::~TempDir() {
+    if (!m_path.empty()) {
+        std::error_code ec;
+        // Folders made read-only by a test must become writable again to be removed.
+        for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+        }
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(m_path, ec);
+    }
+}
+
+CommandResult RunCommand(const std::string& command, bool mergeStderr) {
+    CommandResult result;
+    const std::string full = mergeStderr ? "(" + command + ") 2>&1" : command;
+    FILE* pipe = popen(full.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.output.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    if (status != -1 && WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    }
+    return result;
+}
+
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+std::string FfmpegPath() { return TRELVANE_FFMPEG; }
+std::string FfprobePath() { return TRELVANE_FFPROBE; }
+std::filesystem::path CorpusDir() { return TRELVANE_CORPUS_DIR; }
+std::filesystem::path BinaryDir() { return TRELVANE_BINARY_DIR; }
+
+bool Ffmpeg(const std::string& args) {
+    const auto result =
+        RunCommand(ShellQuote(FfmpegPath()) + " -hide_banner -loglevel error -nostdin -y " + args);
+    if (result.exitCode != 0) {
+        ADD_FAILURE() << "ffmpeg " << args << "\n" << result.output;
+        return false;
+    }
+    return true;
+}
+
+std::vector<unsigned char> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace testing_support

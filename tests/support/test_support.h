@@ -1,0 +1,48 @@
+// Helpers for tests: scratch folders, running the independent judges (ffmpeg, ffprobe), and the
+// folder of real-world samples.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh folder under the system temp folder, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+struct CommandResult {
+    int exitCode = -1;   // exit status, or -1 when the command could not run or was killed
+    std::string output;  // standard output (and standard error when merged)
+};
+
+// Runs a shell command; standard error is merged into the output when mergeStderr is set.
+CommandResult RunCommand(const std::string& command, bool mergeStderr = true);
+
+// Quotes a string for the shell.
+std::string ShellQuote(const std::string& text);
+
+std::string FfmpegPath();   // empty when ffmpeg was not found at configure time
+std::string FfprobePath();
+std::filesystem::path CorpusDir();  // ../shared/corpus
+std::filesystem::path BinaryDir();  // the build folder
+
+// Runs ffmpeg with the given arguments (quiet, overwrite); true on success. Fails the current
+// test with ffmpeg's output when it does not succeed.
+bool Ffmpeg(const std::string& args);
+
+// Reads a whole file; empty when it cannot be read.
+std::vector<unsigned char> ReadFileBytes(const std::string& path);
+
+}  // namespace testing_support
