@@ -1,0 +1,27 @@
+// Inspection of one clip into a ClipInfo, and the small texts that describe clips.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "media/clip_info.h"
+
+// Opens clip.fileName read-only and fills the rest of the record. Results:
+//   0 read; 1 usable without audio (audio stream or its format unreadable);
+//  -1 cannot open (vbvfw_error() tells why); -2 no video stream; -3 video header unreadable
+//  (also a zero rate or scale, or a length below the start); -4 video format unreadable.
+// Fields a failed step does not reach keep their previous contents.
+int32_t LoadClipInfo(ClipInfo& clip);
+
+std::string FormatTagName(uint16_t tag);
+std::string ChannelsText(uint16_t channels);
+std::string FormatTime(float seconds, int16_t style);
+std::string FourCCText(uint32_t code);
+std::string FileTitle(const std::string& path);
+
+struct VideoSummary {
+    float frameRate = 0.0f;   // rate / scale in single precision
+    int32_t frameCount = 0;   // dwLength - dwStart
+    std::string codec;        // FourCCText of the handler code
+};
+VideoSummary GetVideoSummary(const ClipInfo& clip);
