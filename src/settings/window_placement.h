@@ -1,0 +1,64 @@
+// Placing top-level windows: the stored position text of a window and back, and centring a window
+// on the screen or over the main window. Positions are twips (1/1440 inch), 32-bit.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace settings {
+
+// A top-level window as placement sees it.
+class PlacedWindow {
+  public:
+    virtual ~PlacedWindow() = default;
+    virtual int32_t Left() const = 0;
+    virtual int32_t Top() const = 0;
+    virtual int32_t Width() const = 0;
+    virtual int32_t Height() const = 0;
+    virtual void SetLeft(int32_t twips) = 0;
+    virtual void SetTop(int32_t twips) = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+};
+
+// The part of the screen windows may occupy, in twips.
+struct ScreenArea {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// Stored positions beyond this distance from the origin, either way, are held at it: no screen is
+// that large, and a hand-edited number of any size stays harmless.
+inline constexpr int32_t kPositionLimitTwips = 1'000'000;
+
+// `setTitle`: only a given 1 also sets the window's caption to the application title; omitted or
+// any other value leaves the caption alone.
+using SetTitle = std::optional<int>;
+
+// "Top,Left" in decimal, no blanks: "1485,2970", "-60,1200".
+std::string GetWindowPosText(const PlacedWindow& window);
+
+// Moves the window to a stored position text "Top,Left". Without a comma the window is neither
+// moved nor retitled. Each part counts by its leading decimal number (blanks ignored, sign and
+// decimal point allowed, rounded halves to even), 0 when it has none, held within
+// kPositionLimitTwips. A position that would put the window wholly off `screen` centres it there
+// instead.
+void ApplyWindowPosText(PlacedWindow& window, std::string_view text, const ScreenArea& screen,
+                        SetTitle setTitle = std::nullopt);
+
+// Centres the window on the screen; a window larger than the screen goes to its top or left edge.
+void CenterOnScreen(PlacedWindow& window, const ScreenArea& screen,
+                    SetTitle setTitle = std::nullopt);
+
+// Centres the window over the main window; a result above or left of the screen's origin is held
+// at 0, nothing is held at the right or bottom.
+void CenterOverMainWindow(PlacedWindow& window, const PlacedWindow& mainWindow,
+                          SetTitle setTitle = std::nullopt);
+
+// The leading decimal number of a position part, as ApplyWindowPosText reads it.
+int32_t ParsePositionNumber(std::string_view text);
+
+}  // namespace settings
