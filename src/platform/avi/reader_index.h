@@ -1,0 +1,54 @@
+// The reader's index: one compact entry per chunk of each stream, built from the OpenDML indexes,
+// from idx1, or by scanning the movi lists, then completed into what sample addressing needs.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/avi/avi_common.h"
+#include "platform/avi/reader_file.h"
+
+namespace avi::detail {
+
+inline constexpr uint32_t kEntryKey = 0x1;
+// The chunk header declares more bytes than the entry keeps (a cut-off audio chunk).
+inline constexpr uint32_t kEntryPartial = 0x2;
+
+struct IndexEntry {
+    uint64_t pos = 0;  // first payload byte; the chunk header is the 8 bytes before it
+    uint32_t size = 0;
+    uint32_t flags = 0;
+};
+static_assert(sizeof(IndexEntry) == 16);
+
+// How a stream's samples map onto its chunks.
+struct StreamShape {
+    bool isAudio = false;
+    bool isVideo = false;
+    uint32_t blockAlign = 0;    // > 0: fixed-size audio addressed in blocks of this many bytes
+    bool keyFrameOnly = false;  // codec whose every frame is a key frame (used when scanning)
+};
+
+struct StreamIndex {
+    std::vector<IndexEntry> entries;
+    std::vector<uint64_t> byteStart;  // block-addressed streams: byte offset of each entry
+    std::vector<uint32_t> keys;       // chunk-addressed streams: entry numbers of key samples
+    uint64_t totalBytes = 0;
+    uint64_t samples = 0;  // samples the index holds
+    uint32_t largest = 0;
+};
+
+enum class IndexSource { kOpenDml, kIdx1, kScan };
+
+// Builds every stream's index. Never fails: a file whose indexes are unusable is scanned, and a
+// scan keeps what it finds.
+IndexSource BuildIndex(const FileHandle& file, const FileLayout& layout, const Limits& limits,
+                       const std::vector<StreamShape>& shapes, std::vector<StreamIndex>* out);
+
+// Whether a chunk header read from the file agrees with an index entry of stream s.
+bool HeaderMatches(const uint8_t header[8], int s, const IndexEntry& entry);
+
+// The shape of a stream from its header and format.
+StreamShape ShapeOf(const StreamData& stream);
+
+}  // namespace avi::detail

