@@ -72,9 +72,14 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
     const auto clock = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = "." + targetPath.filename().string() + ".tmp-" +
-                                 std::to_string(::getpid()) + "-" + std::to_string(clock) + "-" +
-                                 std::to_string(counter.fetch_add(1));
+        std::string name = ".";
+        name += targetPath.filename().string();
+        name += ".tmp-";
+        name += std::to_string(::getpid());
+        name += '-';
+        name += std::to_string(clock);
+        name += '-';
+        name += std::to_string(counter.fetch_add(1));
         tempPath = (folder / name).string();
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
@@ -85,10 +90,8 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
 }
 
 void SyncFolder(const std::string& target) {
-    std::string folder = std::filesystem::path(target).parent_path().string();
-    if (folder.empty()) {
-        folder = ".";
-    }
+    const std::filesystem::path parent = std::filesystem::path(target).parent_path();
+    const std::string folder = parent.empty() ? std::string(".") : parent.string();
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) {
         ::fsync(dir.get());  // best effort: the rename is already done
