@@ -1,0 +1,162 @@
+#include "platform/avi/writer_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/avi/avi_common.h"
+
+namespace avi {
+
+OutputFile::~OutputFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+bool OutputFile::create(const std::string& path) {
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        m_failed = true;
+        m_errno = errno;
+        return false;
+    }
+    m_buffer.resize(kBufferSize);
+    return true;
+}
+
+void OutputFile::fail(int errorNumber) {
+    if (!m_failed) {
+        m_failed = true;
+        m_errno = errorNumber;
+    }
+}
+
+bool OutputFile::writeAll(const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(m_fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno);
+            return false;
+        }
+        if (n == 0) {
+            fail(EIO);
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool OutputFile::writeAllAt(const uint8_t* data, size_t size, uint64_t pos) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(m_fd, data, size, static_cast<off_t>(pos));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno);
+            return false;
+        }
+        if (n == 0) {
+            fail(EIO);
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+        pos += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+void OutputFile::flush() {
+    if (m_failed || m_used == 0) {
+        return;
+    }
+    if (writeAll(m_buffer.data(), m_used)) {
+        m_bufferStart += m_used;
+        m_used = 0;
+    }
+}
+
+void OutputFile::append(const void* data, size_t size) {
+    if (m_failed || m_fd < 0 || size == 0) {
+        return;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (size >= kBufferSize) {
+        flush();
+        if (!m_failed && writeAll(bytes, size)) {
+            m_bufferStart += size;
+        }
+        return;
+    }
+    if (size > kBufferSize - m_used) {
+        flush();
+        if (m_failed) {
+            return;
+        }
+    }
+    std::memcpy(m_buffer.data() + m_used, bytes, size);
+    m_used += size;
+}
+
+void OutputFile::appendZeros(size_t size) {
+    static const uint8_t kZeros[4096] = {};
+    while (size > 0 && !m_failed) {
+        const size_t n = std::min(size, sizeof kZeros);
+        append(kZeros, n);
+        size -= n;
+    }
+}
+
+void OutputFile::appendU32(uint32_t value) {
+    uint8_t b[4];
+    WriteU32(b, value);
+    append(b, 4);
+}
+
+void OutputFile::patch(uint64_t pos, const void* data, size_t size) {
+    if (m_failed || m_fd < 0 || size == 0) {
+        return;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (pos >= m_bufferStart && InRange(pos - m_bufferStart, size, m_used)) {
+        std::memcpy(m_buffer.data() + (pos - m_bufferStart), bytes, size);
+        return;
+    }
+    if (pos + size > m_bufferStart) {
+        flush();  // the patch reaches into the buffer: write the buffer first
+    }
+    if (!m_failed) {
+        writeAllAt(bytes, size, pos);
+    }
+}
+
+void OutputFile::patchU32(uint64_t pos, uint32_t value) {
+    uint8_t b[4];
+    WriteU32(b, value);
+    patch(pos, b, 4);
+}
+
+bool OutputFile::close() {
+    if (m_fd < 0) {
+        return !m_failed;
+    }
+    flush();
+    if (::close(m_fd) != 0) {
+        fail(errno);
+    }
+    m_fd = -1;
+    m_buffer = {};
+    return !m_failed;
+}
+
+}  // namespace avi
