@@ -20,8 +20,20 @@ std::string FourCCText(uint32_t code);
 std::string FileTitle(const std::string& path);
 
 struct VideoSummary {
-    float frameRate = 0.0f;   // rate / scale in single precision
-    int32_t frameCount = 0;   // dwLength - dwStart
-    std::string codec;        // FourCCText of the handler code
+    float frameRate = 0.0f;  // rate / scale in single precision
+    int32_t frameCount = 0;  // dwLength - dwStart
+    std::string codec;       // FourCCText of the handler code
 };
 VideoSummary GetVideoSummary(const ClipInfo& clip);
+
+// Width and height of the frame: the frame rectangle's right and bottom when both are positive,
+// else the format's width and |height| (some writers leave the rectangle empty).
+struct FrameSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+FrameSize GetFrameSize(const ClipInfo& clip);
+
+// The message text (msg) for a LoadClipInfo result other than 0: libraryError is vbvfw_error()
+// and systemError vbvfw_errno(), both read right after the failed inspection.
+std::string LoadClipInfoMessage(int32_t result, int32_t libraryError, int32_t systemError);
