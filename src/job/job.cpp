@@ -1,0 +1,128 @@
+#include "job/job.h"
+
+#include <utility>
+
+#include "media/clip_compare.h"
+#include "media/clip_inspection.h"
+
+namespace job {
+
+Job::Job(platform::ListBox& listJoin, platform::Dialogs& dialogs)
+    : m_listJoin(listJoin), m_dialogs(dialogs), m_inspect(LoadClipInfo) {}
+
+void Job::setInspector(ClipInspector inspector) {
+    m_inspect = inspector ? std::move(inspector) : ClipInspector(LoadClipInfo);
+}
+
+void Job::setRefreshStats(std::function<void()> refreshStats) {
+    m_refreshStats = std::move(refreshStats);
+}
+
+void Job::refreshStats() {
+    if (m_refreshStats) {
+        m_refreshStats();
+    }
+}
+
+void Job::ClearJob() {
+    m_clips.clear();
+    m_listJoin.clear();
+    refreshStats();
+}
+
+void Job::RemoveSelectedClips() {
+    const std::vector<int> selected = platform::SelectedLines(m_listJoin);
+    if (selected.empty()) {
+        return;
+    }
+    // Downwards, so the lines still to be visited keep their entries.
+    for (auto line = selected.rbegin(); line != selected.rend(); ++line) {
+        if (*line < clipCount()) {
+            m_clips.erase(m_clips.begin() + *line);
+        }
+    }
+    m_listJoin.clear();
+    for (const auto& clip : m_clips) {
+        m_listJoin.addLine(FileTitle(clip.fileName));
+    }
+    refreshStats();
+}
+
+void Job::MoveSelectedClip(int direction) {
+    if (direction != 1 && direction != -1) {
+        return;
+    }
+    const std::vector<int> selected = platform::SelectedLines(m_listJoin);
+    if (selected.size() != 1) {
+        return;
+    }
+    const int line = selected.front();
+    const int target = line + direction;
+    if (line >= clipCount() || target < 0 || target >= clipCount()) {
+        return;
+    }
+    std::swap(m_clips[static_cast<size_t>(line)], m_clips[static_cast<size_t>(target)]);
+    m_listJoin.setText(target, FileTitle(m_clips[static_cast<size_t>(target)].fileName));
+    m_listJoin.setText(line, FileTitle(m_clips[static_cast<size_t>(line)].fileName));
+    m_listJoin.setSelected(line, false);
+    m_listJoin.setSelected(target, true);
+}
+
+void Job::PreviewSelectedSegment(const PreviewClipsFunction& previewClips) {
+    const std::vector<int> selected = platform::SelectedLines(m_listJoin);
+    if (selected.size() != 1 || selected.front() >= clipCount()) {
+        return;
+    }
+    handOverToPreview(selected.front(), previewClips);
+}
+
+void Job::PreviewJoinedClip(const PreviewClipsFunction& previewClips) {
+    if (clipCount() > 0) {
+        handOverToPreview(-1, previewClips);
+    }
+}
+
+void Job::handOverToPreview(int index, const PreviewClipsFunction& previewClips) {
+    if (!previewClips) {
+        return;
+    }
+    std::vector<ClipInfo> copies = m_clips;
+    previewClips(clipCount(), index, 1, copies);
+    // Every entry comes back whole, changed or not; a list of another length cannot be matched
+    // to the job and is not taken.
+    if (copies.size() == m_clips.size()) {
+        m_clips = std::move(copies);
+    }
+    refreshStats();
+}
+
+bool Job::IsJoinable() const {
+    return Totals().joinedFrames > 0;
+}
+
+bool Job::ConfirmJoinAudio() {
+    int index = -1;
+    const ClipCheck check = CheckJobAudio(m_clips.data(), clipCount(), &index);
+    if (check.kind == ClipCheckKind::Pass) {
+        return true;
+    }
+    const std::string path =
+        index >= 0 && index < clipCount() ? m_clips[static_cast<size_t>(index)].fileName : "";
+    if (!askToProceed(path, check.message)) {
+        return false;
+    }
+    m_clips.front().audioPresent = 0;
+    m_audioDropped = true;
+    refreshStats();
+    return true;
+}
+
+JobTotals Job::Totals() const {
+    return ComputeTotals(m_clips, platform::SelectedLines(m_listJoin));
+}
+
+StatsCaptions Job::RefreshStatsCaptions() const {
+    return BuildStatsCaptions(m_clips, platform::SelectedLines(m_listJoin));
+}
+
+}  // namespace job

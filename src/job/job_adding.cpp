@@ -1,0 +1,125 @@
+// Adding clips to the job: the duplicate question, inspection and the checks against the base.
+#include <string>
+
+#include "job/job.h"
+#include "media/clip_compare.h"
+#include "media/clip_inspection.h"
+#include "media/vbvfw.h"
+
+namespace job {
+
+namespace {
+
+const char* const kDuplicateTitle = "Duplicate Clip";
+const char* const kWarningTitle = "Warning: potential problem with clip";
+const char* const kRefusalTitle = "Problem joining clip";
+// What an inspection status other than 0 means for the clip: the clip may still be joined without
+// its audio (1) or is refused. The library's status and the system's error number are read at
+// once, in that order, before anything else can change them.
+ClipCheck InspectionProblem(int32_t status) {
+    const int32_t libraryError = vbvfw_error();
+    const int32_t systemError = vbvfw_errno();
+    ClipCheck problem;
+    problem.kind = status == 1 ? ClipCheckKind::Warn : ClipCheckKind::Refuse;
+    problem.message = LoadClipInfoMessage(status, libraryError, systemError);
+    return problem;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    if (folder.back() == '/') {
+        return folder + name;
+    }
+    return folder + "/" + name;
+}
+
+}  // namespace
+
+void Job::AddSelectedFiles(const platform::ListBox& listFiles, const std::string& folder) {
+    for (int line : platform::SelectedLines(listFiles)) {
+        AddClip(JoinPath(folder, listFiles.text(line)));
+    }
+}
+
+void Job::AddClip(const std::string& path) {
+    // One question for every entry that already stands for this file.
+    int standing = 0;
+    for (const auto& clip : m_clips) {
+        standing += clip.fileName == path ? 1 : 0;
+    }
+    for (int k = 0; k < standing; ++k) {
+        const auto answer = m_dialogs.messageBox(
+            kDuplicateTitle,
+            "File " + path + " is already selected.  Do you wish to add it a second time?",
+            platform::MessageButtons::YesNo);
+        if (answer != platform::MessageAnswer::Yes) {
+            return;
+        }
+    }
+
+    // A fresh record, so that nothing of an earlier clip can stand in this one.
+    ClipInfo candidate{};
+    candidate.fileName = path;
+    const int32_t status = m_inspect(candidate);
+
+    ClipCheck check;
+    if (status != 0) {
+        check = InspectionProblem(status);
+    }
+    if (!m_clips.empty() && (status == 0 || status == 1)) {
+        // The video is checked even when the audio was unreadable: a clip that cannot be joined
+        // is refused before any question about its audio.
+        const ClipCheck comparison =
+            CompareClipWithBase(m_clips.front(), candidate, m_audioDropped);
+        if (status == 0 || comparison.kind == ClipCheckKind::Refuse) {
+            check = comparison;
+        }
+    }
+
+    switch (check.kind) {
+        case ClipCheckKind::Refuse:
+            m_dialogs.messageBox(kRefusalTitle,
+                                 "Clip " + path + " could not be joined. (" + check.message + ")",
+                                 platform::MessageButtons::OkCancel);
+            return;
+        case ClipCheckKind::Warn:
+            if (!askToProceed(path, check.message)) {
+                return;
+            }
+            // The joined clip will have no audio; the candidate is entry 0 when the job is empty.
+            if (m_clips.empty()) {
+                candidate.audioPresent = 0;
+            } else {
+                m_clips.front().audioPresent = 0;
+            }
+            m_audioDropped = true;
+            break;
+        case ClipCheckKind::Pass:
+            if (m_clips.empty()) {
+                m_audioDropped = false;
+            }
+            break;
+    }
+    append(candidate);
+}
+
+bool Job::askToProceed(const std::string& path, const std::string& msg) {
+    const auto answer = m_dialogs.messageBox(
+        kWarningTitle, "Clip " + path + msg + "  Do you wish to proceed and join the clips anyway?",
+        platform::MessageButtons::YesNo);
+    return answer == platform::MessageAnswer::Yes;
+}
+
+void Job::append(const ClipInfo& clip) {
+    const int line = clipCount();
+    m_clips.push_back(clip);
+    m_listJoin.addLine(FileTitle(clip.fileName));
+    for (int other = 0; other < m_listJoin.count(); ++other) {
+        m_listJoin.setSelected(other, other == line);
+    }
+    refreshStats();
+}
+
+}  // namespace job

@@ -1,0 +1,194 @@
+#include "job/test_clips.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "media/vbvfw.h"
+#include "support/test_support.h"
+
+namespace job_testing {
+
+namespace {
+
+uint32_t FourCC(const std::string& text) {
+    uint32_t code = 0;
+    for (size_t i = 0; i < 4 && i < text.size(); ++i) {
+        code |= static_cast<uint32_t>(static_cast<unsigned char>(text[i])) << (8 * i);
+    }
+    return code;
+}
+
+void Put16(std::vector<unsigned char>& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<unsigned char>(value);
+    bytes[at + 1] = static_cast<unsigned char>(value >> 8);
+}
+
+void Put32(std::vector<unsigned char>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + static_cast<size_t>(i)] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+std::vector<unsigned char> VideoFormat(const ClipSpec& spec) {
+    std::vector<unsigned char> bytes(40, 0);
+    Put32(bytes, 0, 40);
+    Put32(bytes, 4, static_cast<uint32_t>(spec.width));
+    Put32(bytes, 8, static_cast<uint32_t>(spec.height));
+    Put16(bytes, 12, 1);
+    Put16(bytes, 14, 24);
+    Put32(bytes, 16, FourCC(spec.codec));
+    Put32(bytes, 20, static_cast<uint32_t>(spec.width * spec.height * 3));
+    return bytes;
+}
+
+uint16_t BlockAlign(const ClipSpec& spec) {
+    if (spec.blockAlign != 0) {
+        return spec.blockAlign;
+    }
+    return static_cast<uint16_t>(spec.channels * ((spec.bitsPerSample + 7) / 8));
+}
+
+std::vector<unsigned char> AudioFormat(const ClipSpec& spec) {
+    std::vector<unsigned char> bytes(18, 0);
+    const uint16_t align = BlockAlign(spec);
+    Put16(bytes, 0, spec.formatTag);
+    Put16(bytes, 2, spec.channels);
+    Put32(bytes, 4, spec.samplesPerSec);
+    Put32(bytes, 8, spec.avgBytesPerSec != 0 ? spec.avgBytesPerSec : spec.samplesPerSec * align);
+    Put16(bytes, 12, align);
+    Put16(bytes, 14, spec.bitsPerSample);
+    return bytes;
+}
+
+bool Check(int32_t status, const std::string& what, const std::string& path) {
+    if (status != 0) {
+        ADD_FAILURE() << what << " failed with " << status << " for " << path;
+        return false;
+    }
+    return true;
+}
+
+bool WriteStreams(int16_t file, const ClipSpec& spec, const std::string& path) {
+    int16_t video = -1;
+    int16_t audio = -1;
+    if (spec.video) {
+        AVISTREAMINFO info{};
+        info.fccType = kStreamTypeVideo;
+        info.fccHandler = FourCC(spec.codec);
+        info.dwScale = spec.scale;
+        info.dwRate = spec.rate;
+        info.rcFrameRight = spec.width;
+        info.rcFrameBottom = spec.height;
+        video = vbvfw_AVIFileCreateStream(file, &info, 0);
+        const auto format = VideoFormat(spec);
+        if (video < 0 ||
+            !Check(vbvfw_AVIStreamSetFormat(video, 0, format.data(), 40), "video format", path)) {
+            return false;
+        }
+    }
+    const uint16_t align = BlockAlign(spec);
+    const int32_t samplesPerFrame =
+        static_cast<int32_t>(spec.samplesPerSec * spec.scale / (spec.rate == 0 ? 1 : spec.rate));
+    if (spec.audio) {
+        AVISTREAMINFO info{};
+        info.fccType = kStreamTypeAudio;
+        info.dwScale = 1;
+        info.dwRate = spec.samplesPerSec;
+        info.dwSampleSize = align;
+        audio = vbvfw_AVIFileCreateStream(file, &info, 0);
+        const auto format = AudioFormat(spec);
+        if (audio < 0 ||
+            !Check(vbvfw_AVIStreamSetFormat(audio, 0, format.data(), 18), "audio format", path)) {
+            return false;
+        }
+    }
+    std::vector<unsigned char> frame(static_cast<size_t>(spec.frameBytes), 0x5a);
+    std::vector<unsigned char> sound(static_cast<size_t>(samplesPerFrame) * align, 0);
+    int32_t samples = 0;
+    int32_t bytes = 0;
+    for (int i = 0; i < spec.frames; ++i) {
+        if (video >= 0 && !Check(vbvfw_AVIStreamWrite(video, i, 1, frame.data(), spec.frameBytes,
+                                                      kAviIfKeyFrame, &samples, &bytes),
+                                 "video write", path)) {
+            return false;
+        }
+        if (audio >= 0 && samplesPerFrame > 0 &&
+            !Check(vbvfw_AVIStreamWrite(audio, int64_t{i} * samplesPerFrame, samplesPerFrame,
+                                        sound.data(), static_cast<int32_t>(sound.size()), 0,
+                                        &samples, &bytes),
+                   "audio write", path)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Offset of the strh payload of the first stream of the given type, or 0.
+size_t FindStreamHeader(const std::vector<unsigned char>& bytes, const char* type) {
+    for (size_t at = 0; at + 12 <= bytes.size(); ++at) {
+        if (std::memcmp(&bytes[at], "strh", 4) == 0 && std::memcmp(&bytes[at + 8], type, 4) == 0) {
+            return at + 8;
+        }
+    }
+    return 0;
+}
+
+// Offset of the strf chunk header that follows the stream header, or 0.
+size_t FindFormatChunk(const std::vector<unsigned char>& bytes, const char* type) {
+    const size_t header = FindStreamHeader(bytes, type);
+    for (size_t at = header; header != 0 && at + 8 <= bytes.size(); ++at) {
+        if (std::memcmp(&bytes[at], "strf", 4) == 0) {
+            return at;
+        }
+    }
+    return 0;
+}
+
+bool Rewrite(const std::string& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+bool WriteClip(const std::string& path, const ClipSpec& spec) {
+    const int16_t file = vbvfw_AVIFileOpen(path, kOpenWrite | kOpenCreate);
+    if (file < 0) {
+        ADD_FAILURE() << "cannot create " << path << ": " << vbvfw_error();
+        return false;
+    }
+    const bool written = WriteStreams(file, spec, path);
+    const int32_t closed = vbvfw_AVIFileRelease(file);
+    return written && Check(closed, "finishing", path);
+}
+
+bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value) {
+    auto bytes = testing_support::ReadFileBytes(path);
+    const size_t header = FindStreamHeader(bytes, type);
+    if (header == 0 || header + static_cast<size_t>(offset) + 4 > bytes.size()) {
+        ADD_FAILURE() << "no " << type << " stream header in " << path;
+        return false;
+    }
+    Put32(bytes, header + static_cast<size_t>(offset), value);
+    return Rewrite(path, bytes);
+}
+
+bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value) {
+    auto bytes = testing_support::ReadFileBytes(path);
+    const size_t chunk = FindFormatChunk(bytes, type);
+    if (chunk == 0 || chunk + 8 + static_cast<size_t>(offset) + 2 > bytes.size()) {
+        ADD_FAILURE() << "no " << type << " stream format in " << path;
+        return false;
+    }
+    Put16(bytes, chunk + 8 + static_cast<size_t>(offset), value);
+    return Rewrite(path, bytes);
+}
+
+Boxes::Boxes()
+    : dialogs([](const std::string& failure) { ADD_FAILURE() << "dialogs: " << failure; }) {}
+
+}  // namespace job_testing
