@@ -1,0 +1,293 @@
+// trelvane-cli join: inspects and compares the clips, runs the join engine, prints the report.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "cli.h"
+#include "join/join_engine.h"
+#include "join/join_report.h"
+#include "media/clip_compare.h"
+#include "media/clip_inspection.h"
+
+namespace cli {
+
+namespace {
+
+volatile sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) {
+    g_interrupted = 1;
+}
+
+struct ClipArg {
+    std::string path;
+    std::optional<int64_t> in;
+    std::optional<int64_t> out;
+};
+
+struct JoinArgs {
+    std::string output;
+    bool stopOnSourceError = false;
+    bool dropAudio = false;
+    bool overwrite = false;
+    bool quiet = false;
+    std::vector<ClipArg> clips;
+};
+
+bool ParseFrame(const std::string& text, std::optional<int64_t>* value) {
+    if (text.empty()) {
+        return true;
+    }
+    if (text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    *value = std::stoll(text);
+    return true;
+}
+
+// PATH, or PATH@IN-OUT / PATH@IN- / PATH@-OUT unless the whole argument names an existing file.
+bool ParseClip(const std::string& arg, ClipArg* clip) {
+    struct stat info {};
+    clip->path = arg;
+    const size_t at = arg.rfind('@');
+    if (::stat(arg.c_str(), &info) == 0 || at == std::string::npos) {
+        return true;
+    }
+    const std::string range = arg.substr(at + 1);
+    const size_t dash = range.find('-');
+    if (dash == std::string::npos || range.size() < 2) {
+        return true;  // not a range: a plain (missing) path, reported by inspection
+    }
+    ClipArg parsed;
+    parsed.path = arg.substr(0, at);
+    if (!ParseFrame(range.substr(0, dash), &parsed.in) ||
+        !ParseFrame(range.substr(dash + 1), &parsed.out)) {
+        return false;
+    }
+    *clip = parsed;
+    return true;
+}
+
+bool ParseJoinArgs(const std::vector<std::string>& args, JoinArgs* out) {
+    bool options = true;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (options && a == "--") {
+            options = false;
+        } else if (options && (a == "-o" || a == "--output")) {
+            if (i + 1 >= args.size()) {
+                PrintError("-o needs a file name");
+                return false;
+            }
+            out->output = args[++i];
+        } else if (options && a == "--stop-on-source-error") {
+            out->stopOnSourceError = true;
+        } else if (options && a == "--drop-audio") {
+            out->dropAudio = true;
+        } else if (options && a == "--overwrite") {
+            out->overwrite = true;
+        } else if (options && a == "--quiet") {
+            out->quiet = true;
+        } else if (options && a.size() > 1 && a[0] == '-') {
+            PrintError("unknown option '" + a + "'");
+            return false;
+        } else {
+            ClipArg clip;
+            if (!ParseClip(a, &clip)) {
+                PrintError("'" + a + "': a segment is written @IN-OUT, @IN- or @-OUT");
+                return false;
+            }
+            out->clips.push_back(clip);
+        }
+    }
+    if (out->output.empty() || out->clips.empty()) {
+        PrintError("join needs -o OUT and at least one CLIP");
+        return false;
+    }
+    return true;
+}
+
+// The destination may not be one of the clips, however it is named; an existing one is replaced
+// only when asked to.
+bool CheckOutput(const JoinArgs& args) {
+    struct stat out {};
+    if (::stat(args.output.c_str(), &out) != 0) {
+        return true;
+    }
+    for (const ClipArg& clip : args.clips) {
+        struct stat in {};
+        if (clip.path == args.output || (::stat(clip.path.c_str(), &in) == 0 &&
+                                         in.st_dev == out.st_dev && in.st_ino == out.st_ino)) {
+            PrintError("the joined file cannot replace one of the clips being joined: " +
+                       args.output);
+            return false;
+        }
+    }
+    if (!args.overwrite) {
+        PrintError(args.output + " exists; use --overwrite to replace it");
+        return false;
+    }
+    return true;
+}
+
+// Lead-in and lead-out from the clip's IN and OUT. The first frame must be a key frame.
+int ApplySegment(const ClipArg& arg, ClipInfo& clip) {
+    const int64_t frames = clip.segmentFrames;
+    const int64_t in = arg.in.value_or(0);
+    const int64_t out = arg.out.value_or(frames - 1);
+    if (in > out || out >= frames) {
+        PrintError("frames " + std::to_string(in) + "-" + std::to_string(out) + " are outside " +
+                   clip.fileName + " (" + std::to_string(frames) + " frames)");
+        return kExitUsage;
+    }
+    clip.leadIn = static_cast<int32_t>(in);
+    clip.leadOut = static_cast<int32_t>(out);
+    clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
+    if (in == 0) {
+        return 0;
+    }
+    const int16_t file = vbvfw_AVIFileOpen(clip.fileName, kOpenRead);
+    const int16_t video = file >= 0 ? vbvfw_AVIFileGetStream(file, kStreamTypeVideo, 0) : -1;
+    const int64_t pos = clip.videoInfo.dwStart + in;
+    const bool key = video >= 0 && join::IsKeyFrame(video, static_cast<int32_t>(pos));
+    const int64_t previous =
+        video >= 0 ? vbvfw_AVIStreamFindSample(video, pos, kFindPrev | kFindKey) : -1;
+    if (file >= 0) {
+        (void)vbvfw_AVIFileRelease(file);
+    }
+    if (!key) {
+        PrintError("frame " + std::to_string(in) + " of " + clip.fileName + " is not a key frame" +
+                   (previous >= 0 ? "; the key frame before it is " +
+                                        std::to_string(previous - clip.videoInfo.dwStart)
+                                  : std::string()));
+        return kExitUsage;
+    }
+    return 0;
+}
+
+int Refuse(const std::string& path, const std::string& message) {
+    std::fprintf(stderr, "Clip %s could not be joined. (%s)\n", path.c_str(), message.c_str());
+    return kExitRefused;
+}
+
+int WarnAudio(const std::string& path, const std::string& message) {
+    std::fprintf(stderr, "Clip %s%s  Use --drop-audio to join the clips without audio.\n",
+                 path.c_str(), message.c_str());
+    return kExitRefused;
+}
+
+// Inspects every clip and compares it with the first. 0 when the job may run.
+int BuildJob(const JoinArgs& args, std::vector<ClipInfo>* clips) {
+    for (size_t i = 0; i < args.clips.size(); ++i) {
+        ClipInfo clip;
+        clip.fileName = args.clips[i].path;
+        const int32_t status = LoadClipInfo(clip);
+        if (status != 0 && status != 1) {
+            return Refuse(clip.fileName, LoadClipInfoMessage(status, vbvfw_error(), vbvfw_errno()));
+        }
+        if (i > 0) {
+            const ClipCheck check = CompareClipWithBase((*clips)[0], clip, args.dropAudio);
+            if (check.kind == ClipCheckKind::Refuse) {
+                return Refuse(clip.fileName, check.message);
+            }
+            if (!args.dropAudio && status == 0 && check.kind == ClipCheckKind::Warn) {
+                return WarnAudio(clip.fileName, check.message);
+            }
+        }
+        const bool audioMatters = i == 0 || (*clips)[0].audioPresent > 0;
+        if (status == 1 && !args.dropAudio && audioMatters) {
+            return WarnAudio(clip.fileName, LoadClipInfoMessage(1, 0, 0));
+        }
+        const int segment = ApplySegment(args.clips[i], clip);
+        if (segment != 0) {
+            return segment;
+        }
+        clips->push_back(clip);
+    }
+    if (args.dropAudio) {
+        (*clips)[0].audioPresent = 0;
+    }
+    return 0;
+}
+
+class TerminalProgress : public join::JoinProgress {
+  public:
+    TerminalProgress(const std::vector<ClipInfo>& clips, bool draw)
+        : m_clips(clips), m_draw(draw) {}
+
+    int32_t show_progress(int16_t clipIndex, int16_t segmentPercent,
+                          int16_t totalPercent) override {
+        if (m_draw) {
+            const int width = 30;
+            const int filled = totalPercent * width / 100;
+            const std::string title =
+                clipIndex >= 0 && static_cast<size_t>(clipIndex) < m_clips.size()
+                    ? FileTitle(m_clips[static_cast<size_t>(clipIndex)].fileName)
+                    : std::string();
+            std::fprintf(stderr, "\r\033[K[%s%s] %3d%%  clip %d/%zu %s %3d%%",
+                         std::string(static_cast<size_t>(filled), '#').c_str(),
+                         std::string(static_cast<size_t>(width - filled), '.').c_str(),
+                         totalPercent, clipIndex + 1, m_clips.size(), title.c_str(),
+                         segmentPercent);
+            std::fflush(stderr);
+            m_drawn = true;
+        }
+        return g_interrupted != 0 ? join::kJoinCancelled : 0;
+    }
+
+    void finish() {
+        if (m_drawn) {
+            std::fputs("\r\033[K", stderr);
+        }
+    }
+
+  private:
+    const std::vector<ClipInfo>& m_clips;
+    const bool m_draw;
+    bool m_drawn = false;
+};
+
+}  // namespace
+
+int RunJoinCommand(const std::vector<std::string>& argList) {
+    JoinArgs args;
+    if (!ParseJoinArgs(argList, &args) || !CheckOutput(args)) {
+        return kExitUsage;
+    }
+    std::vector<ClipInfo> clips;
+    const int built = BuildJob(args, &clips);
+    if (built != 0) {
+        return built;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+
+    join::JoinState state;
+    state.clipCount = static_cast<int>(clips.size());
+    state.clips = clips;
+    state.destFileName = args.output;
+    TerminalProgress progress(clips, !args.quiet && ::isatty(STDERR_FILENO) != 0);
+    join::AttachProgressWindow(state, &progress);
+    const int32_t result = join::RunJoin(state, args.stopOnSourceError);
+    progress.finish();
+
+    if (result == join::kJoinCancelled) {
+        std::fprintf(stderr, "Join cancelled; %s is left as far as it was written.\n",
+                     args.output.c_str());
+        return kExitCancelled;
+    }
+    const join::JoinReport report = join::MakeJoinReport(result, state);
+    if (result != join::kJoinDone) {
+        std::fprintf(stderr, "%s\n", UnixLines(report.text).c_str());
+        return kExitJoinFailed;
+    }
+    std::printf("%s\n", UnixLines(report.text).c_str());
+    return report.clean ? kExitJoined : kExitJoinedWithWarnings;
+}
+
+}  // namespace cli

@@ -1,0 +1,504 @@
+// The stream-copy loop that builds a joined file.
+#include "join/join_engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "join/audio_span.h"
+#include "join/transfer_buffer.h"
+#include "media/numbers.h"
+#include "media/vbvfw.h"
+
+namespace join {
+
+namespace {
+
+constexpr uint16_t kTagPcm = 1;
+constexpr uint16_t kTagFloat = 3;
+constexpr uint16_t kTagExtensible = 0xFFFE;
+constexpr int kExtensibleSubFormatOffset = 24;
+
+// Outcome of one frame: go on with the entry, end the entry (a warning was recorded), or a
+// result code (negative) that ends the join.
+constexpr int32_t kFrameNext = 0;
+constexpr int32_t kEntryEnd = 1;
+
+// How the entry being copied places its audio.
+struct EntryAudio {
+    bool copy = false;
+    bool vbr = false;  // one chunk per sample
+    AudioClock clock;
+    int64_t base = 0;          // first position of the stream
+    int64_t end = 0;           // one past its last position
+    int64_t silentFrames = 0;  // written frames that found no audio at all
+};
+
+// True when a stored audio format is PCM (integer or float, also in the extensible form).
+bool IsPcmFormat(const uint8_t* format, int32_t size) {
+    if (size < 2) {
+        return false;
+    }
+    uint16_t tag = static_cast<uint16_t>(format[0] | (format[1] << 8));
+    if (tag == kTagExtensible && size >= kExtensibleSubFormatOffset + 2) {
+        const uint8_t* sub = format + kExtensibleSubFormatOffset;
+        tag = static_cast<uint16_t>(sub[0] | (sub[1] << 8));
+    }
+    return tag == kTagPcm || tag == kTagFloat;
+}
+
+int16_t ClampToInt16(int64_t value) {
+    return static_cast<int16_t>(std::clamp<int64_t>(value, INT16_MIN, INT16_MAX));
+}
+
+int16_t Percent(int64_t done, int64_t total) {
+    const double ratio =
+        100.0 * static_cast<double>(done) / static_cast<double>(std::max<int64_t>(total, 1));
+    return static_cast<int16_t>(std::clamp<int64_t>(media::RoundHalfEven(ratio), 0, 100));
+}
+
+class JoinRun {
+  public:
+    JoinRun(JoinState& state, bool stopOnSourceError) : m_state(state), m_stop(stopOnSourceError) {}
+
+    int32_t execute();
+
+  private:
+    int32_t fatal(int32_t code, const std::string& text, int32_t result);
+    int32_t sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip);
+    int32_t copyEntry(int index);
+    int32_t copyFormat(int16_t source, int16_t destination, const std::string& readText,
+                       const std::string& writeText);
+    int32_t prepareAudio(int index, EntryAudio& audio);
+    int32_t frameLoop(int index, EntryAudio& audio);
+    int32_t copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k, int64_t* n);
+    int32_t copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
+                           int64_t k);
+    int32_t readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
+                            int64_t f, bool write, int64_t* got);
+    int32_t readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
+                            int64_t f, bool write, int64_t* got);
+    int32_t writeAudio(const uint8_t* data, int32_t samples, int32_t bytes);
+    int32_t padWithSilence(int64_t samples);
+    int32_t reportProgress(int index, int64_t k, int64_t leadOut);
+    void releaseSource();
+    int32_t cleanUp(int32_t result);
+
+    JoinState& m_state;
+    const bool m_stop;
+    TransferBuffer m_buffer;
+    TransferBuffer m_silence;
+    int16_t m_destFile = -1;
+    int16_t m_destVideo = -1;
+    int16_t m_destAudio = -1;
+    int16_t m_srcFile = -1;
+    int16_t m_srcVideo = -1;
+    int16_t m_srcAudio = -1;
+    int64_t m_destAudioPos = 0;
+    int64_t m_totalFrames = 0;
+    uint32_t m_frameRate = 0;  // entry 0's video clock
+    uint32_t m_frameScale = 0;
+    bool m_destPcm = false;
+    uint16_t m_destBlockAlign = 0;
+    uint8_t m_silenceByte = 0;
+    int16_t m_lastSegment = 0;
+    int16_t m_lastTotal = 0;
+};
+
+int32_t JoinRun::fatal(int32_t code, const std::string& text, int32_t result) {
+    SetJoinError(m_state, code, text);
+    return result;
+}
+
+// A source frame or its audio could not be read: fatal when stopping on source errors, else a
+// warning line and the end of this entry.
+int32_t JoinRun::sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip) {
+    if (m_stop) {
+        return fatal(code, "reading " + what + " from source file " + clip.fileName,
+                     kJoinSourceError);
+    }
+    m_state.warnings += "Error reading " + what + " from source file " + clip.fileName + "\r\n";
+    return kEntryEnd;
+}
+
+int32_t JoinRun::execute() {
+    m_state.framesWritten = 0;
+    m_state.warnings.clear();
+    m_totalFrames = TotalSegmentFrames(m_state);
+    m_destFile = vbvfw_AVIFileOpen(m_state.destFileName, kOpenWrite | kOpenCreate);
+    if (m_destFile < 0) {
+        return cleanUp(fatal(m_destFile, "opening destination file " + m_state.destFileName,
+                             kJoinDestinationError));
+    }
+    const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
+    int32_t result = kJoinDone;
+    for (int i = 0; i < count && result == kJoinDone; ++i) {
+        result = copyEntry(i);
+    }
+    return cleanUp(result);
+}
+
+int32_t JoinRun::copyEntry(int index) {
+    const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
+    m_srcFile = vbvfw_AVIFileOpen(clip.fileName, kOpenRead);
+    if (m_srcFile < 0) {
+        return fatal(m_srcFile, "opening source file " + clip.fileName, kJoinSourceError);
+    }
+    m_srcVideo = vbvfw_AVIFileGetStream(m_srcFile, kStreamTypeVideo, 0);
+    if (m_srcVideo < 0) {
+        return fatal(m_srcVideo, "opening video stream in source file " + clip.fileName,
+                     kJoinSourceError);
+    }
+    if (index == 0) {
+        m_frameRate = clip.videoInfo.dwRate;
+        m_frameScale = clip.videoInfo.dwScale;
+        m_destVideo = vbvfw_AVIFileCreateStream(m_destFile, &clip.videoInfo, 0);
+        const int32_t r = copyFormat(m_srcVideo, m_destVideo,
+                                     "error reading stream format in source file " + clip.fileName,
+                                     "error writing video format to joined file.");
+        if (r != 0) {
+            return r;
+        }
+    }
+    EntryAudio audio;
+    int32_t result = prepareAudio(index, audio);
+    if (result == kJoinDone && clip.segmentFrames > 0) {
+        result = frameLoop(index, audio);
+    }
+    if (result == kJoinDone && audio.silentFrames > 0) {
+        m_state.warnings += "Audio of " + clip.fileName + " ends " +
+                            std::to_string(audio.silentFrames) +
+                            " frames before its video; later clips may be out of sync\r\n";
+    }
+    if (result == kJoinDone) {
+        releaseSource();
+    }
+    return result;
+}
+
+// Copies a stream's whole format, however long, from a source stream to a destination stream.
+int32_t JoinRun::copyFormat(int16_t source, int16_t destination, const std::string& readText,
+                            const std::string& writeText) {
+    int32_t size = 0;
+    int32_t status = vbvfw_AVIStreamReadFormat(source, 0, nullptr, &size);
+    if (status == 0 && (size < 0 || !m_buffer.reserve(size))) {
+        status = AVIERR_BADSIZE;
+    }
+    if (status == 0) {
+        size = m_buffer.capacity();
+        status = vbvfw_AVIStreamReadFormat(source, 0, m_buffer.data(), &size);
+    }
+    if (status != 0 && !IsBufferTooSmall(status)) {
+        return fatal(status, readText, kJoinSourceError);
+    }
+    size = std::min(size, m_buffer.capacity());
+    status = vbvfw_AVIStreamSetFormat(destination, 0, m_buffer.data(), size);
+    if (status != 0) {
+        return fatal(status, writeText, kJoinDestinationError);
+    }
+    return kJoinDone;
+}
+
+int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
+    const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
+    if (clip.audioPresent <= 0 || (index != 0 && m_destAudio < 0)) {
+        return kJoinDone;
+    }
+    m_srcAudio = vbvfw_AVIFileGetStream(m_srcFile, kStreamTypeAudio, 0);
+    if (m_srcAudio < 0) {
+        return fatal(m_srcAudio, "opening audio stream in source file " + clip.fileName,
+                     kJoinSourceError);
+    }
+    if (index == 0) {
+        m_destAudio = vbvfw_AVIFileCreateStream(m_destFile, &clip.audioInfo, 0);
+        const int32_t r = copyFormat(m_srcAudio, m_destAudio,
+                                     "error reading audio format in source file " + clip.fileName,
+                                     "error writing audio format to joined file.");
+        if (r != 0) {
+            return r;
+        }
+        int32_t size = m_buffer.capacity();
+        if (vbvfw_AVIStreamReadFormat(m_srcAudio, 0, m_buffer.data(), &size) == 0) {
+            m_destPcm = IsPcmFormat(m_buffer.data(), size);
+        }
+        m_destBlockAlign = clip.audioFormat.nBlockAlign;
+        m_silenceByte = clip.audioFormat.wBitsPerSample == 8 ? 0x80 : 0x00;
+    }
+    AVISTREAMINFO live = clip.audioInfo;
+    (void)vbvfw_AVIStreamInfo(m_srcAudio, &live, kAviStreamInfoSize);
+    audio.clock = {clip.audioInfo.dwRate, clip.audioInfo.dwScale, m_frameRate, m_frameScale};
+    audio.copy = audio.clock.valid();  // an undefined audio clock cannot be placed: no audio
+    audio.vbr = live.dwSampleSize == 0;
+    audio.base = live.dwStart;
+    audio.end = static_cast<int64_t>(live.dwStart) + live.dwLength;
+    return kJoinDone;
+}
+
+int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
+    const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
+    int64_t f = clip.videoInfo.dwStart;
+    int64_t k = 0;
+    while (k <= clip.leadOut) {
+        int64_t n = 1;
+        const int32_t r = copyFrame(clip, audio, f, k, &n);
+        if (r != kFrameNext) {
+            return r == kEntryEnd ? kJoinDone : r;
+        }
+        f += n;
+        k += n;
+        const int32_t p = reportProgress(index, k, clip.leadOut);
+        if (p != kJoinDone) {
+            return p;
+        }
+    }
+    return kJoinDone;
+}
+
+int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k,
+                           int64_t* n) {
+    int32_t bytes = 0;
+    int32_t samples = 0;
+    const int32_t status = m_buffer.read(m_srcVideo, f, 1, &bytes, &samples);
+    if (status != 0 || samples <= 0) {
+        if (k < clip.leadIn) {
+            return kFrameNext;  // a damaged frame that would not be written costs nothing
+        }
+        return sourceProblem(status, "frame " + std::to_string(f), clip);
+    }
+    const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
+    if (k >= clip.leadIn) {
+        int32_t written = 0;
+        int32_t bytesWritten = 0;
+        const int32_t w =
+            vbvfw_AVIStreamWrite(m_destVideo, m_state.framesWritten, samples, m_buffer.data(),
+                                 bytes, flags, &written, &bytesWritten);
+        if (w != 0 || written != samples) {
+            return fatal(w,
+                         "writing data to joined file. (video frame " +
+                             std::to_string(m_state.framesWritten) + ", written " +
+                             std::to_string(written) + " samples, expected " +
+                             std::to_string(samples) + " samples.",
+                         kJoinDestinationError);
+        }
+        m_state.framesWritten += samples;
+    }
+    *n = samples;
+    return audio.copy ? copyFrameAudio(clip, audio, f, samples, k) : kFrameNext;
+}
+
+// The audio of frames [f, f + n): its span comes from the boundary function, so consecutive
+// frames take consecutive samples. Audio that ends before the video is no error: PCM is padded
+// with silence, anything else is counted and reported once per entry.
+int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
+                                int64_t k) {
+    const int64_t j = f - clip.videoInfo.dwStart;
+    const int64_t start = AudioBoundary(audio.clock, j);
+    const int64_t count = AudioBoundary(audio.clock, j + n) - start;
+    if (count <= 0) {
+        return kFrameNext;  // no audio belongs to this frame
+    }
+    const bool write = k >= clip.leadIn;
+    const int64_t from = audio.base + start;
+    int64_t got = 0;
+    const int32_t r = audio.vbr ? readAudioChunks(clip, audio, from, count, f, write, &got)
+                                : readAudioBlocks(clip, audio, from, count, f, write, &got);
+    if (r != kFrameNext || !write || got >= count) {
+        return r;
+    }
+    if (m_destPcm && !audio.vbr) {
+        return padWithSilence(count - got);
+    }
+    if (got == 0) {
+        ++audio.silentFrames;
+    }
+    return kFrameNext;
+}
+
+int32_t JoinRun::readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
+                                 int64_t count, int64_t f, bool write, int64_t* got) {
+    const int64_t available = std::clamp<int64_t>(audio.end - from, 0, count);
+    if (available == 0) {
+        return kFrameNext;
+    }
+    int32_t bytes = 0;
+    int32_t samples = 0;
+    const int32_t wanted = static_cast<int32_t>(std::min<int64_t>(available, INT32_MAX));
+    const int32_t status = m_buffer.read(m_srcAudio, from, wanted, &bytes, &samples);
+    if (status == AVIERR_NODATA) {
+        return kFrameNext;  // the stream ends earlier than its header said
+    }
+    if (status != 0 || samples <= 0) {
+        if (!write) {
+            return kFrameNext;
+        }
+        return sourceProblem(status, "audio for frame " + std::to_string(f), clip);
+    }
+    *got = samples;
+    return write ? writeAudio(m_buffer.data(), samples, bytes) : kFrameNext;
+}
+
+// Audio with a sample size of 0: each sample is one chunk, copied as one chunk.
+int32_t JoinRun::readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
+                                 int64_t count, int64_t f, bool write, int64_t* got) {
+    for (int64_t c = from; c < from + count && c < audio.end; ++c) {
+        int32_t bytes = 0;
+        int32_t samples = 0;
+        const int32_t status = m_buffer.read(m_srcAudio, c, 1, &bytes, &samples);
+        if (status == AVIERR_NODATA) {
+            return kFrameNext;
+        }
+        if (status != 0 || samples <= 0) {
+            if (!write) {
+                return kFrameNext;
+            }
+            return sourceProblem(status, "audio for frame " + std::to_string(f), clip);
+        }
+        *got += samples;
+        if (write) {
+            const int32_t r = writeAudio(m_buffer.data(), samples, bytes);
+            if (r != kFrameNext) {
+                return r;
+            }
+        }
+    }
+    return kFrameNext;
+}
+
+int32_t JoinRun::writeAudio(const uint8_t* data, int32_t samples, int32_t bytes) {
+    int32_t written = 0;
+    int32_t bytesWritten = 0;
+    const int32_t w = vbvfw_AVIStreamWrite(m_destAudio, m_destAudioPos, samples, data, bytes, 0,
+                                           &written, &bytesWritten);
+    if (w != 0 || written != samples) {
+        return fatal(w,
+                     "writing data to joined file. (audio frame " +
+                         std::to_string(m_state.framesWritten - 1) + ", written " +
+                         std::to_string(written) + " samples, expected " + std::to_string(samples) +
+                         " samples.",
+                     kJoinDestinationError);
+    }
+    m_destAudioPos += samples;
+    return kFrameNext;
+}
+
+int32_t JoinRun::padWithSilence(int64_t samples) {
+    const int64_t block = std::max<int64_t>(m_destBlockAlign, 1);
+    const int64_t perWrite = std::max<int64_t>(1, (1 << 20) / block);
+    while (samples > 0) {
+        const int64_t now = std::min(samples, perWrite);
+        if (!m_silence.fill(now * block, m_silenceByte)) {
+            return fatal(AVIERR_MEMORY, "writing data to joined file.", kJoinDestinationError);
+        }
+        const int32_t r = writeAudio(m_silence.data(), static_cast<int32_t>(now),
+                                     static_cast<int32_t>(now * block));
+        if (r != kFrameNext) {
+            return r;
+        }
+        samples -= now;
+    }
+    return kFrameNext;
+}
+
+int32_t JoinRun::reportProgress(int index, int64_t k, int64_t leadOut) {
+    if (!m_state.progressEnabled || m_state.progressWindow == nullptr) {
+        return kJoinDone;
+    }
+    const int16_t total = Percent(m_state.framesWritten, m_totalFrames);
+    const int16_t segment = Percent(k, leadOut + 1);
+    if (total == m_lastTotal && segment == m_lastSegment) {
+        return kJoinDone;
+    }
+    m_lastTotal = total;
+    m_lastSegment = segment;
+    if (m_state.progressWindow->show_progress(ClampToInt16(index), segment, total) ==
+        kJoinCancelled) {
+        return kJoinCancelled;
+    }
+    return kJoinDone;
+}
+
+void JoinRun::releaseSource() {
+    if (m_srcVideo >= 0) {
+        (void)vbvfw_AVIStreamRelease(m_srcVideo);
+    }
+    if (m_srcAudio >= 0) {
+        (void)vbvfw_AVIStreamRelease(m_srcAudio);
+    }
+    if (m_srcFile >= 0) {
+        (void)vbvfw_AVIFileRelease(m_srcFile);
+    }
+    m_srcVideo = m_srcAudio = m_srcFile = -1;
+}
+
+// Every path ends here: the destination's streams and file first, then the source's. A failure
+// to finish the destination turns a finished join into a destination error.
+int32_t JoinRun::cleanUp(int32_t result) {
+    if (m_destFile >= 0) {
+        int32_t status = 0;
+        if (m_destVideo >= 0) {
+            status = vbvfw_AVIStreamRelease(m_destVideo);
+        }
+        if (m_destAudio >= 0) {
+            const int32_t s = vbvfw_AVIStreamRelease(m_destAudio);
+            status = status != 0 ? status : s;
+        }
+        const int32_t s = vbvfw_AVIFileRelease(m_destFile);
+        status = status != 0 ? status : s;
+        m_destVideo = m_destAudio = m_destFile = -1;
+        if (result == kJoinDone && status != 0) {
+            result = fatal(status, "writing data to joined file.", kJoinDestinationError);
+        }
+    }
+    if (m_srcFile >= 0) {
+        releaseSource();
+    }
+    return result;
+}
+
+}  // namespace
+
+JoinState& ModuleJoinState() {
+    static JoinState state;
+    return state;
+}
+
+void SetJoinError(JoinState& state, int32_t code, const std::string& text) {
+    state.lastErrorCode = code;
+    state.lastErrorText = text;
+}
+
+void AttachProgressWindow(JoinState& state, JoinProgress* window) {
+    state.progressWindow = window;
+    state.progressEnabled = true;
+}
+
+int32_t RunJoin(JoinState& state, bool stopOnSourceError) {
+    JoinRun run(state, stopOnSourceError);
+    return run.execute();
+}
+
+void SetJoinError(int32_t code, const std::string& text) {
+    SetJoinError(ModuleJoinState(), code, text);
+}
+
+void AttachProgressWindow(JoinProgress* window) {
+    AttachProgressWindow(ModuleJoinState(), window);
+}
+
+int32_t RunJoin(bool stopOnSourceError) {
+    return RunJoin(ModuleJoinState(), stopOnSourceError);
+}
+
+bool IsKeyFrame(int16_t stream, int32_t pos) {
+    return vbvfw_AVIStreamFindSample(stream, pos, kFindPrev | kFindKey) == pos;
+}
+
+int64_t TotalSegmentFrames(const JoinState& state) {
+    int64_t total = 0;
+    const int count = std::min<int>(state.clipCount, static_cast<int>(state.clips.size()));
+    for (int i = 0; i < count; ++i) {
+        total += std::max<int32_t>(state.clips[static_cast<size_t>(i)].segmentFrames, 0);
+    }
+    return total;
+}
+
+}  // namespace join

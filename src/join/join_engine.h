@@ -1,0 +1,64 @@
+// The join engine: copies the segments of a job's clips, frame by frame with each frame's audio,
+// into one new AVI file whose stream headers and formats are those of the first clip.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "media/clip_info.h"
+
+namespace join {
+
+inline constexpr int32_t kJoinDone = 0;
+inline constexpr int32_t kJoinDestinationError = -1;
+inline constexpr int32_t kJoinSourceError = -2;
+inline constexpr int32_t kJoinCancelled = -9;
+
+// Largest single frame, or single frame's audio, the engine will read (a larger one is a source
+// read error). The transfer buffer grows up to it and never shrinks.
+inline constexpr int64_t kMaxTransferSize = 256ll << 20;
+
+// What the engine reports progress to. show_progress gets the index of the entry being copied,
+// the segment percent and the total percent; a result of -9 asks the engine to stop.
+class JoinProgress {
+  public:
+    virtual ~JoinProgress() = default;
+    virtual int32_t show_progress(int16_t clipIndex, int16_t segmentPercent,
+                                  int16_t totalPercent) = 0;
+};
+
+// The engine's state, filled by the caller before a join and read by it afterwards.
+struct JoinState {
+    int clipCount = 0;
+    std::vector<ClipInfo> clips;
+    std::string destFileName;
+    int64_t framesWritten = 0;
+    std::string warnings;  // one line per problem, each ending in CR LF
+    int32_t lastErrorCode = 0;
+    std::string lastErrorText;
+    JoinProgress* progressWindow = nullptr;
+    bool progressEnabled = false;
+};
+
+// The module-wide state the join window fills.
+JoinState& ModuleJoinState();
+
+void SetJoinError(JoinState& state, int32_t code, const std::string& text);
+void AttachProgressWindow(JoinState& state, JoinProgress* window);
+// Runs the whole join on the state. Returns 0 done (warnings may have been collected), -1 a
+// destination error, -2 a source error, -9 cancelled through show_progress.
+int32_t RunJoin(JoinState& state, bool stopOnSourceError);
+
+// The same on the module-wide state.
+void SetJoinError(int32_t code, const std::string& text);
+void AttachProgressWindow(JoinProgress* window);
+int32_t RunJoin(bool stopOnSourceError);
+
+// True when the stream's nearest key frame at or before pos is pos itself.
+bool IsKeyFrame(int16_t stream, int32_t pos);
+
+// Sum of the entries' segment frames, counting segments of 0 or fewer frames as 0.
+int64_t TotalSegmentFrames(const JoinState& state);
+
+}  // namespace join

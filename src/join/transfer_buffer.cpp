@@ -1,0 +1,47 @@
+#include "join/transfer_buffer.h"
+
+#include <cstring>
+
+#include "join/join_engine.h"
+#include "media/vbvfw.h"
+
+namespace join {
+
+namespace {
+constexpr int64_t kInitialSize = 1 << 16;
+}
+
+TransferBuffer::TransferBuffer() : m_bytes(kInitialSize) {}
+
+bool TransferBuffer::reserve(int64_t bytes) {
+    if (bytes > kMaxTransferSize) {
+        return false;
+    }
+    if (bytes > static_cast<int64_t>(m_bytes.size())) {
+        m_bytes.resize(static_cast<size_t>(bytes));
+    }
+    return true;
+}
+
+bool TransferBuffer::fill(int64_t bytes, uint8_t value) {
+    if (bytes < 0 || !reserve(bytes)) {
+        return false;
+    }
+    std::memset(m_bytes.data(), value, static_cast<size_t>(bytes));
+    return true;
+}
+
+int32_t TransferBuffer::read(int16_t stream, int64_t start, int32_t count, int32_t* bytes,
+                             int32_t* samples) {
+    *bytes = 0;
+    *samples = 0;
+    int32_t status = vbvfw_AVIStreamRead(stream, start, count, data(), capacity(), bytes, samples);
+    if (IsBufferTooSmall(status) && *bytes > capacity() && reserve(*bytes)) {
+        *bytes = 0;
+        *samples = 0;
+        status = vbvfw_AVIStreamRead(stream, start, count, data(), capacity(), bytes, samples);
+    }
+    return status;
+}
+
+}  // namespace join
