@@ -116,9 +116,13 @@ void Job::append(const ClipInfo& clip) {
     const int line = clipCount();
     m_clips.push_back(clip);
     m_listJoin.addLine(FileTitle(clip.fileName));
-    for (int other = 0; other < m_listJoin.count(); ++other) {
-        m_listJoin.setSelected(other, other == line);
+    // Only lines whose state changes are touched: a window list reacts to every change.
+    for (int other : platform::SelectedLines(m_listJoin)) {
+        if (other != line) {
+            m_listJoin.setSelected(other, false);
+        }
     }
+    m_listJoin.setSelected(line, true);
     refreshStats();
 }
 
