@@ -1,6 +1,7 @@
 #include "platform/profile/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 namespace profile {
 
@@ -98,6 +100,36 @@ void SyncFolder(const std::string& target) {
     }
 }
 
+// A writer killed part-way leaves its temporary file behind. Such files are removed once their
+// writer is gone and they are old enough that no writer elsewhere can still be using them.
+void RemoveStaleTemporaries(const std::string& target) {
+    constexpr auto kMinimumAge = std::chrono::minutes(10);
+    const std::filesystem::path targetPath(target);
+    const std::string prefix = "." + targetPath.filename().string() + ".tmp-";
+    std::error_code ec;
+    std::filesystem::directory_iterator it(targetPath.parent_path(), ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const std::string_view rest = std::string_view(name).substr(prefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
+            rest.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos) {
+            continue;
+        }
+        const pid_t pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
+        const bool writerGone = pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+        std::error_code timeError;
+        const auto written = std::filesystem::last_write_time(it->path(), timeError);
+        if (writerGone && !timeError &&
+            std::filesystem::file_time_type::clock::now() - written > kMinimumAge) {
+            std::filesystem::remove(it->path(), timeError);
+        }
+    }
+}
+
 }  // namespace
 
 ReadStatus ReadWholeFile(const std::string& path, std::string& bytes, size_t limit) {
@@ -168,6 +200,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
         return false;
     }
     SyncFolder(target);
+    RemoveStaleTemporaries(target);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -204,6 +205,16 @@ TEST(PrivateProfile, KilledWriterLeavesAWholeFile) {
         const std::string bytes = Slurp(ini);
         EXPECT_EQ(bytes, "[S]\nk=" + stored + "\n");
     }
+    // The killed writers' temporary files are cleared by a later write once they are old.
+    for (const std::string& name : Leftovers(dir.path(), "Trelvane.ini")) {
+        fs::last_write_time(dir.path() / name,
+                            fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    const std::string foreign = dir.file(".Trelvane.ini.tmp-notapid-1");
+    Spit(foreign, "someone else's");
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "new", ini));
+    EXPECT_EQ(Leftovers(dir.path(), "Trelvane.ini"),
+              std::set<std::string>{fs::path(foreign).filename()});
 }
 
 }  // namespace
