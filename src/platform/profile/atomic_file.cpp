@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -202,6 +203,31 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
     SyncFolder(target);
     RemoveStaleTemporaries(target);
     return true;
+}
+
+FolderLock::FolderLock(const std::string& fileInFolder) {
+    const std::filesystem::path parent = std::filesystem::path(fileInFolder).parent_path();
+    const std::string folder = parent.empty() ? std::string(".") : parent.string();
+    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) {
+        return;
+    }
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            m_locked = true;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return;
+        }
+        ::usleep(10000);
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (m_fd >= 0) {
+        ::close(m_fd);  // releases the lock
+    }
 }
 
 }  // namespace profile

@@ -27,4 +27,21 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& bytes,
 // removed.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes);
 
+// Serialises read-modify-write cycles on the files of one folder between processes and threads,
+// with an advisory lock on the folder itself, so no lock file is left behind. It waits up to about
+// two seconds; after that, or where a folder cannot be locked, the caller goes ahead unlocked:
+// the replacement is still atomic, only a simultaneous change by another writer may be lost.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::string& fileInFolder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool locked() const { return m_locked; }
+
+  private:
+    int m_fd = -1;
+    bool m_locked = false;
+};
+
 }  // namespace profile

@@ -21,6 +21,7 @@ std::string GetPrivateProfileStringA(std::string_view section, std::string_view 
 
 bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
                                 std::string_view value, const std::string& fileName) {
+    const FolderLock lock(fileName);  // so that a concurrent writer's change is not lost
     std::string bytes;
     const ReadStatus status = ReadWholeFile(fileName, bytes);
     if (status == ReadStatus::kUnusable) {

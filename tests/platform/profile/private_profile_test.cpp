@@ -12,6 +12,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/profile/atomic_file.h"
 #include "support/test_support.h"
@@ -215,6 +216,37 @@ TEST(PrivateProfile, KilledWriterLeavesAWholeFile) {
     ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "new", ini));
     EXPECT_EQ(Leftovers(dir.path(), "Trelvane.ini"),
               std::set<std::string>{fs::path(foreign).filename()});
+}
+
+TEST(PrivateProfile, SimultaneousWritersLoseNoChanges) {
+    TempDir dir;
+    const std::string ini = dir.file("Trelvane.ini");
+    constexpr int kWriters = 4;
+    constexpr int kKeys = 20;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            bool ok = true;
+            for (int k = 0; k < kKeys; ++k) {
+                const std::string key = "w" + std::to_string(w) + "k" + std::to_string(k);
+                ok = WritePrivateProfileStringA("S", key, std::to_string(k), ini) && ok;
+            }
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int w = 0; w < kWriters; ++w) {
+        for (int k = 0; k < kKeys; ++k) {
+            const std::string key = "w" + std::to_string(w) + "k" + std::to_string(k);
+            EXPECT_EQ(GetPrivateProfileStringA("S", key, "lost", ini), std::to_string(k)) << key;
+        }
+    }
 }
 
 }  // namespace
