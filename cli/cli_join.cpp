@@ -266,6 +266,8 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
+    // Beyond a file-size limit a write must fail with EFBIG and be reported, not kill us.
+    ::signal(SIGXFSZ, SIG_IGN);
 
     join::JoinState state;
     state.clipCount = static_cast<int>(clips.size());

@@ -1,0 +1,360 @@
+#include "join/join_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "media/clip_inspection.h"
+#include "support/test_support.h"
+#include "synthetic_clip.h"
+
+namespace {
+
+using synthetic::ClipSpec;
+using synthetic::ReadBack;
+
+class RecordingProgress : public join::JoinProgress {
+  public:
+    int32_t show_progress(int16_t clip, int16_t segment, int16_t total) override {
+        calls.push_back({clip, segment, total});
+        return static_cast<int>(calls.size()) == cancelAt ? join::kJoinCancelled : 0;
+    }
+    struct Call {
+        int16_t clip, segment, total;
+    };
+    std::vector<Call> calls;
+    int cancelAt = -1;
+};
+
+class JoinEngineTest : public ::testing::Test {
+  protected:
+    std::string make(const std::string& name, const ClipSpec& spec) {
+        const std::string path = m_dir.file(name);
+        synthetic::Write(path, spec);
+        return path;
+    }
+    ClipInfo inspect(const std::string& path, int32_t leadIn = 0, int32_t leadOut = -1) {
+        ClipInfo clip;
+        clip.fileName = path;
+        EXPECT_EQ(LoadClipInfo(clip), 0) << path;
+        if (leadOut >= 0 || leadIn > 0) {
+            clip.leadIn = leadIn;
+            clip.leadOut = leadOut >= 0 ? leadOut : clip.leadOut;
+            clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
+        }
+        return clip;
+    }
+    int32_t run(std::vector<ClipInfo> clips, bool stop = false) {
+        m_state = join::JoinState{};
+        m_state.clipCount = static_cast<int>(clips.size());
+        m_state.clips = std::move(clips);
+        m_state.destFileName = out();
+        join::AttachProgressWindow(m_state, &m_progress);
+        return join::RunJoin(m_state, stop);
+    }
+    std::string out() const { return m_dir.file("joined.avi"); }
+
+    testing_support::TempDir m_dir;
+    join::JoinState m_state;
+    RecordingProgress m_progress;
+};
+
+// Frames far beyond the old 32 KB buffer, and a frame's audio of 864,000 bytes.
+TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
+    ClipSpec spec;
+    spec.videoRate = 1;
+    spec.frames = 4;
+    spec.frameSize = [](int f) { return f % 2 == 0 ? 144000 : 500000; };
+    spec.wave = WAVEFORMATEX{1, 9, 48000, 864000, 18, 16, 0};
+    spec.audioRate = 48000;
+    const std::string a = make("a.avi", spec);
+    spec.tag = "B";
+    const std::string b = make("b.avi", spec);
+    ASSERT_EQ(run({inspect(a), inspect(b)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(m_state.framesWritten, 8);
+    EXPECT_EQ(m_state.warnings, "");
+    ReadBack joined(out());
+    ASSERT_TRUE(joined.ok());
+    for (int f = 0; f < 8; ++f) {
+        ClipSpec source = spec;
+        source.tag = f < 4 ? "A" : "B";
+        EXPECT_EQ(joined.read(joined.video(), f, 1), synthetic::FrameBytes(source, f % 4)) << f;
+    }
+    EXPECT_EQ(joined.read(joined.audio(), 48000 * 5, 48000),
+              synthetic::SampleBytes(spec, 48000, 48000));
+}
+
+// Frames before the lead-in are read, not written; a first frame that is no key frame keeps
+// its missing key flag; the audio of a trimmed segment is exactly its span.
+TEST_F(JoinEngineTest, TrimmedSegmentsTakeTheirOwnFramesAndAudio) {
+    ClipSpec spec;
+    spec.frames = 30;
+    spec.isKey = [](int f) { return f % 5 == 0; };
+    spec.audioRate = 11025;
+    spec.videoRate = 30;
+    spec.wave = WAVEFORMATEX{1, 1, 11025, 11025, 1, 8, 0};
+    const std::string a = make("a.avi", spec);
+    ASSERT_EQ(run({inspect(a, 10, 19), inspect(a, 3, 8)}), 0) << m_state.lastErrorText;
+    ASSERT_EQ(m_state.framesWritten, 16);
+    ReadBack joined(out());
+    EXPECT_EQ(joined.read(joined.video(), 0, 1), synthetic::FrameBytes(spec, 10));
+    EXPECT_EQ(joined.read(joined.video(), 10, 1), synthetic::FrameBytes(spec, 3));
+    EXPECT_TRUE(joined.isKey(joined.video(), 0));
+    EXPECT_FALSE(joined.isKey(joined.video(), 10));
+    EXPECT_TRUE(joined.isKey(joined.video(), 12));  // source frame 5
+    const join::AudioClock clock = synthetic::Clock(spec);
+    const int64_t first = join::AudioBoundary(clock, 20) - join::AudioBoundary(clock, 10);
+    const int64_t second = join::AudioBoundary(clock, 9) - join::AudioBoundary(clock, 3);
+    ASSERT_EQ(joined.samples(joined.audio()), first + second);
+    EXPECT_EQ(joined.read(joined.audio(), 0, first),
+              synthetic::SampleBytes(spec, join::AudioBoundary(clock, 10), first));
+    EXPECT_EQ(joined.read(joined.audio(), first, second),
+              synthetic::SampleBytes(spec, join::AudioBoundary(clock, 3), second));
+}
+
+// 48 kHz under 29.97 fps for 20,000 frames: the joined audio is one unbroken ramp per segment,
+// with no sample repeated or skipped at any frame.
+TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
+    ClipSpec spec;
+    spec.frames = 20000;
+    spec.frameSize = [](int) { return 12; };
+    spec.videoRate = 30000;
+    spec.videoScale = 1001;
+    spec.wave = WAVEFORMATEX{1, 1, 48000, 48000, 1, 8, 0};
+    const std::string a = make("ramp.avi", spec);
+    ASSERT_EQ(run({inspect(a), inspect(a, 7001, 19998)}), 0) << m_state.lastErrorText;
+    const join::AudioClock clock = synthetic::Clock(spec);
+    const int64_t first = join::AudioBoundary(clock, 20000);
+    const int64_t second = join::AudioBoundary(clock, 19999) - join::AudioBoundary(clock, 7001);
+    ReadBack joined(out());
+    ASSERT_EQ(joined.samples(joined.audio()), first + second);
+    const std::vector<uint8_t> all = joined.read(joined.audio(), 0, first + second);
+    ASSERT_EQ(static_cast<int64_t>(all.size()), first + second);
+    const int64_t secondStart = join::AudioBoundary(clock, 7001);
+    for (int64_t s = 0; s < first + second; ++s) {
+        const int64_t source = s < first ? s : secondStart + (s - first);
+        ASSERT_EQ(all[static_cast<size_t>(s)], synthetic::AudioByte(source, 0)) << s;
+    }
+}
+
+// Less than one audio block per frame: frames without a block get no audio, and no warning.
+TEST_F(JoinEngineTest, FramesWithoutAudioBlocksAreNoError) {
+    ClipSpec spec;
+    spec.wave = WAVEFORMATEX{2, 1, 22050, 10240, 512, 4, 0};
+    spec.audioRate = 20;  // 0.8 blocks per frame at 25 fps
+    const std::string a = make("adpcm.avi", spec);
+    for (const bool stop : {false, true}) {
+        ASSERT_EQ(run({inspect(a), inspect(a)}, stop), 0) << m_state.lastErrorText;
+        EXPECT_EQ(m_state.framesWritten, 100);
+        EXPECT_EQ(m_state.warnings, "");
+        ReadBack joined(out());
+        ASSERT_EQ(joined.samples(joined.audio()), 80);
+        EXPECT_EQ(joined.read(joined.audio(), 40, 40), synthetic::SampleBytes(spec, 0, 40));
+    }
+}
+
+// PCM that ends before its video is padded with silence, so the next clip stays in sync.
+TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
+    ClipSpec spec;
+    spec.frames = 25;
+    spec.audioSamples = 45600;  // 0.95 s under 1 s of video
+    const std::string shortClip = make("short.avi", spec);
+    ClipSpec full;
+    full.tag = "B";
+    full.frames = 25;
+    const std::string b = make("b.avi", full);
+    for (const bool stop : {false, true}) {
+        ASSERT_EQ(run({inspect(shortClip), inspect(b)}, stop), 0) << m_state.lastErrorText;
+        EXPECT_EQ(m_state.framesWritten, 50);
+        EXPECT_EQ(m_state.warnings, "");
+        ReadBack joined(out());
+        ASSERT_EQ(joined.samples(joined.audio()), 96000);
+        EXPECT_EQ(joined.read(joined.audio(), 0, 45600), synthetic::SampleBytes(spec, 0, 45600));
+        EXPECT_EQ(joined.read(joined.audio(), 45600, 2400), std::vector<uint8_t>(4800, 0));
+        EXPECT_EQ(joined.read(joined.audio(), 48000, 48000),
+                  synthetic::SampleBytes(full, 0, 48000));
+    }
+}
+
+// Other formats cannot be padded: the video goes on and a warning tells by how much.
+TEST_F(JoinEngineTest, ShortCompressedAudioIsReported) {
+    ClipSpec spec;
+    spec.frames = 25;
+    spec.wave = WAVEFORMATEX{2, 1, 22050, 25600, 256, 4, 0};
+    spec.audioRate = 100;    // 4 blocks per frame
+    spec.audioSamples = 90;  // frames 23 and 24 find none, frame 22 half
+    const std::string a = make("short.avi", spec);
+    ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(m_state.framesWritten, 25);
+    EXPECT_EQ(m_state.warnings, "Audio of " + a +
+                                    " ends 2 frames before its video; later clips may be out of "
+                                    "sync\r\n");
+}
+
+// Audio with a sample size of 0 keeps its chunks: n chunks in, the same n chunks out.
+TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
+    ClipSpec spec;
+    spec.vbr = true;
+    spec.wave = WAVEFORMATEX{85, 2, 48000, 16000, 1152, 0, 0};
+    spec.audioRate = 48000;
+    spec.audioScale = 1152;  // 41.67 chunks per second, 1.67 per frame
+    const std::string a = make("vbr.avi", spec);
+    ASSERT_EQ(run({inspect(a, 10, 39)}), 0) << m_state.lastErrorText;
+    const join::AudioClock clock = synthetic::Clock(spec);
+    const int64_t from = join::AudioBoundary(clock, 10);
+    const int64_t count = join::AudioBoundary(clock, 40) - from;
+    ReadBack joined(out());
+    ASSERT_EQ(joined.samples(joined.audio()), count);
+    for (int64_t c = 0; c < count; ++c) {
+        EXPECT_EQ(joined.read(joined.audio(), c, 1), synthetic::SampleBytes(spec, from + c, 1));
+    }
+}
+
+TEST_F(JoinEngineTest, ZeroByteFramesAreCopiedAsEmptyFrames) {
+    ClipSpec spec;
+    spec.frameSize = [](int f) { return f == 3 || f == 4 ? 0 : 24; };
+    spec.isKey = [](int f) { return f != 3 && f != 4; };
+    const std::string a = make("drops.avi", spec);
+    ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(m_state.framesWritten, 50);
+    EXPECT_EQ(m_state.warnings, "");
+    ReadBack joined(out());
+    EXPECT_EQ(joined.samples(joined.video()), 50);
+    EXPECT_TRUE(joined.read(joined.video(), 3, 1).empty());
+    EXPECT_EQ(joined.read(joined.video(), 5, 1), synthetic::FrameBytes(spec, 5));
+    EXPECT_EQ(joined.samples(joined.audio()), 96000);
+}
+
+// The middle clip's header promises 25 frames, its file holds 20.
+class MissingFrameTest : public JoinEngineTest {
+  protected:
+    void SetUp() override {
+        for (const char* tag : {"A", "B", "C"}) {
+            ClipSpec spec;
+            spec.tag = tag;
+            spec.frames = 20;
+            paths.push_back(make(std::string(tag) + ".avi", spec));
+        }
+        synthetic::PatchVideoLength(paths[1], 25);
+    }
+    std::vector<ClipInfo> job() {
+        return {inspect(paths[0]), inspect(paths[1]), inspect(paths[2])};
+    }
+    std::vector<std::string> paths;
+};
+
+TEST_F(MissingFrameTest, ContinuingSkipsTheRestOfThatClipWithAWarning) {
+    ASSERT_EQ(run(job(), false), 0);
+    EXPECT_EQ(m_state.framesWritten, 60);
+    EXPECT_EQ(m_state.warnings, "Error reading frame 20 from source file " + paths[1] + "\r\n");
+    ReadBack joined(out());
+    ClipSpec c;
+    c.tag = "C";
+    EXPECT_EQ(joined.read(joined.video(), 40, 1), synthetic::FrameBytes(c, 0));
+    EXPECT_EQ(joined.samples(joined.audio()), 60 * 1920);
+}
+
+TEST_F(MissingFrameTest, StoppingFailsWithTheFrameAndFile) {
+    EXPECT_EQ(run(job(), true), -2);
+    EXPECT_EQ(m_state.lastErrorText, "reading frame 20 from source file " + paths[1]);
+    EXPECT_NE(m_state.lastErrorCode, 0);
+}
+
+// A frame whose chunk is damaged fails when it is read. Before the lead-in such a frame would
+// not be written anyway, so it is skipped without a word.
+TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
+    ClipSpec spec;
+    spec.frames = 640;  // the reader checks a sample of chunk headers on open, not frame 5
+    spec.frameSize = [](int) { return 12; };
+    spec.audio = false;
+    const std::string a = make("damaged.avi", spec);
+    synthetic::DamageFrame(a, spec, 5);
+    ASSERT_EQ(run({inspect(a, 0, 20)}, false), 0);
+    ASSERT_EQ(m_state.warnings, "Error reading frame 5 from source file " + a + "\r\n");
+    for (const bool stop : {false, true}) {
+        ASSERT_EQ(run({inspect(a, 10, 639)}, stop), 0) << m_state.lastErrorText;
+        EXPECT_EQ(m_state.framesWritten, 630);
+        EXPECT_EQ(m_state.warnings, "");
+    }
+}
+
+TEST_F(JoinEngineTest, ProgressReachesOneHundredWithoutRepeatsAndSkipsEmptySegments) {
+    ClipSpec spec;
+    spec.frames = 100;
+    const std::string a = make("a.avi", spec);
+    ClipInfo empty = inspect(a, 60, 9);  // a segment of -50 frames
+    ASSERT_EQ(run({inspect(a), empty, inspect(a)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(m_state.framesWritten, 200);
+    ASSERT_FALSE(m_progress.calls.empty());
+    std::set<std::pair<int, int>> seen;
+    for (const RecordingProgress::Call& c : m_progress.calls) {
+        EXPECT_TRUE(seen.insert({c.segment, c.total}).second || c.clip == 2);
+        EXPECT_GE(c.total, 0);
+        EXPECT_LE(c.total, 100);
+        EXPECT_LE(c.segment, 100);
+        EXPECT_NE(c.clip, 1);
+    }
+    EXPECT_EQ(m_progress.calls.back().total, 100);
+    EXPECT_EQ(m_progress.calls.back().segment, 100);
+    // Consecutive calls always differ.
+    for (size_t i = 1; i < m_progress.calls.size(); ++i) {
+        const auto& p = m_progress.calls[i - 1];
+        const auto& c = m_progress.calls[i];
+        EXPECT_TRUE(p.segment != c.segment || p.total != c.total) << i;
+    }
+}
+
+TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
+    ClipSpec spec;
+    spec.frames = 100;
+    const std::string a = make("a.avi", spec);
+    m_progress.cancelAt = 3;
+    m_state.lastErrorText = "earlier";
+    join::JoinState& state = m_state;
+    state = join::JoinState{};
+    state.clipCount = 1;
+    state.clips = {inspect(a)};
+    state.destFileName = out();
+    state.lastErrorText = "earlier";
+    join::AttachProgressWindow(state, &m_progress);
+    EXPECT_EQ(join::RunJoin(state, false), -9);
+    EXPECT_EQ(state.lastErrorText, "earlier");
+    EXPECT_EQ(state.framesWritten, 3);
+    EXPECT_EQ(m_progress.calls.size(), 3u);
+    EXPECT_TRUE(std::filesystem::exists(out()));
+    // Every handle was released: the file can be replaced and read at once.
+    EXPECT_EQ(run({inspect(a)}), 0);
+}
+
+TEST_F(JoinEngineTest, FirstClipWithoutAudioMakesASilentJoin) {
+    ClipSpec silent;
+    silent.audio = false;
+    const std::string a = make("a.avi", silent);
+    ClipSpec loud;
+    loud.tag = "B";
+    const std::string b = make("b.avi", loud);
+    ASSERT_EQ(run({inspect(a), inspect(b)}), 0) << m_state.lastErrorText;
+    ReadBack joined(out());
+    EXPECT_EQ(joined.audio(), -1);
+    EXPECT_EQ(joined.samples(joined.video()), 100);
+}
+
+TEST_F(JoinEngineTest, OpeningFailuresNameTheSideAndTheFile) {
+    ClipSpec spec;
+    const std::string a = make("a.avi", spec);
+    m_state = join::JoinState{};
+    m_state.clipCount = 1;
+    m_state.clips = {inspect(a)};
+    m_state.destFileName = m_dir.file("no/such/folder/joined.avi");
+    EXPECT_EQ(join::RunJoin(m_state, false), -1);
+    EXPECT_EQ(m_state.lastErrorText, "opening destination file " + m_state.destFileName);
+    EXPECT_LT(m_state.lastErrorCode, 0);
+
+    ClipInfo gone = inspect(a);
+    gone.fileName = m_dir.file("gone.avi");
+    EXPECT_EQ(run({inspect(a), gone}), -2);
+    EXPECT_EQ(m_state.lastErrorText, "opening source file " + gone.fileName);
+}
+
+}  // namespace
