@@ -1,0 +1,162 @@
+// The reader against ffmpeg as an independent judge, on clips that Debian's ffmpeg encodes and
+// muxes: packet count, packet sizes and checksums of the video, key frames, and the audio bytes.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/avi/avi_reader.h"
+#include "support/test_support.h"
+
+namespace {
+
+using avi::Reader;
+using testing_support::Ffmpeg;
+using testing_support::FfmpegPath;
+using testing_support::ShellQuote;
+
+struct Clip {
+    const char* name;
+    const char* args;  // encoder arguments after the inputs
+    bool vbrAudio;
+};
+
+const Clip kClips[] = {
+    {"mjpeg_pcm16", "-c:v mjpeg -q:v 5 -c:a pcm_s16le", false},
+    {"mpeg4_mp3", "-c:v mpeg4 -g 12 -bf 2 -c:a libmp3lame -b:a 64k", true},
+    {"h264_ac3", "-c:v libx264 -preset ultrafast -g 10 -c:a ac3 -b:a 96k", true},
+    {"dv_pcm16", "-s 720x576 -r 25 -pix_fmt yuv420p -c:v dvvideo -c:a pcm_s16le -ar 48000", false},
+    {"cinepak_pcm8", "-c:v cinepak -c:a pcm_u8", false},
+    {"msvideo1_ima", "-pix_fmt rgb555le -c:v msvideo1 -c:a adpcm_ima_wav", false},
+    {"huffyuv_msadpcm", "-c:v huffyuv -c:a adpcm_ms", false},
+};
+
+// Adler-32 seeded with 0, as ffmpeg's framecrc muxer prints it.
+uint32_t Adler32(const uint8_t* p, size_t n) {
+    uint32_t a = 0;
+    uint32_t b = 0;
+    for (size_t i = 0; i < n; ++i) {
+        a = (a + p[i]) % 65521;
+        b = (b + a) % 65521;
+    }
+    return (b << 16) | a;
+}
+
+class ReaderFfmpeg : public ::testing::TestWithParam<Clip> {
+  protected:
+    static void SetUpTestSuite() {
+        if (FfmpegPath().empty()) {
+            return;
+        }
+        s_dir = new testing_support::TempDir;
+        for (const Clip& clip : kClips) {
+            const std::string out = s_dir->file(std::string(clip.name) + ".avi");
+            const bool dv = std::string(clip.name).rfind("dv", 0) == 0;
+            const std::string size = dv ? "720x576" : "96x64";
+            Ffmpeg("-f lavfi -i testsrc2=size=" + size +
+                   ":rate=25:duration=" + (dv ? "0.4" : "1.6") +
+                   " -f lavfi -i sine=frequency=440:sample_rate=22050:" + "duration=1.6 " +
+                   clip.args + " -ac 1 " + ShellQuote(out));
+        }
+    }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static inline testing_support::TempDir* s_dir = nullptr;
+};
+
+TEST_P(ReaderFfmpeg, PacketsKeyFramesAndAudioBytesAgreeWithFfmpeg) {
+    if (s_dir == nullptr) {
+        GTEST_SKIP() << "ffmpeg not found";
+    }
+    const Clip& clip = GetParam();
+    const std::string path = s_dir->file(std::string(clip.name) + ".avi");
+    std::unique_ptr<Reader> reader;
+    ASSERT_EQ(Reader::Open(path, {}, &reader), AVIERR_OK);
+    EXPECT_FALSE(reader->indexRebuilt());
+    const int v = reader->findStream(kStreamTypeVideo, 0);
+    const int a = reader->findStream(kStreamTypeAudio, 0);
+    ASSERT_GE(v, 0);
+    ASSERT_GE(a, 0);
+
+    // ffmpeg's packets: "stream, dts, pts, duration, size, checksum" per line.
+    const auto crc =
+        testing_support::RunCommand(ShellQuote(FfmpegPath()) + " -v error -i " + ShellQuote(path) +
+                                        " -map 0:v -c copy -f framecrc -",
+                                    false);
+    ASSERT_EQ(crc.exitCode, 0);
+    std::vector<std::pair<int64_t, uint32_t>> packets;
+    std::istringstream lines(crc.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string x; std::getline(fields, x, ',');) {
+            f.push_back(x);
+        }
+        ASSERT_GE(f.size(), 6u) << line;  // a seventh field carries non-key flags
+        packets.emplace_back(std::stoll(f[4]),
+                             static_cast<uint32_t>(std::stoul(f[5], nullptr, 16)));
+    }
+    const auto keys = testing_support::RunCommand(
+        ShellQuote(testing_support::FfprobePath()) + " -v error -select_streams v " +
+            "-show_entries packet=flags -of csv=p=0 " + ShellQuote(path),
+        false);
+    ASSERT_EQ(keys.exitCode, 0);
+
+    // ffmpeg leaves out empty chunks (drop frames); every other chunk is one of its packets.
+    std::vector<uint8_t> buf(reader->largestChunk(v));
+    std::istringstream keyLines(keys.output);
+    size_t p = 0;
+    for (int64_t i = 0; i < reader->indexedSamples(v); ++i) {
+        int64_t bytes = 0;
+        int64_t samples = 0;
+        ASSERT_EQ(
+            reader->read(v, i, 1, buf.data(), static_cast<int64_t>(buf.size()), &bytes, &samples),
+            AVIERR_OK);
+        const bool key = reader->findSample(v, i, kFindPrev | kFindKey) == i;
+        if (bytes == 0) {
+            EXPECT_FALSE(key);
+            continue;
+        }
+        ASSERT_LT(p, packets.size()) << clip.name;
+        EXPECT_EQ(bytes, packets[p].first) << clip.name << " packet " << p;
+        EXPECT_EQ(Adler32(buf.data(), static_cast<size_t>(bytes)), packets[p].second)
+            << clip.name << " packet " << p;
+        std::string flags;
+        std::getline(keyLines, flags);
+        EXPECT_EQ(key, flags.find('K') != std::string::npos) << clip.name << " packet " << p;
+        ++p;
+    }
+    EXPECT_EQ(p, packets.size()) << clip.name;
+
+    // The audio stream's bytes, as ffmpeg copies them out, equal what the reader reads.
+    const std::string raw = s_dir->file(std::string(clip.name) + ".audio");
+    ASSERT_TRUE(Ffmpeg("-i " + ShellQuote(path) + " -map 0:a -c copy -f data " + ShellQuote(raw)));
+    const std::vector<uint8_t> want = testing_support::ReadFileBytes(raw);
+    const AVISTREAMINFO info = reader->streamInfo(a);
+    EXPECT_EQ(info.dwSampleSize == 0, clip.vbrAudio) << clip.name;
+    std::vector<uint8_t> all;
+    std::vector<uint8_t> chunk(1 << 20);
+    for (int64_t pos = 0; pos < reader->indexedSamples(a);) {
+        int64_t bytes = 0;
+        int64_t samples = 0;
+        ASSERT_EQ(reader->read(a, pos, -1, chunk.data(), static_cast<int64_t>(chunk.size()), &bytes,
+                               &samples),
+                  AVIERR_OK);
+        ASSERT_GT(samples, 0);
+        all.insert(all.end(), chunk.begin(), chunk.begin() + bytes);
+        pos += samples;
+    }
+    EXPECT_EQ(all.size(), want.size()) << clip.name;
+    EXPECT_TRUE(all == want) << clip.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, ReaderFfmpeg, ::testing::ValuesIn(kClips),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

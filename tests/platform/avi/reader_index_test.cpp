@@ -1,0 +1,301 @@
+// How the reader finds the chunks of a file: idx1 in its relative, absolute and shifted forms,
+// broken indexes rebuilt by scanning, 'rec ' lists, unpadded odd chunks, cut-off files, OpenDML
+// parts, and files that are not AVI at all.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "platform/avi/avi_reader.h"
+#include "reader_files_test_builder.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace reader_test;
+using avi::Reader;
+
+class ReaderIndex : public ::testing::Test {
+  protected:
+    std::unique_ptr<Reader> open(const std::vector<uint8_t>& bytes, int32_t expect = AVIERR_OK,
+                                 const avi::Limits& limits = {}) {
+        const std::string path = m_dir.file("f" + std::to_string(m_count++) + ".avi");
+        WriteFile(path, bytes);
+        std::unique_ptr<Reader> reader;
+        EXPECT_EQ(Reader::Open(path, limits, &reader), expect);
+        return reader;
+    }
+    testing_support::TempDir m_dir;
+    int m_count = 0;
+};
+
+// Video frames of varying (some odd, some empty) sizes, interleaved with PCM audio.
+FileSpec MixedFile() {
+    FileSpec spec;
+    StreamSpec video;
+    video.format = VideoFormat(64, 48, "XVID");
+    StreamSpec audio;
+    audio.type = "auds";
+    audio.handler = std::string("\0\0\0\0", 4);
+    audio.sampleSize = 4;
+    audio.format = AudioFormat(1, 2, 44100, 4, 16);
+    spec.streams = {video, audio};
+    uint64_t audioPos = 0;
+    for (int i = 0; i < 12; ++i) {
+        const size_t n = i == 5 ? 0 : 101 + static_cast<size_t>(i) * 17;
+        spec.chunks.push_back({0, "dc", Frame(i, n), i % 4 == 0});
+        spec.chunks.push_back({1, "wb", AudioBytes(audioPos, 40), true});
+        audioPos += 40;
+    }
+    return spec;
+}
+
+// Reads every video frame and the whole audio byte stream.
+void ExpectMixedContent(const Reader& reader, const FileSpec& spec) {
+    ASSERT_EQ(reader.streamCount(), 2);
+    ASSERT_EQ(reader.indexedSamples(0), 12);
+    ASSERT_EQ(reader.indexedSamples(1), 12 * 10);
+    std::vector<uint8_t> buf(4096);
+    for (int i = 0; i < 12; ++i) {
+        int64_t bytes = -1, samples = -1;
+        ASSERT_EQ(reader.read(0, i, 1, buf.data(), 4096, &bytes, &samples), AVIERR_OK) << i;
+        const auto& want = spec.chunks[static_cast<size_t>(i) * 2].data;
+        ASSERT_EQ(samples, 1);
+        ASSERT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + bytes), want) << i;
+    }
+    int64_t bytes = 0, samples = 0;
+    ASSERT_EQ(reader.read(1, 0, 120, buf.data(), 4096, &bytes, &samples), AVIERR_OK);
+    EXPECT_EQ(samples, 120);
+    EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + bytes), AudioBytes(0, 480));
+}
+
+TEST_F(ReaderIndex, Idx1OffsetsRelativeAbsoluteOrShiftedReadTheSameChunks) {
+    for (Idx1 mode : {Idx1::kRelative, Idx1::kAbsolute, Idx1::kShifted}) {
+        FileSpec spec = MixedFile();
+        spec.idx1 = mode;
+        auto reader = open(BuildAvi(spec));
+        ASSERT_NE(reader, nullptr);
+        EXPECT_FALSE(reader->indexRebuilt()) << static_cast<int>(mode);
+        ExpectMixedContent(*reader, spec);
+        // Key flags come from idx1; the empty frame 5 is never a key frame.
+        EXPECT_EQ(reader->findSample(0, 7, kFindPrev | kFindKey), 4);
+        EXPECT_EQ(reader->findSample(0, 5, kFindNext | kFindAny), 6);
+    }
+}
+
+TEST_F(ReaderIndex, MissingOrBrokenIdx1IsRebuiltByScanning) {
+    for (Idx1 mode : {Idx1::kNone, Idx1::kPastEnd}) {
+        FileSpec spec = MixedFile();
+        spec.idx1 = mode;
+        auto reader = open(BuildAvi(spec));
+        ASSERT_NE(reader, nullptr);
+        EXPECT_TRUE(reader->indexRebuilt());
+        ExpectMixedContent(*reader, spec);
+        // Scanned XVID: only the first frame is known to be a key frame.
+        EXPECT_EQ(reader->findSample(0, 11, kFindPrev | kFindKey), 0);
+    }
+    // An idx1 entry whose size disagrees with its chunk: the index is not used.
+    FileSpec spec = MixedFile();
+    std::vector<uint8_t> bytes = BuildAvi(spec);
+    const size_t idx1 = bytes.size() - 24 * 16;
+    avi::WriteU32(bytes.data() + idx1 + 4 * 16 + 12, 99);  // third video frame
+    auto reader = open(bytes);
+    EXPECT_TRUE(reader->indexRebuilt());
+    ExpectMixedContent(*reader, spec);
+}
+
+TEST_F(ReaderIndex, ChunkNotMatchingALargeIndexReadsAsFileReadError) {
+    // Too many entries to check each at open; the read itself notices the mismatch.
+    FileSpec spec;
+    StreamSpec video;
+    video.format = VideoFormat(64, 48, "MJPG");
+    spec.streams = {video};
+    for (int i = 0; i < 400; ++i) {
+        spec.chunks.push_back({0, "dc", Frame(i, 20), true});
+    }
+    std::vector<uint8_t> bytes = BuildAvi(spec);
+    const size_t idx1 = bytes.size() - 400 * 16;
+    avi::WriteU32(bytes.data() + idx1 + 201 * 16 + 12, 18);
+    auto reader = open(bytes);
+    ASSERT_FALSE(reader->indexRebuilt());
+    std::vector<uint8_t> buf(64);
+    int64_t bytesRead = 0, samples = 0;
+    EXPECT_EQ(reader->read(0, 201, 1, buf.data(), 64, &bytesRead, &samples), AVIERR_FILEREAD);
+    EXPECT_EQ(samples, 0);
+    EXPECT_EQ(reader->read(0, 202, 1, buf.data(), 64, &bytesRead, &samples), AVIERR_OK);
+}
+
+TEST_F(ReaderIndex, RecListsAreEnteredWithAndWithoutIdx1) {
+    for (Idx1 mode : {Idx1::kRelative, Idx1::kNone}) {
+        FileSpec spec = MixedFile();
+        spec.recLists = true;
+        spec.idx1 = mode;
+        auto reader = open(BuildAvi(spec));
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->indexRebuilt(), mode == Idx1::kNone);
+        ExpectMixedContent(*reader, spec);
+    }
+}
+
+TEST_F(ReaderIndex, OddChunkWithoutPadByteIsFoundWhenScanning) {
+    FileSpec spec = MixedFile();  // frames of 101, 135, ... bytes: every other one odd
+    spec.padOdd = false;
+    spec.idx1 = Idx1::kNone;
+    auto reader = open(BuildAvi(spec));
+    ASSERT_NE(reader, nullptr);
+    ExpectMixedContent(*reader, spec);
+}
+
+TEST_F(ReaderIndex, CutOffFileKeepsWholeAudioBlocksAndDropsThePartialFrame) {
+    FileSpec spec = MixedFile();
+    spec.idx1 = Idx1::kNone;
+    spec.streams[0].length = 12;
+    spec.streams[1].length = 120;
+    std::vector<uint8_t> bytes = BuildAvi(spec);
+    // Cut inside the last audio chunk (after 6 of its 10 blocks and 2 more bytes).
+    bytes.resize(bytes.size() - 8 - 40 + 8 + 26);
+    auto reader = open(bytes);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_TRUE(reader->indexRebuilt());
+    EXPECT_EQ(reader->indexedSamples(0), 12);
+    EXPECT_EQ(reader->indexedSamples(1), 110 + 6);
+    std::vector<uint8_t> buf(4096);
+    int64_t n = 0, samples = 0;
+    ASSERT_EQ(reader->read(1, 100, 50, buf.data(), 4096, &n, &samples), AVIERR_OK);
+    EXPECT_EQ(samples, 16);
+    EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + n), AudioBytes(400, 64));
+    // The header still promises 120 blocks: those missing fail, the length stays.
+    EXPECT_EQ(reader->streamInfo(1).dwLength, 120u);
+    EXPECT_EQ(reader->read(1, 116, 1, buf.data(), 4096, &n, &samples), AVIERR_FILEREAD);
+
+    // Cut inside the last video frame: that frame is gone.
+    bytes.resize(bytes.size() - 26 - 8 - 150);
+    reader = open(bytes);
+    EXPECT_EQ(reader->indexedSamples(0), 11);
+    EXPECT_EQ(reader->read(0, 11, 1, buf.data(), 4096, &n, &samples), AVIERR_FILEREAD);
+}
+
+TEST_F(ReaderIndex, FilesThatAreNotAviAreRefused) {
+    FileSpec spec = MixedFile();
+    spec.riffForm = "NOT ";
+    open(BuildAvi(spec), AVIERR_BADFORMAT);
+    open({}, AVIERR_BADFORMAT);
+    open({0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x89},
+         AVIERR_BADFORMAT);
+    // RIFF AVI without a header list.
+    Bytes b;
+    const size_t riff = b.open("RIFF", "AVI ");
+    const size_t movi = b.open("LIST", "movi");
+    b.close(movi);
+    b.close(riff);
+    open(b.vec(), AVIERR_BADFORMAT);
+
+    std::unique_ptr<Reader> reader;
+    int err = 0;
+    EXPECT_EQ(Reader::Open(m_dir.file("missing.avi"), {}, &reader, &err), AVIERR_FILEOPEN);
+    EXPECT_EQ(err, ENOENT);
+    EXPECT_EQ(Reader::Open(m_dir.path().string(), {}, &reader, &err), AVIERR_FILEOPEN);
+    EXPECT_EQ(err, EISDIR);
+    EXPECT_EQ(reader, nullptr);
+}
+
+TEST_F(ReaderIndex, HeadersBeyondTheLimitsAreRefused) {
+    FileSpec spec = MixedFile();
+    avi::Limits oneStream;
+    oneStream.maxStreams = 1;
+    open(BuildAvi(spec), AVIERR_BADFORMAT, oneStream);
+    avi::Limits smallFormat;
+    smallFormat.maxFormatSize = 16;
+    open(BuildAvi(spec), AVIERR_BADFORMAT, smallFormat);
+    // An index larger than allowed is cut at the limit, never allocated from the file's claim.
+    avi::Limits fewEntries;
+    fewEntries.maxIndexEntries = 10;
+    auto reader = open(BuildAvi(spec), AVIERR_OK, fewEntries);
+    EXPECT_LE(reader->indexedSamples(0) + reader->indexedSamples(1) / 10, 10);
+}
+
+// ---- OpenDML ----------------------------------------------------------------------------------
+
+struct OdmlChunk {
+    uint64_t dataPos;
+    uint32_t size;
+    bool key;
+};
+
+// A standard index for the chunks of one stream in one movi.
+void WriteStandardIndex(Bytes& b, const char* id, const char* ckid, uint64_t base,
+                        const std::vector<OdmlChunk>& chunks) {
+    const size_t at = b.open(id);
+    b.u16(2), b.u8(0), b.u8(1), b.u32(static_cast<uint32_t>(chunks.size())), b.id(ckid);
+    b.u64(base), b.u32(0);
+    for (const OdmlChunk& c : chunks) {
+        b.u32(static_cast<uint32_t>(c.dataPos - base));
+        b.u32(c.size | (c.key ? 0u : 0x80000000u));
+    }
+    b.close(at);
+}
+
+// Three RIFF parts (AVI + 2 AVIX), 5 frames each, with super and standard indexes, no idx1.
+std::vector<uint8_t> BuildOpenDml(bool breakSuperIndex) {
+    StreamSpec video;
+    video.format = VideoFormat(64, 48, "H264");
+    video.length = 15;
+    Bytes b;
+    const size_t riff = b.open("RIFF", "AVI ");
+    std::vector<uint8_t> indx(24 + 3 * 16);
+    avi::WriteU16(indx.data(), 4);
+    avi::WriteU32(indx.data() + 4, 3);
+    std::memcpy(indx.data() + 8, "00dc", 4);
+    WriteHeaderList(b, {video}, {indx});
+    const size_t indxPayload = b.size() - indx.size();
+    std::vector<uint64_t> ixPos;
+    for (int part = 0; part < 3; ++part) {
+        size_t riffX = riff;
+        if (part > 0) {
+            riffX = b.open("RIFF", "AVIX");
+        }
+        const size_t movi = b.open("LIST", "movi");
+        std::vector<OdmlChunk> chunks;
+        for (int i = 0; i < 5; ++i) {
+            const int frame = part * 5 + i;
+            const size_t at = b.open("00dc");
+            b.raw(Frame(frame, 50 + static_cast<size_t>(frame)));
+            b.close(at);
+            chunks.push_back({at + 4, 50u + static_cast<uint32_t>(frame), i == 0});
+        }
+        ixPos.push_back(b.size());
+        WriteStandardIndex(b, "ix00", "00dc", movi + 4, chunks);
+        b.close(movi);
+        b.close(riffX);
+    }
+    for (int i = 0; i < 3; ++i) {
+        b.patch64(indxPayload + 24 + static_cast<size_t>(i) * 16,
+                  breakSuperIndex ? b.size() + 100 : ixPos[static_cast<size_t>(i)]);
+        b.patch32(indxPayload + 24 + static_cast<size_t>(i) * 16 + 12, 5);
+    }
+    return b.vec();
+}
+
+TEST_F(ReaderIndex, OpenDmlPartsAreReadThroughTheirIndexesOrByScanning) {
+    for (bool broken : {false, true}) {
+        auto reader = open(BuildOpenDml(broken));
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->indexRebuilt(), broken);
+        EXPECT_TRUE(reader->isOpenDml());
+        ASSERT_EQ(reader->indexedSamples(0), 15);
+        std::vector<uint8_t> buf(256);
+        for (int f = 0; f < 15; ++f) {
+            int64_t n = 0, samples = 0;
+            ASSERT_EQ(reader->read(0, f, 1, buf.data(), 256, &n, &samples), AVIERR_OK) << f;
+            EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + n),
+                      Frame(f, 50 + static_cast<size_t>(f)));
+        }
+        if (!broken) {
+            // Key frames from bit 31 of the standard index entries: the first of each part.
+            EXPECT_EQ(reader->findSample(0, 14, kFindPrev | kFindKey), 10);
+            EXPECT_EQ(reader->findSample(0, 6, kFindNext | kFindKey), 10);
+            EXPECT_EQ(reader->findSample(0, 4, kFindPrev | kFindKey), 0);
+        }
+    }
+}
+
+}  // namespace
