@@ -17,6 +17,9 @@ for t in "${targets[@]}"; do
   mkdir -p "$work"
   extra=()
   [ -d "$seeds" ] && extra+=("$seeds")
+  # The reader also starts from the real-world samples (read-only: new inputs go to $work).
+  corpus="$(dirname "$0")/../../shared/corpus"
+  [ "$name" = fuzz_avi_reader ] && [ -d "$corpus" ] && extra+=("$corpus")
   [ -f "$build/fuzz/$name.seeds" ] && while read -r d; do extra+=("$d"); done < "$build/fuzz/$name.seeds"
   echo "== $name: ${seconds}s"
   "$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
