@@ -96,11 +96,11 @@ void Job::handOverToPreview(int index, const PreviewClipsFunction& previewClips)
     refreshStats();
 }
 
-bool Job::IsJoinable() const {
-    return Totals().joinedFrames > 0;
+bool Job::isJoinable() const {
+    return totals().joinedFrames > 0;
 }
 
-bool Job::ConfirmJoinAudio() {
+bool Job::confirmJoinAudio() {
     int index = -1;
     const ClipCheck check = CheckJobAudio(m_clips.data(), clipCount(), &index);
     if (check.kind == ClipCheckKind::Pass) {
@@ -117,11 +117,11 @@ bool Job::ConfirmJoinAudio() {
     return true;
 }
 
-JobTotals Job::Totals() const {
+JobTotals Job::totals() const {
     return ComputeTotals(m_clips, platform::SelectedLines(m_listJoin));
 }
 
-StatsCaptions Job::RefreshStatsCaptions() const {
+StatsCaptions Job::refreshStatsCaptions() const {
     return BuildStatsCaptions(m_clips, platform::SelectedLines(m_listJoin));
 }
 

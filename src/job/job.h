@@ -53,16 +53,16 @@ class Job {
     void PreviewJoinedClip(const PreviewClipsFunction& previewClips);
 
     // Hand-over to the join: a copy of every entry, so the job may change afterwards.
-    std::vector<ClipInfo> JoinEntries() const { return m_clips; }
+    std::vector<ClipInfo> joinEntries() const { return m_clips; }
     // A job is worth joining when it has at least one frame to write.
-    bool IsJoinable() const;
+    bool isJoinable() const;
     // Before a join: when the base has audio, every entry's audio must match it (no audio counts
     // as a mismatch). On the first mismatch the user is warned as when adding; Yes joins without
     // audio (the base's audio flag cleared, audioDropped set), No means no join. True: go on.
-    bool ConfirmJoinAudio();
+    bool confirmJoinAudio();
 
-    JobTotals Totals() const;
-    StatsCaptions RefreshStatsCaptions() const;
+    JobTotals totals() const;
+    StatsCaptions refreshStatsCaptions() const;
 
   private:
     void handOverToPreview(int index, const PreviewClipsFunction& previewClips);

@@ -208,7 +208,7 @@ TEST_F(AddClipTest, AnAcceptedWarningSilencesTheJobUntilACleanFirstClip) {
     EXPECT_EQ(job.clips()[1].audioPresent, 1);
     EXPECT_TRUE(job.audioDropped());
     EXPECT_EQ(platform::SelectedLines(boxes.listJoin), std::vector<int>{1});
-    EXPECT_EQ(job.RefreshStatsCaptions().labAudioStats, "Audio:  (No Audio)");
+    EXPECT_EQ(job.refreshStatsCaptions().labAudioStats, "Audio:  (No Audio)");
 
     // The job is silent now: other audio raises no question.
     addClean("44k.avi");
@@ -352,7 +352,7 @@ TEST_F(AddClipTest, AddSelectedFilesAddsEverySelectedLineWhateverTheAnswers) {
 TEST_F(AddClipTest, BeforeAJoinEveryEntryIsCheckedAgainstTheBaseAudio) {
     addClean("base.avi");
     addClean("same.avi");
-    EXPECT_TRUE(job.ConfirmJoinAudio());  // all alike: no question
+    EXPECT_TRUE(job.confirmJoinAudio());  // all alike: no question
 
     // Accepting a warning silences the base; the next clip then passes without one.
     expectWarning(
@@ -370,14 +370,14 @@ TEST_F(AddClipTest, BeforeAJoinEveryEntryIsCheckedAgainstTheBaseAudio) {
 
     const std::string msg = " has no audio track, but the base clip does." + kNoAudio;
     expectWarning("base.avi", msg, MessageAnswer::No);
-    EXPECT_FALSE(job.ConfirmJoinAudio());
+    EXPECT_FALSE(job.confirmJoinAudio());
     EXPECT_EQ(job.clips()[0].audioPresent, 1);
 
     expectWarning("base.avi", msg, MessageAnswer::Yes);
-    EXPECT_TRUE(job.ConfirmJoinAudio());
+    EXPECT_TRUE(job.confirmJoinAudio());
     EXPECT_EQ(job.clips()[0].audioPresent, 0);
     EXPECT_TRUE(job.audioDropped());
-    EXPECT_TRUE(job.ConfirmJoinAudio());  // a silent base asks nothing
+    EXPECT_TRUE(job.confirmJoinAudio());  // a silent base asks nothing
 }
 
 TEST_F(AddClipTest, ClipsMadeByFfmpegAreComparedByWhatTheyAre) {
@@ -393,8 +393,8 @@ TEST_F(AddClipTest, ClipsMadeByFfmpegAreComparedByWhatTheyAre) {
     ASSERT_TRUE(testing_support::Ffmpeg(audio + "-c:a pcm_u8 " +
                                         testing_support::ShellQuote(Path("ff_sound.avi"))));
     addClean("ff_mjpeg.avi");
-    EXPECT_EQ(job.RefreshStatsCaptions().labVideoStats, "Video:  MJPG, 25fps, 160x120");
-    EXPECT_EQ(job.RefreshStatsCaptions().labAudioStats,
+    EXPECT_EQ(job.refreshStatsCaptions().labVideoStats, "Video:  MJPG, 25fps, 160x120");
+    EXPECT_EQ(job.refreshStatsCaptions().labAudioStats,
               "Audio:  16 bit Mono, 22050Hz, PCM Uncompressed");
     expectRefusal("ff_mpeg4.avi", "Video format of FMP4 does not match base format of MJPG");
     addExpectingNoChange("ff_mpeg4.avi");

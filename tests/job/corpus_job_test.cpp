@@ -81,7 +81,7 @@ TEST_F(CorpusJobTest, ClipsThatDifferOnlyInAudioAreWarnedAbout) {
         job.AddClip(Corpus(name));
     }
     EXPECT_EQ(job.clipCount(), 1);
-    EXPECT_EQ(job.RefreshStatsCaptions().labAudioStats,
+    EXPECT_EQ(job.refreshStatsCaptions().labAudioStats,
               "Audio:  16 bit Stereo, 44100Hz, PCM Uncompressed");
 }
 
@@ -103,12 +103,12 @@ TEST_F(CorpusJobTest, JoinableGroupsJoinWithoutAQuestion) {
     job.ClearJob();
     add("fmp4-190x240-12fps-mp2-stereo-22k-a.avi");
     add("fmp4-190x240-12fps-mp2-stereo-22k-b.avi");
-    const auto captions = job.RefreshStatsCaptions();
+    const auto captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.frameJoin, "Joined Clip:  (2 segments)");
     EXPECT_EQ(captions.labLength, "Length:  120 frames, 10 seconds");
     EXPECT_EQ(captions.labVideoStats, "Video:  FMP4, 12fps, 190x240");
     EXPECT_EQ(captions.labAudioStats, "Audio:  0 bit Stereo, 22050Hz, format #80");
-    EXPECT_TRUE(job.ConfirmJoinAudio());
+    EXPECT_TRUE(job.confirmJoinAudio());
 }
 
 TEST_F(CorpusJobTest, EveryCorpusFileMeetsEveryOtherAsBase) {
@@ -146,9 +146,9 @@ TEST_F(CorpusJobTest, EveryCorpusFileMeetsEveryOtherAsBase) {
         EXPECT_GE(corpusJob.clipCount(), 2) << base;  // itself, at least
         for (int line = 0; line < listJoin.count(); ++line) {
             listJoin.selectOnly({line});
-            EXPECT_EQ(corpusJob.RefreshStatsCaptions().frameSeg.rfind("Selected Segment: ", 0), 0u);
+            EXPECT_EQ(corpusJob.refreshStatsCaptions().frameSeg.rfind("Selected Segment: ", 0), 0u);
         }
-        EXPECT_TRUE(corpusJob.ConfirmJoinAudio());
+        EXPECT_TRUE(corpusJob.confirmJoinAudio());
     }
 }
 

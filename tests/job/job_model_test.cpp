@@ -94,7 +94,7 @@ TEST_F(JobModelTest, RemovingTheFirstEntryMakesTheNextOneTheBase) {
     boxes.listJoin.selectOnly({0, 1, 2, 3});
     job.RemoveSelectedClips();
     EXPECT_EQ(entries(), Lines{"ntsc.avi:5"});
-    const auto captions = job.RefreshStatsCaptions();
+    const auto captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.labVideoStats, "Video:  cvid, 29.97003fps, 320x240");
     EXPECT_EQ(captions.labAudioStats, "Audio:  16 bit Stereo, 44100Hz, PCM Uncompressed");
     // Later clips are compared with the new base.
@@ -158,8 +158,8 @@ TEST_F(JobModelTest, ClearingEmptiesJobAndList) {
     EXPECT_EQ(job.clipCount(), 0);
     EXPECT_EQ(boxes.listJoin.count(), 0);
     EXPECT_EQ(refreshes, 1);
-    EXPECT_FALSE(job.IsJoinable());
-    EXPECT_EQ(job.RefreshStatsCaptions().frameJoin, "Joined Clip: ");
+    EXPECT_FALSE(job.isJoinable());
+    EXPECT_EQ(job.refreshStatsCaptions().frameJoin, "Joined Clip: ");
 }
 
 TEST_F(JobModelTest, ThePreviewGetsCopiesAndItsMarksComeBack) {
@@ -186,7 +186,7 @@ TEST_F(JobModelTest, ThePreviewGetsCopiesAndItsMarksComeBack) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(entries(), (Lines{"a.avi:10", "b.avi:10", "c.avi:30", "d.avi:40"}));
-    const auto captions = job.RefreshStatsCaptions();
+    const auto captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.labLength, "Length:  90 frames, 3 seconds");
     EXPECT_EQ(captions.labSegLead, "Lead-in: Frame 5, Lead-out: Frame 14");
 }
@@ -206,7 +206,7 @@ TEST_F(JobModelTest, TheJoinedViewShowsAllEntriesAndNothingWhenEmpty) {
 }
 
 TEST_F(JobModelTest, TheJoinGetsItsOwnCopyOfTheEntries) {
-    const auto entriesForJoin = job.JoinEntries();
+    const auto entriesForJoin = job.joinEntries();
     job.ClearJob();
     ASSERT_EQ(entriesForJoin.size(), 4u);
     EXPECT_EQ(FileTitle(entriesForJoin[3].fileName), "d.avi");
@@ -224,19 +224,19 @@ TEST_F(JobModelTest, EmptyOrInvertedSegmentsCountAsNoFrames) {
         clips[3].segmentFrames = 0;
     });
     boxes.listJoin.selectOnly({1, 2});
-    const job::JobTotals totals = job.Totals();
+    const job::JobTotals totals = job.totals();
     EXPECT_EQ(totals.joinedFrames, 40);
     EXPECT_EQ(totals.selectedFrames, 30);
     EXPECT_EQ(totals.selectedLines, 2);
-    EXPECT_TRUE(job.IsJoinable());
+    EXPECT_TRUE(job.isJoinable());
 
     job.PreviewJoinedClip([](int, int, int, std::vector<ClipInfo>& clips) {
         for (auto& clip : clips) {
             clip.segmentFrames = -1;
         }
     });
-    EXPECT_EQ(job.Totals().joinedFrames, 0);
-    EXPECT_FALSE(job.IsJoinable());
+    EXPECT_EQ(job.totals().joinedFrames, 0);
+    EXPECT_FALSE(job.isJoinable());
 }
 
 TEST_F(JobModelTest, APreviewThatChangesTheNumberOfEntriesIsNotTaken) {
@@ -262,8 +262,8 @@ TEST_F(JobModelTest, AJobGrowsToHundredsOfClips) {
     EXPECT_EQ(boxes.listJoin.count(), 500);
     EXPECT_EQ(boxes.listJoin.text(499), "tiny499.avi");
     EXPECT_EQ(selected(), std::vector<int>{499});
-    EXPECT_EQ(job.Totals().joinedFrames, 1000);
-    EXPECT_EQ(job.RefreshStatsCaptions().frameJoin, "Joined Clip:  (500 segments)");
+    EXPECT_EQ(job.totals().joinedFrames, 1000);
+    EXPECT_EQ(job.refreshStatsCaptions().frameJoin, "Joined Clip:  (500 segments)");
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ class StatsCaptionsTest : public ::testing::Test {
 std::unique_ptr<testing_support::TempDir> StatsCaptionsTest::s_dir;
 
 TEST_F(StatsCaptionsTest, AnEmptyJobShowsOnlyTheHeadings) {
-    const auto captions = job.RefreshStatsCaptions();
+    const auto captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.frameJoin, "Joined Clip: ");
     EXPECT_EQ(captions.labLength, "Length: ");
     EXPECT_EQ(captions.labVideoStats, "Video: ");
@@ -57,7 +57,7 @@ TEST_F(StatsCaptionsTest, ThreeClipsWithTheSecondSelected) {
     add("b.avi");
     add("c.avi");
     boxes.listJoin.selectOnly({1});
-    const auto captions = job.RefreshStatsCaptions();
+    const auto captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.frameJoin, "Joined Clip:  (3 segments)");
     EXPECT_EQ(captions.labLength, "Length:  750 frames, 25 seconds");
     EXPECT_EQ(captions.labVideoStats, "Video:  cvid, 30fps, 320x240");
@@ -77,14 +77,14 @@ TEST_F(StatsCaptionsTest, SeveralSelectedLinesShowTheirCountAndSum) {
         clips[2].segmentFrames = 90;
     });
     boxes.listJoin.selectOnly({0, 2});
-    auto captions = job.RefreshStatsCaptions();
+    auto captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.frameSeg, "Selected Segments: (2 total)");
     EXPECT_EQ(captions.labSegLength, "Length:  340 frames, 11.33 seconds");
     EXPECT_EQ(captions.labSegLead, "");
     EXPECT_EQ(captions.labLength, "Length:  590 frames, 19.66 seconds");
 
     boxes.listJoin.selectOnly({2});
-    captions = job.RefreshStatsCaptions();
+    captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.frameSeg, "Selected Segment: c.avi ");
     EXPECT_EQ(captions.labSegLead, "Lead-in: Frame 10, Lead-out: Frame 99");
 }
@@ -96,7 +96,7 @@ TEST_F(StatsCaptionsTest, ASilentBaseAndLongerJobs) {
                                     " is already selected.  Do you wish to add it a second time?",
                                 platform::MessageButtons::YesNo, platform::MessageAnswer::Yes);
     add("pal.avi");
-    const auto captions = job.RefreshStatsCaptions();
+    const auto captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.frameJoin, "Joined Clip:  (2 segments)");
     EXPECT_EQ(captions.labLength, "Length:  4000 frames, 2:40 (mm:ss)");
     EXPECT_EQ(captions.labVideoStats, "Video:  cvid, 25fps, 320x240");
