@@ -13,6 +13,7 @@ namespace {
 const char* const kDuplicateTitle = "Duplicate Clip";
 const char* const kWarningTitle = "Warning: potential problem with clip";
 const char* const kRefusalTitle = "Problem joining clip";
+
 // What an inspection status other than 0 means for the clip: the clip may still be joined without
 // its audio (1) or is refused. The library's status and the system's error number are read at
 // once, in that order, before anything else can change them.
