@@ -1,4 +1,6 @@
 // The file half of the video-file operations: open, info, streams of a file, release.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -66,6 +68,24 @@ AVIFILEINFO WrittenFileInfo(const Writer& writer) {
     return info;
 }
 
+// True when path names a file that is open through a handle now (same device and inode):
+// creating it would truncate a file that is being read or written.
+bool IsOpenThroughHandle(State& state, const std::string& path) {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0) {
+        return false;
+    }
+    for (size_t i = 0; i < state.files.capacity(); ++i) {
+        const FileEntry* entry = state.files.get(static_cast<int16_t>(i));
+        struct stat st {};
+        if (entry != nullptr && ::stat(entry->path.c_str(), &st) == 0 &&
+            st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // n-th stream of a type (0: any type) in a written file; -1 when there is none.
 int FindWrittenStream(const Writer& writer, uint32_t type, int n) {
     for (int s = 0; s < writer.streamCount(); ++s) {
@@ -105,6 +125,10 @@ int16_t vbvfw_AVIFileOpen(const std::string& fileName, int32_t mode) {
     entry.path = fileName;
     int err = 0;
     if ((mode & kOpenCreate) != 0) {
+        if (avi::vbvfw::IsOpenThroughHandle(state, fileName)) {
+            avi::vbvfw::FailOpen(state, fileName, AVIERR_FILEOPEN, EBUSY);
+            return -1;
+        }
         const int32_t status =
             avi::Writer::Create(fileName, avi::WriterOptions{}, &entry.writer, &err);
         if (status != AVIERR_OK) {

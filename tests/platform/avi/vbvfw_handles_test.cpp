@@ -3,6 +3,7 @@
 // forwarding.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "media/vbvfw.h"
@@ -99,6 +100,23 @@ TEST_F(VbvfwHandlesTest, FailedOpenKeepsStatusAndErrno) {
     EXPECT_EQ(vbvfw_AVIFileOpen(s_dir->file("no/such/folder.avi"), kOpenWrite | kOpenCreate), -1);
     EXPECT_EQ(vbvfw_error(), AVIERR_FILEOPEN);
     EXPECT_EQ(vbvfw_errno(), ENOENT);
+}
+
+TEST_F(VbvfwHandlesTest, CreatingAFileThatIsOpenNeverTruncatesIt) {
+    const auto size = std::filesystem::file_size(Clip());
+    const int16_t f = vbvfw_AVIFileOpen(Clip(), kOpenRead);
+    ASSERT_GE(f, 0);
+    EXPECT_EQ(vbvfw_AVIFileOpen(Clip(), kOpenWrite | kOpenCreate), -1);
+    EXPECT_EQ(vbvfw_error(), AVIERR_FILEOPEN);
+    EXPECT_EQ(vbvfw_errno(), EBUSY);
+    EXPECT_EQ(std::filesystem::file_size(Clip()), size);
+    EXPECT_EQ(vbvfw_AVIFileRelease(f), AVIERR_OK);
+    // The same holds for a file being written.
+    const std::string path = s_dir->file("busy.avi");
+    const int16_t w = vbvfw_AVIFileOpen(path, kOpenWrite | kOpenCreate);
+    ASSERT_GE(w, 0);
+    EXPECT_EQ(vbvfw_AVIFileOpen(path, kOpenWrite | kOpenCreate), -1);
+    EXPECT_EQ(vbvfw_AVIFileRelease(w), AVIERR_OK);
 }
 
 TEST_F(VbvfwHandlesTest, RecordSizesAndFormatReads) {
