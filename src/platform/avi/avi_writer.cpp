@@ -86,6 +86,7 @@ struct Writer::Impl {
     uint64_t moviStart = 0;  // position of the 'LIST' of the current movi
     uint32_t firstRiffSize = 0;
     uint64_t dataBytes = 0;
+    uint64_t totalChunks = 0;
 
     bool valid(int s) const { return s >= 0 && static_cast<size_t>(s) < streams.size(); }
 
@@ -286,7 +287,9 @@ struct Writer::Impl {
             beginData();
         }
         const uint64_t projected = projectedPartSize(size);
-        if (!partChunks.empty() && projected > partLimit) {
+        if (totalChunks >= Limits{}.maxIndexEntries) {
+            file.fail(EFBIG);  // more chunks than a reader would index
+        } else if (!partChunks.empty() && projected > partLimit) {
             if (partIndex + 1 < kSuperIndexCapacity) {
                 startPart();
             } else if (projected > kHardPartSize) {
@@ -312,6 +315,7 @@ struct Writer::Impl {
         ++st.partChunks;
         st.largest = std::max(st.largest, size);
         dataBytes += size;
+        ++totalChunks;
         return AVIERR_OK;
     }
 };

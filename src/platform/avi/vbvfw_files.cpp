@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "media/vbvfw.h"
 #include "platform/avi/vbvfw_state.h"
@@ -30,7 +31,11 @@ int32_t ReleaseFileLocked(State& state, int16_t file) {
     int32_t status = AVIERR_OK;
     if (entry->writer) {
         int err = 0;
-        status = entry->writer->finish(&err);
+        try {
+            status = entry->writer->finish(&err);
+        } catch (const std::bad_alloc&) {
+            status = AVIERR_MEMORY;
+        }
         if (status != AVIERR_OK) {
             LogFailure("AVIFileRelease", entry->path, status, err);
         }
@@ -118,7 +123,7 @@ void vbvfw_AVIFileExit() {
     }
 }
 
-int16_t vbvfw_AVIFileOpen(const std::string& fileName, int32_t mode) {
+int16_t vbvfw_AVIFileOpen(const std::string& fileName, int32_t mode) try {
     State& state = GetState();
     std::lock_guard lock(state.mutex);
     FileEntry entry;
@@ -151,6 +156,11 @@ int16_t vbvfw_AVIFileOpen(const std::string& fileName, int32_t mode) {
         avi::vbvfw::FailOpen(state, fileName, AVIERR_MEMORY, EMFILE);
     }
     return handle;
+} catch (const std::bad_alloc&) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    avi::vbvfw::FailOpen(state, fileName, AVIERR_MEMORY, ENOMEM);
+    return -1;
 }
 
 int32_t vbvfw_error() {
@@ -216,7 +226,8 @@ int16_t vbvfw_AVIFileGetStream(int16_t file, uint32_t type, int32_t index) {
     return handle;
 }
 
-int16_t vbvfw_AVIFileCreateStream(int16_t file, const AVISTREAMINFO* info, int32_t /*reserved*/) {
+int16_t vbvfw_AVIFileCreateStream(int16_t file, const AVISTREAMINFO* info,
+                                  int32_t /*reserved*/) try {
     State& state = GetState();
     std::lock_guard lock(state.mutex);
     FileEntry* entry = state.files.get(file);
@@ -243,6 +254,8 @@ int16_t vbvfw_AVIFileCreateStream(int16_t file, const AVISTREAMINFO* info, int32
         LogFailure("AVIFileCreateStream", entry->path, AVIERR_MEMORY);
     }
     return handle;
+} catch (const std::bad_alloc&) {
+    return -1;
 }
 
 int32_t vbvfw_AVIFileRelease(int16_t file) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "media/vbvfw.h"
 #include "platform/avi/vbvfw_state.h"
@@ -96,7 +97,7 @@ int32_t vbvfw_AVIStreamReadFormat(int16_t stream, int32_t /*pos*/, void* buffer,
 }
 
 int32_t vbvfw_AVIStreamSetFormat(int16_t stream, int32_t /*pos*/, const void* buffer,
-                                 int32_t size) {
+                                 int32_t size) try {
     State& state = GetState();
     std::lock_guard lock(state.mutex);
     const Target t = Find(state, stream, "AVIStreamSetFormat");
@@ -112,6 +113,8 @@ int32_t vbvfw_AVIStreamSetFormat(int16_t stream, int32_t /*pos*/, const void* bu
         t.file->formats[static_cast<size_t>(t.stream->index)].assign(bytes, bytes + size);
     }
     return Logged("AVIStreamSetFormat", t, status);
+} catch (const std::bad_alloc&) {
+    return AVIERR_MEMORY;
 }
 
 int32_t vbvfw_AVIStreamRead(int16_t stream, int64_t start, int32_t count, void* buffer,
@@ -149,7 +152,7 @@ int32_t vbvfw_AVIStreamRead(int16_t stream, int64_t start, int32_t count, void* 
 
 int32_t vbvfw_AVIStreamWrite(int16_t stream, int64_t start, int32_t count, const void* buffer,
                              int32_t size, int32_t flags, int32_t* samplesWritten,
-                             int32_t* bytesWritten) {
+                             int32_t* bytesWritten) try {
     if (samplesWritten != nullptr) {
         *samplesWritten = 0;
     }
@@ -168,6 +171,8 @@ int32_t vbvfw_AVIStreamWrite(int16_t stream, int64_t start, int32_t count, const
     const int32_t status = t.file->writer->write(t.stream->index, start, count, buffer, size, flags,
                                                  samplesWritten, bytesWritten);
     return Logged("AVIStreamWrite", t, status);
+} catch (const std::bad_alloc&) {
+    return AVIERR_MEMORY;
 }
 
 int64_t vbvfw_AVIStreamFindSample(int16_t stream, int64_t pos, int32_t flags) {

@@ -172,3 +172,48 @@ TEST_F(WriterRoundTripTest, PartsStayWithinTheLimitAndIdx1CoversOnlyTheFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// With a part limit below one chunk, every chunk starts a part until the header's room for
+// super index entries is used up; the last part then takes the rest instead of overflowing it.
+TEST(WriterPartLimitTest, MorePartsThanTheSuperIndexHoldsStillReadBack) {
+    testing_support::TempDir dir;
+    const std::string path = dir.file("tiny.avi");
+    Clip clip;
+    AVISTREAMINFO v;
+    v.fccType = kStreamTypeVideo;
+    v.fccHandler = writer_test::Code("XXXX");
+    v.dwScale = 1;
+    v.dwRate = 25;
+    clip.infos.push_back(v);
+    clip.formats.push_back(writer_test::BitmapFormat(16, 16, writer_test::Code("XXXX")));
+    for (int f = 0; f < 700; ++f) {
+        writer_test::Chunk c;
+        c.key = f % 5 == 0;
+        c.bytes.assign(static_cast<size_t>(10 + f % 7), static_cast<uint8_t>(f));
+        clip.chunks.push_back(std::move(c));
+    }
+    ASSERT_EQ(writer_test::WriteClip(clip, path, 1), AVIERR_OK);
+    std::unique_ptr<avi::Reader> reader;
+    ASSERT_EQ(avi::Reader::Open(path, avi::Limits{}, &reader), AVIERR_OK);
+    EXPECT_FALSE(reader->indexRebuilt());
+    ASSERT_EQ(reader->indexedSamples(0), 700);
+    for (int64_t f = 0; f < 700; ++f) {
+        uint8_t buffer[32];
+        int64_t bytes = 0;
+        int64_t samples = 0;
+        ASSERT_EQ(reader->read(0, f, 1, buffer, sizeof buffer, &bytes, &samples), AVIERR_OK);
+        ASSERT_EQ(bytes, 10 + f % 7);
+        EXPECT_EQ(buffer[0], static_cast<uint8_t>(f));
+        EXPECT_EQ(reader->findSample(0, f, kFindPrev | kFindKey), f - f % 5);
+    }
+    const auto probe = testing_support::RunCommand(
+        testing_support::ShellQuote(testing_support::FfprobePath()) +
+            " -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
+            testing_support::ShellQuote(path),
+        false);
+    EXPECT_EQ(probe.output, "700\n");
+}
+
+}  // namespace
