@@ -77,9 +77,29 @@ void CheckDocument(std::string_view bytes) {
     }
 }
 
+// A file in a private scratch folder, on tmpfs where there is one: flushing to a real disk would
+// dominate the run. The folder is removed when the fuzzer exits.
+std::string g_scratchFolder;
+
+std::string ScratchFile() {
+    char folder[] = "/dev/shm/fuzz_profile_parser.XXXXXX";
+    if (::access("/dev/shm", W_OK) != 0) {
+        std::snprintf(folder, sizeof folder, "%s", "/tmp/fuzz_profile_parser.XXXXXX");
+    }
+    if (::mkdtemp(folder) == nullptr) {
+        return {};
+    }
+    g_scratchFolder = folder;
+    std::atexit([] { ::rmdir(g_scratchFolder.c_str()); });
+    return g_scratchFolder + "/Trelvane.ini";
+}
+
 // Now and then the same through a real file, so reading and atomic replacement take part too.
 void CheckFile(std::string_view bytes) {
-    static const std::string path = "/tmp/fuzz_profile_parser." + std::to_string(::getpid());
+    static const std::string path = ScratchFile();
+    if (path.empty()) {
+        return;
+    }
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         return;

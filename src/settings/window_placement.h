@@ -9,6 +9,9 @@
 
 namespace settings {
 
+// Screen measures are twips; a logical pixel is 15 twips (96 dots per inch).
+inline constexpr int32_t kTwipsPerPixel = 15;
+
 // A top-level window as placement sees it.
 class PlacedWindow {
   public:
