@@ -106,10 +106,11 @@ void ApplyWindowPosText(PlacedWindow& window, std::string_view text, const Scree
     }
     const int64_t top = ParsePositionNumber(text.substr(0, comma));
     const int64_t left = ParsePositionNumber(text.substr(comma + 1));
+    const bool screenKnown = screen.width > 0 && screen.height > 0;
     const bool overlapsScreen =
         left < int64_t{screen.left} + screen.width && left + window.Width() > screen.left &&
         top < int64_t{screen.top} + screen.height && top + window.Height() > screen.top;
-    if (overlapsScreen) {
+    if (overlapsScreen || !screenKnown) {
         MoveTo(window, top, left);
         ApplyTitleRule(window, setTitle);
     } else {

@@ -25,7 +25,8 @@ class PlacedWindow {
     virtual void SetCaption(const std::string& caption) = 0;
 };
 
-// The part of the screen windows may occupy, in twips.
+// The part of the screen windows may occupy, in twips: the available area of the window's screen,
+// or the bounding box of all screens. An empty area stands for a screen that is not known.
 struct ScreenArea {
     int32_t left = 0;
     int32_t top = 0;
@@ -47,8 +48,8 @@ std::string GetWindowPosText(const PlacedWindow& window);
 // Moves the window to a stored position text "Top,Left". Without a comma the window is neither
 // moved nor retitled. Each part counts by its leading decimal number (blanks ignored, sign and
 // decimal point allowed, rounded halves to even), 0 when it has none, held within
-// kPositionLimitTwips. A position that would put the window wholly off `screen` centres it there
-// instead.
+// kPositionLimitTwips. A position that would put the window wholly off a known `screen` centres it
+// there instead.
 void ApplyWindowPosText(PlacedWindow& window, std::string_view text, const ScreenArea& screen,
                         SetTitle setTitle = std::nullopt);
 

@@ -98,6 +98,11 @@ TEST(WindowPosText, HugeOrOffScreenPositionsCentreTheWindow) {
     ApplyWindowPosText(partly, "-5999,-8999", kScreen);  // one twip still shows
     EXPECT_EQ(partly.Top(), -5999);
     EXPECT_EQ(partly.Left(), -8999);
+
+    FakeWindow unknownScreen(0, 0, 9000, 6000);
+    ApplyWindowPosText(unknownScreen, "30000,40000", ScreenArea{});
+    EXPECT_EQ(unknownScreen.Top(), 30000);
+    EXPECT_EQ(unknownScreen.Left(), 40000);
 }
 
 TEST(PositionNumber, LeadingNumberRoundedHalvesToEvenAndBounded) {
