@@ -35,6 +35,29 @@ struct Reader::Impl {
                        int64_t* bytes, int64_t* samples) const;
 };
 
+namespace {
+
+// A stream header with no time base gets one: video from the main header's frame period, audio
+// from the format's bytes per second and block size, else 15 per second.
+void RepairRate(const StreamData& data, const StreamShape& shape, const MainHeader& main,
+                AVISTREAMINFO* info) {
+    info->dwScale = 1;
+    info->dwRate = 15;
+    if (shape.isVideo && main.dwMicroSecPerFrame != 0) {
+        info->dwScale = main.dwMicroSecPerFrame;
+        info->dwRate = 1000000;
+    } else if (shape.isAudio) {
+        const WAVEFORMATEX wf =
+            DecodeWaveFormatEx(data.format.data(), static_cast<int32_t>(data.format.size()));
+        if (wf.nAvgBytesPerSec != 0 && wf.nBlockAlign != 0) {
+            info->dwScale = wf.nBlockAlign;
+            info->dwRate = wf.nAvgBytesPerSec;
+        }
+    }
+}
+
+}  // namespace
+
 Reader::Reader(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 Reader::~Reader() = default;
 
@@ -87,6 +110,9 @@ AVISTREAMINFO Reader::streamInfo(int s) const {
     info.wLanguage = h.wLanguage;
     info.dwScale = h.dwScale;
     info.dwRate = h.dwRate;
+    if (h.dwScale == 0 || h.dwRate == 0) {
+        RepairRate(data, shape, mainHeader(), &info);
+    }
     info.dwStart = h.dwStart;
     info.dwLength = static_cast<uint32_t>(std::min<uint64_t>(m_impl->length(s), UINT32_MAX));
     info.dwInitialFrames = h.dwInitialFrames;
@@ -131,18 +157,15 @@ AVIFILEINFO Reader::fileInfo() const {
         info.dwSuggestedBufferSize = std::max(info.dwSuggestedBufferSize, largestChunk(s));
     }
     if (streamCount() > 0) {
-        const StreamHeader& first = m_impl->header(0);
+        const AVISTREAMINFO first = streamInfo(0);
         info.dwScale = first.dwScale;
         info.dwRate = first.dwRate;
         // The longest stream, in the first stream's units.
         double longest = 0;
         for (int s = 0; s < streamCount(); ++s) {
-            const StreamHeader& h = m_impl->header(s);
-            if (h.dwRate != 0 && first.dwScale != 0) {
-                const double seconds =
-                    static_cast<double>(m_impl->length(s)) * h.dwScale / h.dwRate;
-                longest = std::max(longest, seconds * first.dwRate / first.dwScale);
-            }
+            const AVISTREAMINFO si = streamInfo(s);
+            const double seconds = static_cast<double>(si.dwLength) * si.dwScale / si.dwRate;
+            longest = std::max(longest, seconds * first.dwRate / first.dwScale);
         }
         info.dwLength = static_cast<uint32_t>(std::min(longest + 0.5, 4294967295.0));
     }

@@ -42,7 +42,7 @@ FileSpec MixedFile() {
     uint64_t audioPos = 0;
     for (int i = 0; i < 12; ++i) {
         const size_t n = i == 5 ? 0 : 101 + static_cast<size_t>(i) * 17;
-        spec.chunks.push_back({0, "dc", Frame(i, n), i % 4 == 0});
+        spec.chunks.push_back({0, "dc", Frame(i, n), i % 4 == 0 || i == 5});  // 5: empty
         spec.chunks.push_back({1, "wb", AudioBytes(audioPos, 40), true});
         audioPos += 40;
     }
@@ -213,6 +213,27 @@ TEST_F(ReaderIndex, HeadersBeyondTheLimitsAreRefused) {
     EXPECT_LE(reader->indexedSamples(0) + reader->indexedSamples(1) / 10, 10);
 }
 
+TEST_F(ReaderIndex, StreamsWithoutTimeBaseOrOfInterleavedDvAreReportedSafely) {
+    FileSpec spec = MixedFile();
+    spec.streams[0].rate = 0;   // avih says 40000 us per frame
+    spec.streams[1].scale = 0;  // the format says 176400 bytes/s in blocks of 4
+    auto reader = open(BuildAvi(spec));
+    EXPECT_EQ(reader->streamInfo(0).dwScale, 40000u);
+    EXPECT_EQ(reader->streamInfo(0).dwRate, 1000000u);
+    EXPECT_EQ(reader->streamInfo(1).dwScale, 4u);
+    EXPECT_EQ(reader->streamInfo(1).dwRate, 176400u);
+    EXPECT_GT(reader->fileInfo().dwLength, 0u);
+
+    // Type-1 DV has one 'iavs' stream: no video or audio stream to hand out, but it reads.
+    spec.streams = {spec.streams[0]};
+    spec.streams[0].type = "iavs";
+    spec.chunks = {{0, "dc", Frame(0, 1200), true}, {0, "dc", Frame(1, 1200), true}};
+    reader = open(BuildAvi(spec));
+    EXPECT_EQ(reader->findStream(kStreamTypeVideo, 0), -1);
+    EXPECT_EQ(reader->findStream(kStreamTypeAudio, 0), -1);
+    EXPECT_EQ(reader->indexedSamples(0), 2);
+}
+
 // ---- OpenDML ----------------------------------------------------------------------------------
 
 struct OdmlChunk {
@@ -223,10 +244,10 @@ struct OdmlChunk {
 
 // A standard index for the chunks of one stream in one movi.
 void WriteStandardIndex(Bytes& b, const char* id, const char* ckid, uint64_t base,
-                        const std::vector<OdmlChunk>& chunks) {
+                        const std::vector<OdmlChunk>& chunks, uint64_t storedBaseSkew = 0) {
     const size_t at = b.open(id);
     b.u16(2), b.u8(0), b.u8(1), b.u32(static_cast<uint32_t>(chunks.size())), b.id(ckid);
-    b.u64(base), b.u32(0);
+    b.u64(base + storedBaseSkew), b.u32(0);
     for (const OdmlChunk& c : chunks) {
         b.u32(static_cast<uint32_t>(c.dataPos - base));
         b.u32(c.size | (c.key ? 0u : 0x80000000u));
@@ -235,7 +256,9 @@ void WriteStandardIndex(Bytes& b, const char* id, const char* ckid, uint64_t bas
 }
 
 // Three RIFF parts (AVI + 2 AVIX), 5 frames each, with super and standard indexes, no idx1.
-std::vector<uint8_t> BuildOpenDml(bool breakSuperIndex) {
+enum class OdmlDamage { kNone, kSuperIndexPastEnd, kStandardIndexShifted };
+
+std::vector<uint8_t> BuildOpenDml(OdmlDamage damage) {
     StreamSpec video;
     video.format = VideoFormat(64, 48, "H264");
     video.length = 15;
@@ -263,21 +286,25 @@ std::vector<uint8_t> BuildOpenDml(bool breakSuperIndex) {
             chunks.push_back({at + 4, 50u + static_cast<uint32_t>(frame), i == 0});
         }
         ixPos.push_back(b.size());
-        WriteStandardIndex(b, "ix00", "00dc", movi + 4, chunks);
+        const bool shift = damage == OdmlDamage::kStandardIndexShifted && part == 1;
+        WriteStandardIndex(b, "ix00", "00dc", movi + 4, chunks, shift ? 2 : 0);
         b.close(movi);
         b.close(riffX);
     }
     for (int i = 0; i < 3; ++i) {
         b.patch64(indxPayload + 24 + static_cast<size_t>(i) * 16,
-                  breakSuperIndex ? b.size() + 100 : ixPos[static_cast<size_t>(i)]);
+                  damage == OdmlDamage::kSuperIndexPastEnd ? b.size() + 100
+                                                           : ixPos[static_cast<size_t>(i)]);
         b.patch32(indxPayload + 24 + static_cast<size_t>(i) * 16 + 12, 5);
     }
     return b.vec();
 }
 
 TEST_F(ReaderIndex, OpenDmlPartsAreReadThroughTheirIndexesOrByScanning) {
-    for (bool broken : {false, true}) {
-        auto reader = open(BuildOpenDml(broken));
+    for (OdmlDamage damage :
+         {OdmlDamage::kNone, OdmlDamage::kSuperIndexPastEnd, OdmlDamage::kStandardIndexShifted}) {
+        const bool broken = damage != OdmlDamage::kNone;
+        auto reader = open(BuildOpenDml(damage));
         ASSERT_NE(reader, nullptr);
         EXPECT_EQ(reader->indexRebuilt(), broken);
         EXPECT_TRUE(reader->isOpenDml());
