@@ -1,0 +1,9 @@
+#include "platform/mci/audio_output.h"
+
+namespace mci {
+
+std::unique_ptr<AudioOutput> AudioOutput::Create(const avi::Reader&, double) {
+    return nullptr;
+}
+
+}  // namespace mci

@@ -1,0 +1,77 @@
+#include "platform/mci/picture_convert.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace mci {
+
+PictureScaler::~PictureScaler() {
+    sws_freeContext(m_context);
+}
+
+bool PictureScaler::toBgra(const AVFrame* frame, int width, int height, BgraPicture* out) {
+    if (frame == nullptr || frame->width <= 0 || frame->height <= 0 || frame->format < 0) {
+        return false;
+    }
+    if (width <= 0 || height <= 0) {
+        width = frame->width;
+        height = frame->height;
+    }
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    m_context = sws_getCachedContext(m_context, frame->width, frame->height, format, width, height,
+                                     AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (m_context == nullptr) {
+        return false;
+    }
+    out->width = width;
+    out->height = height;
+    out->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+    uint8_t* planes[4] = {out->pixels.data(), nullptr, nullptr, nullptr};
+    const int strides[4] = {width * 4, 0, 0, 0};
+    return sws_scale(m_context, frame->data, frame->linesize, 0, frame->height, planes, strides) ==
+           height;
+}
+
+bool PackPicture(const AVFrame* frame, std::vector<uint8_t>* bytes, std::string* pixelFormat) {
+    if (frame == nullptr || frame->width <= 0 || frame->height <= 0 || frame->format < 0) {
+        return false;
+    }
+    auto format = static_cast<AVPixelFormat>(frame->format);
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    if (descriptor == nullptr) {
+        return false;
+    }
+    if ((descriptor->flags & AV_PIX_FMT_FLAG_PAL) != 0) {
+        // Expand the palette so that pictures compare by their colours.
+        SwsContext* context =
+            sws_getContext(frame->width, frame->height, format, frame->width, frame->height,
+                           AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
+        if (context == nullptr) {
+            return false;
+        }
+        bytes->assign(static_cast<size_t>(frame->width) * frame->height * 3, 0);
+        uint8_t* planes[4] = {bytes->data(), nullptr, nullptr, nullptr};
+        const int strides[4] = {frame->width * 3, 0, 0, 0};
+        sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides);
+        sws_freeContext(context);
+        *pixelFormat = "rgb24";
+        return true;
+    }
+    const int size = av_image_get_buffer_size(format, frame->width, frame->height, 1);
+    if (size <= 0) {
+        return false;
+    }
+    bytes->assign(static_cast<size_t>(size), 0);
+    if (av_image_copy_to_buffer(bytes->data(), size, frame->data, frame->linesize, format,
+                                frame->width, frame->height, 1) < 0) {
+        return false;
+    }
+    *pixelFormat = descriptor->name;
+    return true;
+}
+
+}  // namespace mci

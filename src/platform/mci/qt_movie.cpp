@@ -1,0 +1,133 @@
+#include "platform/mci/qt_movie.h"
+
+#include <QImage>
+#include <QMetaObject>
+#include <cerrno>
+
+#include "platform/mci/audio_output.h"
+#include "platform/mci/mci_errors.h"
+
+namespace mci {
+
+QtMovie::QtMovie(std::shared_ptr<MoviePlayer> player, QWidget* parent)
+    : m_player(std::move(player)) {
+    if (parent != nullptr) {
+        m_widget = new MovieWidget(parent, m_player);
+        const AVISTREAMINFO info =
+            m_player->reader().streamInfo(m_player->reader().findStream(kStreamTypeVideo, 0));
+        m_widget->setGeometry(0, 0, info.rcFrameRight - info.rcFrameLeft,
+                              info.rcFrameBottom - info.rcFrameTop);
+        m_widget->show();
+        QPointer<MovieWidget> widget = m_widget;
+        m_player->setPictureSink([widget] {
+            QMetaObject::invokeMethod(
+                widget.data(),
+                [widget] {
+                    if (widget) {
+                        widget->update();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    m_audio = AudioOutput::Create(m_player->reader(), m_player->framesPerSecond());
+    if (m_audio) {
+        m_player->setPlaybackListener(m_audio.get());
+    }
+}
+
+QtMovie::~QtMovie() {
+    m_player->setPictureSink(nullptr);
+    m_player->setPlaybackListener(nullptr);
+    m_player->stop();
+    delete m_widget.data();
+    m_player.reset();  // joins the player's thread before the sound it drives goes away
+}
+
+int64_t QtMovie::length() const {
+    return m_player->length();
+}
+int64_t QtMovie::position() const {
+    return m_player->position();
+}
+Mode QtMovie::mode() const {
+    return m_player->mode();
+}
+int64_t QtMovie::keyFrameAtOrBefore(int64_t frame) const {
+    return m_player->keyFrameAtOrBefore(frame);
+}
+
+int32_t QtMovie::putWindow(const WindowRect& rect) {
+    if (m_widget) {
+        m_widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
+        m_widget->show();
+    }
+    m_player->setOutputSize(rect.width, rect.height);
+    return kOk;
+}
+
+void QtMovie::seek(int64_t frame, bool exact) {
+    m_player->seek(frame, exact);
+}
+void QtMovie::cue(int64_t frame, bool exact) {
+    m_player->cue(frame, exact);
+}
+void QtMovie::play(int64_t from, int64_t to, bool) {
+    m_player->play(from, to);
+}
+void QtMovie::stop() {
+    m_player->stop();
+}
+void QtMovie::pause() {
+    m_player->pause();
+}
+void QtMovie::resume() {
+    m_player->resume();
+}
+bool QtMovie::waitSettled(bool includePlay, int timeoutMs) {
+    return m_player->waitSettled(includePlay, timeoutMs);
+}
+
+bool QtMovie::saveSnapshot(const std::string& path) const {
+    const SharedFrame frame = m_player->shownPicture();
+    BgraPicture picture;
+    PictureScaler scaler;
+    if (!frame || !scaler.toBgra(frame.get(), 0, 0, &picture)) {
+        return false;
+    }
+    const QImage image(picture.pixels.data(), picture.width, picture.height, picture.width * 4,
+                       QImage::Format_RGB32);
+    return image.save(QString::fromStdString(path), "PNG");
+}
+
+int32_t QtMovieFactory::open(const OpenRequest& request, std::unique_ptr<Movie>* out,
+                             std::string* failure) {
+    QWidget* parent = nullptr;
+    if (request.hasParent) {
+        parent = m_windows.find(request.parent);
+        if (parent == nullptr) {
+            *failure = "no registered window " + std::to_string(request.parent);
+            return kErrCreateWindow;
+        }
+    }
+    std::unique_ptr<avi::Reader> reader;
+    int sysErrno = 0;
+    const int32_t status = avi::Reader::Open(request.path, avi::Limits(), &reader, &sysErrno);
+    if (status != AVIERR_OK) {
+        if (status == AVIERR_FILEOPEN) {
+            const bool missing = sysErrno == ENOENT || sysErrno == ENOTDIR;
+            return missing ? kErrFileNotFound : kErrFileRead;
+        }
+        return kErrInvalidFile;
+    }
+    const int stream = reader->findStream(kStreamTypeVideo, 0);
+    if (stream < 0) {
+        *failure = "no video stream";
+        return kErrInvalidFile;
+    }
+    auto player = std::make_shared<MoviePlayer>(std::move(reader), stream);
+    *out = std::make_unique<QtMovie>(std::move(player), parent);
+    return kOk;
+}
+
+}  // namespace mci

@@ -1,0 +1,144 @@
+// Frame N decoded by the movie device is the picture ffmpeg decodes as frame N, whatever order
+// the frames are asked for in, for the codecs people keep in AVI files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/avi/avi_reader.h"
+#include "platform/mci/frame_decoder.h"
+#include "platform/mci/picture_convert.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::Ffmpeg;
+using testing_support::TempDir;
+
+struct Clip {
+    std::string name;
+    std::string path;
+};
+
+// ffmpeg's own decode of every frame, in one pixel format, one file per clip.
+class Reference {
+  public:
+    bool load(const std::string& clip, const std::string& pixelFormat, const TempDir& dir) {
+        const std::string out = dir.file("ref-" + std::to_string(++s_count) + ".raw");
+        if (!Ffmpeg("-i " + testing_support::ShellQuote(clip) +
+                    " -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " + pixelFormat + " " +
+                    out)) {
+            return false;
+        }
+        m_bytes = testing_support::ReadFileBytes(out);
+        return true;
+    }
+    std::vector<uint8_t> frame(size_t index, size_t size) const {
+        if ((index + 1) * size > m_bytes.size()) {
+            return {};
+        }
+        return std::vector<uint8_t>(m_bytes.begin() + index * size,
+                                    m_bytes.begin() + (index + 1) * size);
+    }
+    size_t frames(size_t size) const { return size == 0 ? 0 : m_bytes.size() / size; }
+
+  private:
+    static inline int s_count = 0;
+    std::vector<uint8_t> m_bytes;
+};
+
+class FrameExactnessTest : public ::testing::TestWithParam<std::string> {
+  public:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir();
+        const std::string source = "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 ";
+        const std::map<std::string, std::string> encoders = {
+            {"mjpeg", "-c:v mjpeg -q:v 4"},
+            {"mpeg4-bframes", "-c:v mpeg4 -bf 2 -g 12 -q:v 4"},
+            {"h264-long-gop", "-c:v libx264 -g 40 -bf 3 -pix_fmt yuv420p"},
+            {"cinepak", "-c:v cinepak"},
+            {"msvideo1", "-c:v msvideo1"},
+            {"huffyuv", "-c:v huffyuv"},
+        };
+        for (const auto& [name, args] : encoders) {
+            const std::string path = s_dir->file(name + ".avi");
+            if (Ffmpeg(source + args + " " + path)) {
+                (*s_clips)[name] = path;
+            }
+        }
+        const std::string dv = s_dir->file("dv.avi");
+        if (Ffmpeg("-f lavfi -i testsrc2=size=720x576:rate=25:duration=0.4 -c:v dvvideo "
+                   "-pix_fmt yuv420p " +
+                   dv)) {
+            (*s_clips)["dv"] = dv;
+        }
+        const auto corpus = testing_support::CorpusDir();
+        (*s_clips)["cram8-palette"] = (corpus / "cram8-160x120-30fps-video-only.avi").string();
+        (*s_clips)["xvid-packed"] = (corpus / "xvid-544x352-29p97fps-packed-bframes.avi").string();
+    }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        s_dir = nullptr;
+        s_clips->clear();
+    }
+
+  protected:
+    static inline TempDir* s_dir = nullptr;
+    static inline std::map<std::string, std::string>* s_clips =
+        new std::map<std::string, std::string>();
+};
+
+TEST_P(FrameExactnessTest, EveryFrameMatchesFfmpegInAnyOrder) {
+    ASSERT_EQ(1u, s_clips->count(GetParam())) << "clip could not be made";
+    const std::string path = s_clips->at(GetParam());
+    std::unique_ptr<avi::Reader> reader;
+    ASSERT_EQ(0, avi::Reader::Open(path, avi::Limits(), &reader));
+    const int stream = reader->findStream(kStreamTypeVideo, 0);
+    auto decoder = mci::FrameDecoder::Create(*reader, stream);
+    ASSERT_TRUE(decoder->codecKnown()) << decoder->codecText();
+    const int64_t count = decoder->frameCount();
+    ASSERT_GT(count, 1);
+
+    std::vector<uint8_t> first;
+    std::string format;
+    ASSERT_TRUE(decoder->decodeTo(0, nullptr));
+    ASSERT_TRUE(mci::PackPicture(decoder->picture(), &first, &format));
+    Reference reference;
+    ASSERT_TRUE(reference.load(path, format, *s_dir));
+    ASSERT_EQ(static_cast<size_t>(count), reference.frames(first.size()));
+
+    // In order first (the playback path), then shuffled (the seek path, backwards included).
+    std::vector<int64_t> order;
+    for (int64_t n = 0; n < count; ++n) {
+        order.push_back(n);
+    }
+    std::vector<int64_t> shuffled = order;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
+    order.insert(order.end(), shuffled.begin(), shuffled.end());
+    int mismatches = 0;
+    for (int64_t n : order) {
+        ASSERT_TRUE(decoder->decodeTo(n, nullptr));
+        ASSERT_EQ(n, decoder->currentFrame());
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(mci::PackPicture(decoder->picture(), &bytes, &format)) << "frame " << n;
+        if (bytes != reference.frame(static_cast<size_t>(n), first.size()) && ++mismatches < 5) {
+            ADD_FAILURE() << GetParam() << ": frame " << n << " differs from ffmpeg's";
+        }
+    }
+    EXPECT_EQ(0, mismatches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, FrameExactnessTest,
+                         ::testing::Values("mjpeg", "mpeg4-bframes", "h264-long-gop", "cinepak",
+                                           "msvideo1", "huffyuv", "dv", "cram8-palette",
+                                           "xvid-packed"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+}  // namespace
