@@ -167,7 +167,8 @@ int32_t JoinRun::copyEntry(int index) {
     if (result == kJoinDone && audio.silentFrames > 0) {
         m_state.warnings += "Audio of " + clip.fileName + " ends " +
                             std::to_string(audio.silentFrames) +
-                            " frames before its video; later clips may be out of sync\r\n";
+                            (audio.silentFrames == 1 ? " frame" : " frames") +
+                            " before its video; later clips may be out of sync\r\n";
     }
     if (result == kJoinDone) {
         releaseSource();

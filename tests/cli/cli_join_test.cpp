@@ -1,0 +1,305 @@
+// trelvane-cli's contract: exit codes, refusals, the destination rules, source errors, a full
+// disk, cancelling, inspection output and the corpus groups.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "cli_support.h"
+#include "join/synthetic_clip.h"
+
+namespace {
+
+using clitest::Cli;
+using testing_support::Ffmpeg;
+using testing_support::ShellQuote;
+using testing_support::TempDir;
+
+class CliJoinTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir();
+        const std::string src = "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 ";
+        const std::string tone = "-f lavfi -i sine=duration=2:sample_rate=";
+        Ffmpeg(src + tone + "48000 -c:v mjpeg -c:a pcm_s16le " + Q("a.avi"));
+        Ffmpeg(src + tone + "48000 -c:v mjpeg -c:a pcm_s16le " + Q("b.avi"));
+        Ffmpeg(src + tone + "44100 -c:v mjpeg -c:a pcm_s16le " + Q("b44k.avi"));
+        Ffmpeg("-f lavfi -i testsrc=size=176x144:rate=25:duration=2 " + tone +
+               "48000 -c:v mjpeg -c:a pcm_s16le " + Q("big.avi"));
+        Ffmpeg(src + "-c:v mpeg4 -g 10 -bf 0 " + Q("gop.avi"));
+    }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static std::string F(const std::string& name) { return s_dir->file(name); }
+    static std::string Q(const std::string& name) { return ShellQuote(F(name)); }
+
+    // A copy of a clip with one byte run changed at the n-th occurrence of a marker.
+    std::string patched(const std::string& name, const std::string& marker, int occurrence,
+                        int offset, uint32_t value) {
+        std::vector<unsigned char> bytes = testing_support::ReadFileBytes(F(name));
+        const std::string text(bytes.begin(), bytes.end());
+        size_t at = text.find(marker);
+        for (int i = 0; i < occurrence; ++i) {
+            at = text.find(marker, at + 1);
+        }
+        EXPECT_NE(at, std::string::npos);
+        for (int i = 0; i < 4; ++i) {
+            bytes[at + static_cast<size_t>(offset + i)] =
+                static_cast<unsigned char>(value >> (8 * i));
+        }
+        const std::string path = m_dir.file("patched-" + name);
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return path;
+    }
+    std::string out() const { return m_dir.file("out.avi"); }
+    testing_support::CommandResult join(const std::string& args) {
+        return Cli("join --quiet -o " + ShellQuote(out()) + " " + args);
+    }
+
+    static TempDir* s_dir;
+    TempDir m_dir;
+};
+
+TempDir* CliJoinTest::s_dir = nullptr;
+
+TEST_F(CliJoinTest, CleanJoinExitsZeroWithTheReport) {
+    const auto r = join(Q("a.avi") + " " + Q("b.avi") + "@10-");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output.rfind("Completed Clip:\n" + out() + "\n\n90 Frames, ", 0), 0u) << r.output;
+}
+
+TEST_F(CliJoinTest, TheDestinationIsNeverOneOfTheClips) {
+    const std::string clip = m_dir.file("clip.avi");
+    std::filesystem::copy_file(F("a.avi"), clip);
+    std::filesystem::create_hard_link(clip, m_dir.file("hard.avi"));
+    std::filesystem::create_symlink(clip, m_dir.file("soft.avi"));
+    const std::string before = clitest::Md5(clip);
+    for (const char* name : {"clip.avi", "hard.avi", "soft.avi"}) {
+        const auto r = Cli("join --quiet --overwrite -o " + ShellQuote(m_dir.file(name)) + " " +
+                           ShellQuote(clip) + " " + Q("b.avi"));
+        EXPECT_EQ(r.exitCode, 2) << name << r.output;
+        EXPECT_NE(r.output.find("cannot replace one of the clips"), std::string::npos);
+    }
+    EXPECT_EQ(clitest::Md5(clip), before);
+}
+
+TEST_F(CliJoinTest, AnExistingDestinationIsReplacedOnlyWhenAsked) {
+    {
+        std::FILE* f = std::fopen(out().c_str(), "wb");
+        std::fputs("keep me", f);
+        std::fclose(f);
+    }
+    auto r = join(Q("a.avi"));
+    EXPECT_EQ(r.exitCode, 2) << r.output;
+    EXPECT_EQ(std::filesystem::file_size(out()), 7u);
+    r = join("--overwrite " + Q("a.avi"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+}
+
+TEST_F(CliJoinTest, UsageErrors) {
+    EXPECT_EQ(Cli("").exitCode, 2);
+    EXPECT_EQ(Cli("frobnicate").exitCode, 2);
+    EXPECT_EQ(Cli("join " + Q("a.avi")).exitCode, 2);                // no -o
+    EXPECT_EQ(join("").exitCode, 2);                                 // no clips
+    EXPECT_EQ(join("--loud " + Q("a.avi")).exitCode, 2);             // unknown option
+    EXPECT_EQ(join(ShellQuote(F("a.avi") + "@x-3")).exitCode, 2);    // not a range
+    EXPECT_EQ(join(ShellQuote(F("a.avi") + "@30-20")).exitCode, 2);  // backwards
+    EXPECT_EQ(join(ShellQuote(F("a.avi") + "@0-50")).exitCode, 2);   // past the last frame
+    const auto r = join(ShellQuote(F("gop.avi") + "@5-"));           // not a key frame
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("frame 5 of " + F("gop.avi") +
+                            " is not a key frame; the key frame "
+                            "before it is 0"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(join(ShellQuote(F("gop.avi") + "@10-")).exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(m_dir.file("never.avi")));
+}
+
+TEST_F(CliJoinTest, AFileNameWithAnAtSignIsAFileNotARange) {
+    const std::string odd = m_dir.file("take@1-2");
+    std::filesystem::copy_file(F("a.avi"), odd);
+    const auto r = join(ShellQuote(odd));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("50 Frames"), std::string::npos);
+}
+
+TEST_F(CliJoinTest, MismatchedVideoIsRefusedAndMismatchedAudioNeedsDropAudio) {
+    auto r = join(Q("a.avi") + " " + Q("big.avi"));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.output.find("Clip " + F("big.avi") +
+                            " could not be joined. (Frame size of 176x144 does not match base "
+                            "size of 160x120)"),
+              std::string::npos)
+        << r.output;
+    r = join(Q("a.avi") + " " + Q("b44k.avi"));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.output.find("Clip " + F("b44k.avi") +
+                            " has a different audio format (44100Hz) than the base clip "
+                            "(48000Hz).  If you proceed, a clip with no audio will be created."),
+              std::string::npos)
+        << r.output;
+    EXPECT_FALSE(std::filesystem::exists(out()));
+    r = join("--drop-audio " + Q("a.avi") + " " + Q("b44k.avi"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    synthetic::ReadBack joined(out());
+    EXPECT_EQ(joined.audio(), -1);
+    EXPECT_EQ(joined.samples(joined.video()), 100);
+}
+
+// A clip whose audio header is unusable still has its video compared first.
+TEST_F(CliJoinTest, UnreadableAudioDoesNotHideAVideoMismatch) {
+    const std::string broken =
+        patched("big.avi", "strf", 1, 20, 0);  // audio block align and bits 0
+    auto r = join(Q("a.avi") + " " + ShellQuote(broken));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.output.find("Frame size of 176x144"), std::string::npos) << r.output;
+    const std::string brokenSameSize = patched("b.avi", "strf", 1, 20, 0);
+    r = join(Q("a.avi") + " " + ShellQuote(brokenSameSize));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.output.find("appears to have an invalid audio stream"), std::string::npos);
+}
+
+// The middle clip's header promises 60 frames; the file holds 50.
+TEST_F(CliJoinTest, SourceErrorsWarnOrStop) {
+    const std::string promise = patched("b.avi", "vids", 0, 32, 60);
+    const std::string args = Q("a.avi") + " " + ShellQuote(promise) + " " + Q("a.avi");
+    auto r = join(args);
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("WARNING: Joined file may be incomplete or missing frames."),
+              std::string::npos);
+    EXPECT_NE(r.output.find("150 Frames"), std::string::npos);
+    EXPECT_NE(r.output.find("Error reading frame 50 from source file " + promise),
+              std::string::npos);
+    r = join("--overwrite --stop-on-source-error " + args);
+    EXPECT_EQ(r.exitCode, 4) << r.output;
+    EXPECT_NE(r.output.find("Operation not completed!\n\nAn error occurred while reading frame 50 "
+                            "from source file " +
+                            promise + "\nError code "),
+              std::string::npos)
+        << r.output;
+}
+
+// Past a file-size limit the join fails as a destination error and the sources are untouched;
+// the same when only the final index no longer fits.
+TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {
+    const std::string before = clitest::Md5(F("a.avi"));
+    const std::string cmd = ShellQuote(clitest::CliPath()) + " join --quiet --overwrite -o " +
+                            ShellQuote(out()) + " " + Q("a.avi") + " " + Q("b.avi");
+    auto r = testing_support::RunCommand("ulimit -f 100; " + cmd);
+    EXPECT_EQ(r.exitCode, 4) << r.output;
+    EXPECT_NE(r.output.find("An error occurred while writing data to joined file."),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("Error code 110 ("), std::string::npos) << r.output;
+    EXPECT_EQ(clitest::Md5(F("a.avi")), before);
+
+    r = testing_support::RunCommand(cmd);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const uint64_t size = std::filesystem::file_size(out());
+    const uint64_t index = 8 + 16 * 200;  // idx1: 100 frames and 100 audio chunks
+    const uint64_t blocks = (size - index + 1023) / 1024;
+    ASSERT_LT(blocks * 1024, size);
+    r = testing_support::RunCommand("ulimit -f " + std::to_string(blocks) + "; " + cmd);
+    EXPECT_EQ(r.exitCode, 4) << r.output;
+    EXPECT_NE(r.output.find("An error occurred while writing data to joined file.\n"),
+              std::string::npos)
+        << r.output;
+}
+
+TEST_F(CliJoinTest, CtrlCCancelsAndLeavesThePartialFile) {
+    synthetic::ClipSpec spec;
+    spec.frames = 200000;
+    spec.frameSize = [](int) { return 4; };
+    spec.audio = false;
+    const std::string many = m_dir.file("many.avi");
+    synthetic::Write(many, spec);
+    const std::string script = ShellQuote(clitest::CliPath()) + " join --quiet -o " +
+                               ShellQuote(out()) + " " + ShellQuote(many) + " " + ShellQuote(many) +
+                               " & pid=$!; while [ ! -e " + ShellQuote(out()) +
+                               " ]; do sleep 0.001; done; kill -INT $pid; wait $pid; echo rc=$?";
+    const auto r = testing_support::RunCommand(script);
+    EXPECT_NE(r.output.find("Join cancelled; " + out() + " is left as far as it was written."),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("rc=130"), std::string::npos) << r.output;
+    EXPECT_TRUE(std::filesystem::exists(out()));
+}
+
+TEST_F(CliJoinTest, InfoSummarisesEachFile) {
+    auto r = Cli("info " + Q("a.avi"));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, F("a.avi") +
+                            "\n  Video:  MJPG, 25fps, 160x120, 50 frames, 2 seconds\n  Audio:  16 "
+                            "bit Mono, 48000Hz, PCM Uncompressed\n");
+    r = Cli("info --json " + Q("a.avi") + " " + ShellQuote(m_dir.file("none.avi")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("\"result\": -1, \"message\": \"The file did not open.  error status "
+                            "111, system 2\""),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("\"frames\": 50"), std::string::npos);
+    r = Cli("info " + ShellQuote(patched("b.avi", "strf", 1, 20, 0)));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("Audio:  (No Audio)"), std::string::npos);
+}
+
+class CliCorpusTest : public CliJoinTest {
+  protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(testing_support::CorpusDir() / "MANIFEST.md")) {
+            GTEST_SKIP() << "corpus not found";
+        }
+    }
+    static std::string C(const std::string& name) {
+        return ShellQuote((testing_support::CorpusDir() / name).string());
+    }
+};
+
+TEST_F(CliCorpusTest, JoinableGroups) {
+    // J1: MPEG-4 with MP2 audio whose audio ends a little before its video.
+    auto r = join(C("fmp4-190x240-12fps-mp2-stereo-22k-a.avi") + " " +
+                  C("fmp4-190x240-12fps-mp2-stereo-22k-b.avi"));
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("120 Frames"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("fmp4-190x240-12fps-mp2-stereo-22k-a.avi ends 1 frame before its "
+                            "video; later clips may be out of sync"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(clitest::DecodeErrors(out()), "");
+
+    // J2: video only, one member with a damaged index.
+    r = join("--overwrite " + C("mjp2-320x180-30fps-idx1-cut.avi") + " " +
+             C("mjp2-320x180-30fps-video-only-a.avi") + " " +
+             C("mjp2-320x180-30fps-video-only-b.avi"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output.rfind("Completed Clip:\n" + out() + "\n\n93 Frames, ", 0), 0u) << r.output;
+
+    // J3: the first member's header promises one frame more than it holds.
+    r = join("--overwrite " + C("divx-190x240-24fps-video-only-a.avi") + " " +
+             C("divx-190x240-24fps-video-only-b.avi"));
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("Error reading frame 120 from source file "), std::string::npos);
+    EXPECT_NE(r.output.find("240 Frames"), std::string::npos);
+    EXPECT_EQ(clitest::DecodeErrors(out()), "");
+}
+
+// J4: the first member holds no frames at all.
+TEST_F(CliCorpusTest, TruncatedMemberFailsCleanly) {
+    const std::string args = C("fmp4-96x54-15fps-mp3-first-8k-only.avi") + " " +
+                             C("fmp4-96x54-15fps-mp3-stereo-48k.avi");
+    auto r = join("--stop-on-source-error " + args);
+    EXPECT_EQ(r.exitCode, 4) << r.output;
+    EXPECT_NE(r.output.find("An error occurred while reading frame 0 from source file "),
+              std::string::npos);
+    r = join("--overwrite " + args);
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("WARNING: Joined file may be incomplete"), std::string::npos);
+    EXPECT_NE(r.output.find("Error reading frame 0 from source file "), std::string::npos);
+}
+
+}  // namespace
