@@ -23,7 +23,11 @@ constexpr uint16_t kTypeIndex = TwoCC('i', 'x');
 class Collector {
   public:
     Collector(std::vector<StreamIndex>* out, const Limits& limits)
-        : m_out(out), m_cap(std::min<uint64_t>(limits.maxIndexEntries, UINT32_MAX)) {}
+        : m_out(out), m_cap(std::min<uint64_t>(limits.maxIndexEntries, UINT32_MAX)) {
+        for (const auto& stream : *out) {
+            m_total += stream.entries.size();
+        }
+    }
     bool add(int s, const IndexEntry& entry) {
         if (m_total >= m_cap) {
             return false;
@@ -90,9 +94,9 @@ bool AddStandardEntries(const uint8_t* p, size_t count, uint32_t longs, uint64_t
     return true;
 }
 
-// A standard index (ix##) chunk whose header is at pos.
+// A standard index (ix##) chunk whose header is at pos; *end receives where it ends.
 bool ReadStandardIndex(const FileHandle& file, uint64_t pos, int s, const Limits& limits,
-                       Collector* collector) {
+                       Collector* collector, uint64_t* end) {
     uint8_t h[32];
     if (!file.readAt(pos, h, sizeof h)) {
         return false;
@@ -104,6 +108,7 @@ bool ReadStandardIndex(const FileHandle& file, uint64_t pos, int s, const Limits
         (longs != 2 && longs != 3) || base > file.size()) {
         return false;
     }
+    *end = pos + 8 + size;
     const uint64_t stride = longs * 4;
     const uint64_t count = std::min<uint64_t>(ReadU32(h + 12), (size - 24) / stride);
     std::vector<uint8_t> buf(kBatch * stride);
@@ -137,8 +142,12 @@ bool ReadSuperIndex(const std::vector<uint8_t>& indx, int s, const FileHandle& f
         return false;
     }
     const uint64_t count = std::min<uint64_t>(inUse, (indx.size() - 24) / 16);
+    // Standard indexes follow each other through the file; one listed twice, or out of order,
+    // marks the super index as damaged (and cannot multiply the entries of one chunk).
+    uint64_t end = 0;
     for (uint64_t i = 0; i < count; ++i) {
-        if (!ReadStandardIndex(file, ReadU64(p + 24 + i * 16), s, limits, collector)) {
+        const uint64_t pos = ReadU64(p + 24 + i * 16);
+        if (pos < end || !ReadStandardIndex(file, pos, s, limits, collector, &end)) {
             return false;
         }
     }
@@ -349,12 +358,16 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
     return true;
 }
 
+// Scans the movi lists from the given one on, adding to what the index already holds.
 void Scan(const FileHandle& file, const FileLayout& layout, const Limits& limits,
-          const std::vector<StreamShape>& shapes, std::vector<StreamIndex>* out) {
+          const std::vector<StreamShape>& shapes, size_t firstMovi, std::vector<StreamIndex>* out) {
     Collector collector(out, limits);
     ScanState st{file, limits, shapes, collector, std::vector<bool>(shapes.size()), 0};
-    for (const MoviRange& movi : layout.movis) {
-        if (!ScanMovi(st, movi)) {
+    for (size_t s = 0; s < out->size(); ++s) {
+        st.keySeen[s] = !(*out)[s].entries.empty();
+    }
+    for (size_t m = firstMovi; m < layout.movis.size(); ++m) {
+        if (!ScanMovi(st, layout.movis[m])) {
             break;
         }
     }
@@ -456,9 +469,11 @@ IndexSource BuildIndex(const FileHandle& file, const FileLayout& layout, const L
     if (LoadOpenDml(file, layout, limits, out)) {
         source = IndexSource::kOpenDml;
     } else if (LoadIdx1(file, layout, limits, out)) {
+        // idx1 covers the first RIFF only; OpenDML parts after it are scanned.
         source = IndexSource::kIdx1;
+        Scan(file, layout, limits, shapes, 1, out);
     } else {
-        Scan(file, layout, limits, shapes, out);
+        Scan(file, layout, limits, shapes, 0, out);
     }
     for (size_t s = 0; s < out->size(); ++s) {
         Complete(shapes[s], &(*out)[s]);

@@ -256,7 +256,7 @@ void WriteStandardIndex(Bytes& b, const char* id, const char* ckid, uint64_t bas
 }
 
 // Three RIFF parts (AVI + 2 AVIX), 5 frames each, with super and standard indexes, no idx1.
-enum class OdmlDamage { kNone, kSuperIndexPastEnd, kStandardIndexShifted };
+enum class OdmlDamage { kNone, kSuperIndexPastEnd, kStandardIndexShifted, kOnlyIdx1Left };
 
 std::vector<uint8_t> BuildOpenDml(OdmlDamage damage) {
     StreamSpec video;
@@ -289,24 +289,40 @@ std::vector<uint8_t> BuildOpenDml(OdmlDamage damage) {
         const bool shift = damage == OdmlDamage::kStandardIndexShifted && part == 1;
         WriteStandardIndex(b, "ix00", "00dc", movi + 4, chunks, shift ? 2 : 0);
         b.close(movi);
+        if (part == 0 && damage == OdmlDamage::kOnlyIdx1Left) {
+            // The legacy index of the first part, as OpenDML writers keep it.
+            const size_t idx1 = b.open("idx1");
+            for (const OdmlChunk& c : chunks) {
+                b.id("00dc"), b.u32(c.key ? avi::kIndexKeyFrame : 0u);
+                b.u32(static_cast<uint32_t>(c.dataPos - 8 - (movi + 4))), b.u32(c.size);
+            }
+            b.close(idx1);
+        }
         b.close(riffX);
     }
     for (int i = 0; i < 3; ++i) {
         b.patch64(indxPayload + 24 + static_cast<size_t>(i) * 16,
-                  damage == OdmlDamage::kSuperIndexPastEnd ? b.size() + 100
-                                                           : ixPos[static_cast<size_t>(i)]);
+                  damage == OdmlDamage::kSuperIndexPastEnd || damage == OdmlDamage::kOnlyIdx1Left
+                      ? b.size() + 100
+                      : ixPos[static_cast<size_t>(i)]);
         b.patch32(indxPayload + 24 + static_cast<size_t>(i) * 16 + 12, 5);
     }
     return b.vec();
 }
 
 TEST_F(ReaderIndex, OpenDmlPartsAreReadThroughTheirIndexesOrByScanning) {
-    for (OdmlDamage damage :
-         {OdmlDamage::kNone, OdmlDamage::kSuperIndexPastEnd, OdmlDamage::kStandardIndexShifted}) {
-        const bool broken = damage != OdmlDamage::kNone;
+    for (OdmlDamage damage : {OdmlDamage::kNone, OdmlDamage::kSuperIndexPastEnd,
+                              OdmlDamage::kStandardIndexShifted, OdmlDamage::kOnlyIdx1Left}) {
+        // With only idx1 left, it indexes the first part and the other parts are scanned.
+        const bool idx1 = damage == OdmlDamage::kOnlyIdx1Left;
+        const bool broken = damage != OdmlDamage::kNone && !idx1;
         auto reader = open(BuildOpenDml(damage));
         ASSERT_NE(reader, nullptr);
         EXPECT_EQ(reader->indexRebuilt(), broken);
+        if (idx1) {
+            EXPECT_EQ(reader->findSample(0, 4, kFindPrev | kFindKey), 0);
+            EXPECT_EQ(reader->findSample(0, 1, kFindNext | kFindKey), -1);  // H264 scanned
+        }
         EXPECT_TRUE(reader->isOpenDml());
         ASSERT_EQ(reader->indexedSamples(0), 15);
         std::vector<uint8_t> buf(256);
@@ -316,7 +332,7 @@ TEST_F(ReaderIndex, OpenDmlPartsAreReadThroughTheirIndexesOrByScanning) {
             EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + n),
                       Frame(f, 50 + static_cast<size_t>(f)));
         }
-        if (!broken) {
+        if (damage == OdmlDamage::kNone) {
             // Key frames from bit 31 of the standard index entries: the first of each part.
             EXPECT_EQ(reader->findSample(0, 14, kFindPrev | kFindKey), 10);
             EXPECT_EQ(reader->findSample(0, 6, kFindNext | kFindKey), 10);
