@@ -8,3 +8,4 @@ for b in "$build"/bench/bench_*; do
   echo "== $(basename "$b")"
   "$b"
 done
+bash "$(dirname "$0")/join_bench.sh" "$build"
