@@ -265,8 +265,8 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
         }
         return sourceProblem(status, "frame " + std::to_string(f), clip);
     }
-    const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
     if (k >= clip.leadIn) {
+        const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
         int32_t written = 0;
         int32_t bytesWritten = 0;
         const int32_t w =
