@@ -127,7 +127,7 @@ AVISTREAMINFO Reader::streamInfo(int s) const {
     info.rcFrameTop = h.rcTop;
     info.rcFrameRight = h.rcRight;
     info.rcFrameBottom = h.rcBottom;
-    if (shape.isVideo && h.rcRight <= h.rcLeft && h.rcBottom <= h.rcTop) {
+    if (h.fccType == kStreamTypeVideo && (h.rcRight <= h.rcLeft || h.rcBottom <= h.rcTop)) {
         const BITMAPINFOHEADER bi =
             DecodeBitmapInfoHeader(data.format.data(), static_cast<int32_t>(data.format.size()));
         info.rcFrameLeft = 0;
@@ -160,14 +160,16 @@ AVIFILEINFO Reader::fileInfo() const {
         const AVISTREAMINFO first = streamInfo(0);
         info.dwScale = first.dwScale;
         info.dwRate = first.dwRate;
-        // The longest stream, in the first stream's units.
-        double longest = 0;
+        // The longest stream, in the first stream's units (exact, rounded to nearest).
+        unsigned __int128 longest = 0;
         for (int s = 0; s < streamCount(); ++s) {
             const AVISTREAMINFO si = streamInfo(s);
-            const double seconds = static_cast<double>(si.dwLength) * si.dwScale / si.dwRate;
-            longest = std::max(longest, seconds * first.dwRate / first.dwScale);
+            const unsigned __int128 num =
+                static_cast<unsigned __int128>(si.dwLength) * si.dwScale * first.dwRate;
+            const unsigned __int128 den = static_cast<unsigned __int128>(si.dwRate) * first.dwScale;
+            longest = std::max(longest, (num + den / 2) / den);
         }
-        info.dwLength = static_cast<uint32_t>(std::min(longest + 0.5, 4294967295.0));
+        info.dwLength = static_cast<uint32_t>(std::min<unsigned __int128>(longest, UINT32_MAX));
     }
     return info;
 }

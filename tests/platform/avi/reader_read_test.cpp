@@ -24,7 +24,8 @@ FileSpec AddressingFile() {
     StreamSpec pcm;
     pcm.type = "auds";
     pcm.sampleSize = 0xDEADBEEF;  // the format's block size is what counts
-    pcm.format = AudioFormat(1, 2, 44100, kBlock, 16);
+    pcm.rate = 11025;
+    pcm.format = AudioFormat(1, 2, 11025, kBlock, 16);
     pcm.rc[2] = 7;
     StreamSpec vbr;
     vbr.type = "auds";
@@ -192,6 +193,7 @@ TEST_F(ReaderRead, StreamInfoIsTheApiViewOfTheHeaders) {
     EXPECT_EQ(s_reader->streamInfo(2).dwSampleSize, 0u);  // VBR: one chunk per sample
     const AVIFILEINFO f = s_reader->fileInfo();
     EXPECT_EQ(f.dwStreams, 3u);
+    EXPECT_EQ(f.dwLength, 33u);  // 14705 blocks at 11025 Hz = 33.3 frames at 25 fps
     EXPECT_EQ(f.dwSuggestedBufferSize, 1471 * kBlock);
     EXPECT_EQ(s_reader->findStream(kStreamTypeAudio, 1), 2);
     EXPECT_EQ(s_reader->findStream(kStreamTypeAudio, 2), -1);
