@@ -17,6 +17,7 @@ constexpr uint16_t kTagPcm = 1;
 constexpr uint16_t kTagFloat = 3;
 constexpr uint16_t kTagExtensible = 0xFFFE;
 constexpr int kExtensibleSubFormatOffset = 24;
+constexpr int64_t kMaxFrameAudioBytes = 16 << 20;
 
 // Outcome of one frame: go on with the entry, end the entry (a warning was recorded), or a
 // result code (negative) that ends the join.
@@ -298,6 +299,15 @@ int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t
         return kFrameNext;  // no audio belongs to this frame
     }
     const bool write = k >= clip.leadIn;
+    // More audio for one frame than any real stream has (8 channels of 32-bit 192 kHz audio come
+    // to about 6 MB per second) means a broken audio clock: a bad read like any other, which
+    // must never turn into gigabytes of silence.
+    const int64_t block = std::max<int64_t>(clip.audioFormat.nBlockAlign, 1);
+    if (!audio.vbr && count > kMaxFrameAudioBytes / block) {
+        return write ? sourceProblem(AVIERR_BUFFERTOOSMALL, "audio for frame " + std::to_string(f),
+                                     clip)
+                     : kFrameNext;
+    }
     const int64_t from = audio.base + start;
     int64_t got = 0;
     const int32_t r = audio.vbr ? readAudioChunks(clip, audio, from, count, f, write, &got)

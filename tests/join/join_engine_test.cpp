@@ -1,4 +1,5 @@
 #include "join/join_engine.h"
+#include "join/transfer_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,36 @@ TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
     for (int64_t c = 0; c < count; ++c) {
         EXPECT_EQ(joined.read(joined.audio(), c, 1), synthetic::SampleBytes(spec, from + c, 1));
     }
+}
+
+// An audio clock that asks for more than the transfer limit per frame is a bad read, not an
+// endless stream of silence.
+TEST_F(JoinEngineTest, AbsurdAudioSpansAreSourceErrors) {
+    ClipSpec spec;
+    spec.frames = 5;
+    spec.wave = WAVEFORMATEX{1, 1, 4000000000u, 4000000000u, 1, 8, 0};
+    spec.audioRate = 4000000000u;  // 160 million samples per frame
+    spec.audioSamples = 1000;
+    const std::string a = make("absurd.avi", spec);
+    ASSERT_EQ(run({inspect(a)}, false), 0);
+    EXPECT_EQ(m_state.warnings, "Error reading audio for frame 0 from source file " + a + "\r\n");
+    EXPECT_LT(std::filesystem::file_size(out()), 1u << 20);
+    EXPECT_EQ(run({inspect(a)}, true), -2);
+    EXPECT_EQ(m_state.lastErrorText, "reading audio for frame 0 from source file " + a);
+}
+
+TEST(TransferBuffer, GrowsOnlyUpToTheCapAndNeverShrinks) {
+    join::TransferBuffer buffer;
+    const int32_t initial = buffer.capacity();
+    EXPECT_GT(initial, 0);
+    EXPECT_FALSE(buffer.reserve(join::kMaxTransferSize + 1));
+    EXPECT_EQ(buffer.capacity(), initial);
+    EXPECT_TRUE(buffer.reserve(500000));
+    EXPECT_EQ(buffer.capacity(), 500000);
+    EXPECT_TRUE(buffer.reserve(1000));
+    EXPECT_EQ(buffer.capacity(), 500000);
+    EXPECT_TRUE(buffer.fill(3, 0x80));
+    EXPECT_EQ(buffer.data()[2], 0x80);
 }
 
 TEST_F(JoinEngineTest, ZeroByteFramesAreCopiedAsEmptyFrames) {
