@@ -68,6 +68,29 @@ class CliFormatsTest : public ::testing::Test {
         EXPECT_EQ(joined.size(), expected.size());
         EXPECT_TRUE(joined == expected);
     }
+    // Audio stored one chunk per sample (VBR MP3, AC-3): the joined chunks are, one for one, the
+    // chunks of each segment's span in the source's own clock. ffmpeg skips empty chunks (its
+    // muxer writes one after the first MP3 frame), so the chunks are read through our reader,
+    // which counts every chunk as a sample.
+    void checkChunks(const std::vector<Segment>& segments) {
+        std::vector<std::vector<uint8_t>> expected;
+        for (const Segment& s : segments) {
+            synthetic::ReadBack source(s.file);
+            const AVISTREAMINFO audio = source.reader().streamInfo(source.audio());
+            const AVISTREAMINFO video = source.reader().streamInfo(source.video());
+            ASSERT_EQ(audio.dwSampleSize, 0u);
+            const join::AudioClock clock{audio.dwRate, audio.dwScale, video.dwRate, video.dwScale};
+            for (int64_t c = join::AudioBoundary(clock, s.in);
+                 c < join::AudioBoundary(clock, s.out + 1); ++c) {
+                expected.push_back(source.read(source.audio(), c, 1));
+            }
+        }
+        synthetic::ReadBack joined(out());
+        ASSERT_EQ(joined.samples(joined.audio()), static_cast<int64_t>(expected.size()));
+        for (size_t c = 0; c < expected.size(); ++c) {
+            ASSERT_EQ(joined.read(joined.audio(), static_cast<int64_t>(c), 1), expected[c]) << c;
+        }
+    }
     std::string out() const { return m_dir.file("joined.avi"); }
     TempDir m_dir;
 };
@@ -137,23 +160,7 @@ TEST_F(CliFormatsTest, Mpeg4WithBFramesAndVbrMp3) {
     ASSERT_GE(keys.size(), 2u);
     const std::vector<Segment> job = {{a, 0, 49}, {b, keys[1], 49}};
     joinAndCheckVideo(job);
-    // ffmpeg skips empty chunks (its muxer writes one after the first MP3 frame), so the chunks
-    // are compared through our reader, which counts every chunk as a sample.
-    const join::AudioClock chunks{44100, 1152, 25, 1};
-    std::vector<std::vector<uint8_t>> expected;
-    for (const Segment& s : job) {
-        synthetic::ReadBack source(s.file);
-        ASSERT_EQ(source.reader().streamInfo(source.audio()).dwSampleSize, 0u);
-        for (int64_t c = join::AudioBoundary(chunks, s.in);
-             c < join::AudioBoundary(chunks, s.out + 1); ++c) {
-            expected.push_back(source.read(source.audio(), c, 1));
-        }
-    }
-    synthetic::ReadBack joined(out());
-    ASSERT_EQ(joined.samples(joined.audio()), static_cast<int64_t>(expected.size()));
-    for (size_t c = 0; c < expected.size(); ++c) {
-        EXPECT_EQ(joined.read(joined.audio(), static_cast<int64_t>(c), 1), expected[c]) << c;
-    }
+    checkChunks(job);
 }
 
 TEST_F(CliFormatsTest, H264WithAc3) {
@@ -163,7 +170,7 @@ TEST_F(CliFormatsTest, H264WithAc3) {
     const std::string b = clip("b.avi", video, audio, 1, 25, "176x144", 600);
     const std::vector<Segment> job = {{a, 0, 24}, {b, 10, 24}};
     joinAndCheckVideo(job);
-    EXPECT_FALSE(Packets(out(), 'a').empty());
+    checkChunks(job);
 }
 
 // A clip whose audio ends 0.1 s before its video: the gap is filled with silence so that the
