@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/avi/avi_reader.h"
+#include "reader_files_test_builder.h"
 #include "support/test_support.h"
 
 namespace {
@@ -89,6 +90,69 @@ TEST(CorpusReader, EveryFileOpensOrIsRefusedAndReadsToTheEnd) {
         }
     }
     EXPECT_EQ(files, 58);
+}
+
+// Every stream of every file ffmpeg can read: chunk-per-sample streams give ffmpeg's packets
+// (drop frames aside), block-addressed audio gives ffmpeg's bytes. The one difference allowed is
+// the cut-off last frame of a truncated file, which ffmpeg hands out short and we drop.
+TEST(CorpusReader, EveryStreamAgreesWithFfmpeg) {
+    if (testing_support::FfmpegPath().empty()) {
+        GTEST_SKIP() << "ffmpeg not found";
+    }
+    testing_support::TempDir dir;
+    for (const auto& entry : std::filesystem::directory_iterator(testing_support::CorpusDir())) {
+        std::unique_ptr<Reader> reader;
+        if (entry.path().extension() != ".avi" ||
+            Reader::Open(entry.path().string(), avi::Limits{}, &reader) != AVIERR_OK) {
+            continue;
+        }
+        const std::string name = entry.path().filename().string();
+        for (uint32_t type : {kStreamTypeVideo, kStreamTypeAudio}) {
+            const int s = reader->findStream(type, 0);
+            if (s < 0 || reader->indexedSamples(s) == 0) {
+                continue;
+            }
+            const std::string map = type == kStreamTypeVideo ? "0:v:0" : "0:a:0";
+            const AVISTREAMINFO info = reader->streamInfo(s);
+            std::vector<uint8_t> all;
+            std::vector<reader_test::Packet> ours;
+            std::vector<uint8_t> buf(std::max<uint32_t>(reader->largestChunk(s), 1 << 16));
+            for (int64_t pos = info.dwStart; pos < info.dwStart + reader->indexedSamples(s);) {
+                int64_t bytes = 0;
+                int64_t samples = 0;
+                const int64_t count = info.dwSampleSize == 0 ? 1 : -1;
+                ASSERT_EQ(reader->read(s, pos, count, buf.data(), static_cast<int64_t>(buf.size()),
+                                       &bytes, &samples),
+                          AVIERR_OK);
+                if (info.dwSampleSize == 0 && bytes > 0) {
+                    ours.push_back(
+                        {bytes, reader_test::Adler32(buf.data(), static_cast<size_t>(bytes))});
+                }
+                all.insert(all.end(), buf.begin(), buf.begin() + bytes);
+                pos += samples;
+            }
+            if (info.dwSampleSize == 0) {
+                std::vector<reader_test::Packet> theirs;
+                if (!reader_test::FfmpegPackets(entry.path().string(), map, &theirs)) {
+                    continue;  // a file ffmpeg refuses
+                }
+                std::erase_if(theirs, [](const reader_test::Packet& p) { return p.size == 0; });
+                if (reader->indexRebuilt() && theirs.size() == ours.size() + 1) {
+                    theirs.pop_back();
+                }
+                EXPECT_TRUE(ours == theirs) << name << " " << map << ": " << ours.size() << " vs "
+                                            << theirs.size() << " packets";
+            } else {
+                const std::string raw = dir.file("audio.raw");
+                const auto copy = testing_support::RunCommand(
+                    testing_support::ShellQuote(testing_support::FfmpegPath()) +
+                    " -v error -y -i " + testing_support::ShellQuote(entry.path().string()) +
+                    " -map " + map + " -c copy -f data " + testing_support::ShellQuote(raw));
+                ASSERT_EQ(copy.exitCode, 0) << name;
+                EXPECT_TRUE(all == testing_support::ReadFileBytes(raw)) << name;
+            }
+        }
+    }
 }
 
 // Counts from the manifest (ffprobe's packets and a walk of the chunk tree).

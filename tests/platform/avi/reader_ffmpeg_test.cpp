@@ -7,11 +7,15 @@
 #include <vector>
 
 #include "platform/avi/avi_reader.h"
+#include "reader_files_test_builder.h"
 #include "support/test_support.h"
 
 namespace {
 
 using avi::Reader;
+using reader_test::Adler32;
+using reader_test::FfmpegPackets;
+using reader_test::Packet;
 using testing_support::Ffmpeg;
 using testing_support::FfmpegPath;
 using testing_support::ShellQuote;
@@ -31,17 +35,6 @@ const Clip kClips[] = {
     {"msvideo1_ima", "-pix_fmt rgb555le -c:v msvideo1 -c:a adpcm_ima_wav", false},
     {"huffyuv_msadpcm", "-c:v huffyuv -c:a adpcm_ms", false},
 };
-
-// Adler-32 seeded with 0, as ffmpeg's framecrc muxer prints it.
-uint32_t Adler32(const uint8_t* p, size_t n) {
-    uint32_t a = 0;
-    uint32_t b = 0;
-    for (size_t i = 0; i < n; ++i) {
-        a = (a + p[i]) % 65521;
-        b = (b + a) % 65521;
-    }
-    return (b << 16) | a;
-}
 
 class ReaderFfmpeg : public ::testing::TestWithParam<Clip> {
   protected:
@@ -81,27 +74,8 @@ TEST_P(ReaderFfmpeg, PacketsKeyFramesAndAudioBytesAgreeWithFfmpeg) {
     ASSERT_GE(v, 0);
     ASSERT_GE(a, 0);
 
-    // ffmpeg's packets: "stream, dts, pts, duration, size, checksum" per line.
-    const auto crc =
-        testing_support::RunCommand(ShellQuote(FfmpegPath()) + " -v error -i " + ShellQuote(path) +
-                                        " -map 0:v -c copy -f framecrc -",
-                                    false);
-    ASSERT_EQ(crc.exitCode, 0);
-    std::vector<std::pair<int64_t, uint32_t>> packets;
-    std::istringstream lines(crc.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::vector<std::string> f;
-        std::istringstream fields(line);
-        for (std::string x; std::getline(fields, x, ',');) {
-            f.push_back(x);
-        }
-        ASSERT_GE(f.size(), 6u) << line;  // a seventh field carries non-key flags
-        packets.emplace_back(std::stoll(f[4]),
-                             static_cast<uint32_t>(std::stoul(f[5], nullptr, 16)));
-    }
+    std::vector<Packet> packets;
+    ASSERT_TRUE(FfmpegPackets(path, "0:v", &packets));
     const auto keys = testing_support::RunCommand(
         ShellQuote(testing_support::FfprobePath()) + " -v error -select_streams v " +
             "-show_entries packet=flags -of csv=p=0 " + ShellQuote(path),
@@ -124,8 +98,8 @@ TEST_P(ReaderFfmpeg, PacketsKeyFramesAndAudioBytesAgreeWithFfmpeg) {
             continue;
         }
         ASSERT_LT(p, packets.size()) << clip.name;
-        EXPECT_EQ(bytes, packets[p].first) << clip.name << " packet " << p;
-        EXPECT_EQ(Adler32(buf.data(), static_cast<size_t>(bytes)), packets[p].second)
+        EXPECT_EQ(bytes, packets[p].size) << clip.name << " packet " << p;
+        EXPECT_EQ(Adler32(buf.data(), static_cast<size_t>(bytes)), packets[p].adler)
             << clip.name << " packet " << p;
         std::string flags;
         std::getline(keyLines, flags);

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <sstream>
+
 #include "platform/avi/avi_common.h"
+#include "support/test_support.h"
 
 namespace reader_test {
 
@@ -202,6 +205,50 @@ inline std::vector<uint8_t> AudioBytes(uint64_t from, size_t n) {
         v[j] = static_cast<uint8_t>((from + j) % 251);
     }
     return v;
+}
+
+// ---- ffmpeg as the judge
+// -------------------------------------------------------------------------
+
+// Adler-32 seeded with 0, as ffmpeg's framecrc muxer prints it.
+inline uint32_t Adler32(const uint8_t* p, size_t n) {
+    uint32_t a = 0;
+    uint32_t b = 0;
+    for (size_t i = 0; i < n; ++i) {
+        a = (a + p[i]) % 65521;
+        b = (b + a) % 65521;
+    }
+    return (b << 16) | a;
+}
+
+struct Packet {
+    int64_t size = 0;
+    uint32_t adler = 0;
+    bool operator==(const Packet&) const = default;
+};
+
+// The packets of one stream ("0:v:0") as ffmpeg copies them; false when ffmpeg fails.
+inline bool FfmpegPackets(const std::string& path, const std::string& map,
+                          std::vector<Packet>* out) {
+    using testing_support::ShellQuote;
+    const auto crc = testing_support::RunCommand(ShellQuote(testing_support::FfmpegPath()) +
+                                                     " -v error -i " + ShellQuote(path) + " -map " +
+                                                     map + " -c copy -f framecrc -",
+                                                 false);
+    std::istringstream lines(crc.output);
+    for (std::string line; std::getline(lines, line);) {
+        // "stream, dts, pts, duration, size, checksum[, flags]"
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string x; std::getline(fields, x, ',');) {
+            f.push_back(x);
+        }
+        if (line[0] != '#' && f.size() >= 6) {
+            out->push_back(
+                {std::stoll(f[4]), static_cast<uint32_t>(std::stoul(f[5], nullptr, 16))});
+        }
+    }
+    return crc.exitCode == 0;
 }
 
 }  // namespace reader_test
