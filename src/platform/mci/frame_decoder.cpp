@@ -107,17 +107,25 @@ void FrameDecoder::openCodec() {
         static const char kBottomUp[] = "BottomUp";  // stored bottom row first
         m_extradata.insert(m_extradata.end(), kBottomUp, kBottomUp + sizeof(kBottomUp));
     }
-    AVCodecContext* context = avcodec_alloc_context3(codec);
+    m_codec = codec;
+    m_header = bih;
     m_packet = av_packet_alloc();
-    if (context == nullptr || m_packet == nullptr) {
-        avcodec_free_context(&context);
-        m_codecText = "Out of memory for codec " + tag;
-        return;
+    m_context = m_packet == nullptr ? nullptr : newContext();
+    if (m_context == nullptr) {
+        m_codecText = "Codec " + tag + " cannot be opened";
     }
-    context->codec_tag = bih.biCompression;
-    context->width = bih.biWidth;
-    context->height = bih.biHeight < 0 ? -static_cast<int64_t>(bih.biHeight) : bih.biHeight;
-    context->bits_per_coded_sample = bih.biBitCount;
+}
+
+AVCodecContext* FrameDecoder::newContext() const {
+    AVCodecContext* context = avcodec_alloc_context3(m_codec);
+    if (context == nullptr) {
+        return nullptr;
+    }
+    context->codec_tag = m_header.biCompression;
+    context->width = m_header.biWidth;
+    context->height = m_header.biHeight < 0 ? -static_cast<int64_t>(m_header.biHeight)
+                                            : m_header.biHeight;
+    context->bits_per_coded_sample = m_header.biBitCount;
     context->thread_count = 0;
     if (!m_extradata.empty()) {
         context->extradata =
@@ -127,12 +135,10 @@ void FrameDecoder::openCodec() {
             context->extradata_size = static_cast<int>(m_extradata.size());
         }
     }
-    if (avcodec_open2(context, codec, nullptr) < 0) {
+    if (avcodec_open2(context, m_codec, nullptr) < 0) {
         avcodec_free_context(&context);
-        m_codecText = "Codec " + tag + " cannot be opened";
-        return;
     }
-    m_context = context;
+    return context;
 }
 
 int64_t FrameDecoder::keyFrameAtOrBefore(int64_t frame) const {
@@ -186,6 +192,15 @@ int64_t FrameDecoder::startFor(int64_t n, int64_t* leading) {
 }
 
 void FrameDecoder::restart(int64_t key, int64_t leading) {
+    if (m_context->codec_id == AV_CODEC_ID_MPEG4) {
+        // This decoder learns from the stream as it goes (encoder quirks, packed B pictures,
+        // delay): a fresh one makes a seek give the same picture whatever was decoded before.
+        AVCodecContext* fresh = newContext();
+        if (fresh != nullptr) {
+            avcodec_free_context(&m_context);
+            m_context = fresh;
+        }
+    }
     avcodec_flush_buffers(m_context);
     m_pending.clear();
     m_nextPacket = key;
@@ -262,8 +277,16 @@ bool FrameDecoder::receive() {
     if (!m_pending.empty() && m_pending.front() != Slot::Decoded) {
         return false;
     }
-    if (avcodec_receive_frame(m_context, m_received.get()) < 0) {
+    const int result = avcodec_receive_frame(m_context, m_received.get());
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) {
         return false;
+    }
+    if (result < 0) {
+        // The decoder failed on the picture it owed next: that frame shows no picture.
+        if (!m_pending.empty()) {
+            m_pending.front() = Slot::Broken;
+        }
+        return !m_pending.empty();
     }
     if (m_pending.empty()) {
         av_frame_unref(m_received.get());  // more pictures than frames sent: not ours to show

@@ -12,6 +12,7 @@
 
 #include "platform/avi/avi_reader.h"
 
+struct AVCodec;
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
@@ -56,6 +57,7 @@ class FrameDecoder {
     enum class Slot { Decoded, Repeat, Broken };
     FrameDecoder(const avi::Reader& reader, int stream);
     void openCodec();
+    AVCodecContext* newContext() const;
     int64_t leadingPictures(int64_t key);
     int64_t startFor(int64_t n, int64_t* leading);
     void restart(int64_t key, int64_t leading);
@@ -72,6 +74,8 @@ class FrameDecoder {
     std::vector<uint8_t> m_extradata;
     std::vector<uint32_t> m_palette;
     std::string m_codecText;
+    const AVCodec* m_codec = nullptr;
+    BITMAPINFOHEADER m_header;
     AVCodecContext* m_context = nullptr;
     AVPacket* m_packet = nullptr;
     FramePtr m_received;

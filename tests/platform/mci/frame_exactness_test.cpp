@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -140,5 +141,58 @@ INSTANTIATE_TEST_SUITE_P(Codecs, FrameExactnessTest,
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
+
+}  // namespace
+
+namespace {
+
+// Frames whose chunk is empty show the picture before them; a frame that cannot be decoded has
+// no picture, and the frames after it decode as usual.
+TEST(FrameDecoderTest, EmptyFramesRepeatAndUnreadableFramesAreNeutral) {
+    TempDir dir;
+    const std::string path = dir.file("mjpeg.avi");
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10:duration=1 -c:v mjpeg " + path));
+    // Break the picture data of frame 3: the decoder refuses that frame.
+    std::vector<unsigned char> bytes = testing_support::ReadFileBytes(path);
+    const std::string movi = "movi";
+    auto at = std::search(bytes.begin(), bytes.end(), movi.begin(), movi.end());
+    const std::string chunk = "00dc";
+    for (int frame = 0; frame <= 3 && at != bytes.end(); ++frame) {
+        at = std::search(at + 1, bytes.end(), chunk.begin(), chunk.end());
+    }
+    ASSERT_NE(bytes.end(), at);
+    const size_t size = at[4] | (at[5] << 8);
+    std::fill(at + 8, at + 8 + static_cast<long>(size), 0);  // no longer a JPEG picture
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    std::unique_ptr<avi::Reader> reader;
+    ASSERT_EQ(0, avi::Reader::Open(path, avi::Limits(), &reader));
+    auto decoder = mci::FrameDecoder::Create(*reader, reader->findStream(kStreamTypeVideo, 0));
+    ASSERT_TRUE(decoder->decodeTo(3, nullptr));
+    EXPECT_EQ(nullptr, decoder->picture());
+    ASSERT_TRUE(decoder->decodeTo(4, nullptr));
+    EXPECT_NE(nullptr, decoder->picture());
+    ASSERT_TRUE(decoder->decodeTo(2, nullptr));
+    EXPECT_NE(nullptr, decoder->picture());
+
+    // A real clip in which every other chunk is empty.
+    const auto corpus =
+        testing_support::CorpusDir() / "h264-320x240-60fps-empty-chunks-aac-mono-44k.avi";
+    ASSERT_EQ(0, avi::Reader::Open(corpus.string(), avi::Limits(), &reader));
+    decoder = mci::FrameDecoder::Create(*reader, reader->findStream(kStreamTypeVideo, 0));
+    for (int64_t n : {101, 100, 7, 6}) {
+        std::vector<uint8_t> before;
+        std::vector<uint8_t> after;
+        std::string format;
+        int64_t size = 0;
+        int64_t samples = 0;
+        ASSERT_EQ(0, reader->read(0, n, 1, nullptr, 0, &size, &samples));
+        ASSERT_TRUE(decoder->decodeTo(n - 1, nullptr));
+        ASSERT_TRUE(mci::PackPicture(decoder->picture(), &before, &format));
+        ASSERT_TRUE(decoder->decodeTo(n, nullptr));
+        ASSERT_TRUE(mci::PackPicture(decoder->picture(), &after, &format));
+        EXPECT_EQ(size == 0, before == after) << "frame " << n << " of " << size << " bytes";
+    }
+}
 
 }  // namespace

@@ -1,0 +1,64 @@
+// The trelvane-mci tool: commands from standard input, one "<code>\t<reply>" line each, the
+// parent window placeholder, snapshots and waiting for a mode.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::ShellQuote;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(MciToolTest, RunsAScriptAndSavesTheDecodedPicture) {
+    testing_support::TempDir dir;
+    const std::string clip = dir.file("a \"quoted\" clip.avi");
+    ASSERT_TRUE(testing_support::Ffmpeg(
+        "-f lavfi -i testsrc2=size=96x64:rate=25:duration=1 -c:v mjpeg " + ShellQuote(clip)));
+    const std::string png = dir.file("frame.png");
+    const std::string script = dir.file("script.txt");
+    std::ofstream(script) << "open avivideo\n"
+                          << "open \"" << clip << "\" alias movie style child parent $WINDOW\n"
+                          << "put movie window client at 0 0 300 200\n"
+                          << "set movie seek exactly on\n"
+                          << "seek movie to 13\n"
+                          << "wait-mode stopped\n"
+                          << "status movie position\n"
+                          << "snapshot " << png << "\n"
+                          << "seek movie to 0xfa\n"
+                          << "bogus movie\n"
+                          << "close movie\n";
+    const std::string tool =
+        (testing_support::BinaryDir() / "src/platform/mci/trelvane-mci").string();
+    const auto result =
+        testing_support::RunCommand(ShellQuote(tool) + " < " + ShellQuote(script), false);
+    ASSERT_EQ(0, result.exitCode) << result.output;
+    const std::vector<std::string> expected = {"0\t1",  "0\t2",       "0\t",   "0\t",
+                                               "0\t",   "0\tstopped", "0\t13", "0\t" + png,
+                                               "270\t", "261\t",      "0\t"};
+    const std::vector<std::string> lines = Lines(result.output);
+    ASSERT_EQ(expected.size(), lines.size()) << result.output;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        // Failures carry a text after the tab; only the code is fixed.
+        const std::string& want = expected[i];
+        EXPECT_EQ(want, want.back() == '\t' && want[0] != '0' ? lines[i].substr(0, want.size())
+                                                              : lines[i]);
+    }
+    QImage image(QString::fromStdString(png));
+    EXPECT_EQ(QSize(96, 64), image.size()) << "saved before scaling to the window";
+}
+
+}  // namespace
