@@ -354,21 +354,22 @@ int64_t Reader::findSample(int s, int64_t pos, int32_t flags) const {
         auto it = std::upper_bound(idx.keys.begin(), idx.keys.end(), r);
         return it == idx.keys.begin() ? -1 : first + *(it - 1);
     }
-    // Any sample that holds data (drop frames are skipped).
-    if (forward) {
-        for (int64_t i = rel; i < have; ++i) {
-            if (idx.entries[static_cast<size_t>(i)].size > 0) {
-                return first + i;
-            }
-        }
+    // Any sample that holds data: step over the run of drop frames rel may lie in.
+    const int64_t at = forward ? rel : std::min(rel, have - 1);
+    if (at < 0 || at >= have) {
         return -1;
     }
-    for (int64_t i = std::min(rel, have - 1); i >= 0; --i) {
-        if (idx.entries[static_cast<size_t>(i)].size > 0) {
-            return first + i;
-        }
+    const auto n = static_cast<uint32_t>(at);
+    auto run =
+        std::upper_bound(idx.emptyRuns.begin(), idx.emptyRuns.end(), std::make_pair(n, UINT32_MAX));
+    if (run == idx.emptyRuns.begin() || n >= (run - 1)->second) {
+        return first + at;  // not a drop frame
     }
-    return -1;
+    --run;
+    if (forward) {
+        return run->second < have ? first + run->second : -1;
+    }
+    return run->first > 0 ? first + run->first - 1 : -1;
 }
 
 int64_t Reader::indexedSamples(int s) const {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstring>
 #include <optional>
 
 #include "media/vbvfw.h"
@@ -275,6 +276,33 @@ bool LoadIdx1(const FileHandle& file, const FileLayout& layout, const Limits& li
 
 // ---- scanning ----------------------------------------------------------------------------------
 
+// Chunk headers read through a small window, so that runs of tiny chunks (drop frames, padding,
+// records) do not cost a system call each.
+class HeaderWindow {
+  public:
+    explicit HeaderWindow(const FileHandle& file) : m_file(file) {}
+    bool read(uint64_t pos, uint8_t* out, size_t len) {
+        const bool cached = pos >= m_pos && pos - m_pos <= m_len && m_len - (pos - m_pos) >= len;
+        if (!cached) {
+            const uint64_t left = m_file.size() > pos ? m_file.size() - pos : 0;
+            const auto n = static_cast<size_t>(std::min<uint64_t>(sizeof m_buf, left));
+            if (n < len || !m_file.readAt(pos, m_buf, n)) {
+                return false;
+            }
+            m_pos = pos;
+            m_len = n;
+        }
+        std::memcpy(out, m_buf + (pos - m_pos), len);
+        return true;
+    }
+
+  private:
+    const FileHandle& m_file;
+    uint8_t m_buf[4096];
+    uint64_t m_pos = 0;
+    size_t m_len = 0;
+};
+
 struct ScanState {
     const FileHandle& file;
     const Limits& limits;
@@ -282,6 +310,7 @@ struct ScanState {
     Collector& collector;
     std::vector<bool> keySeen;
     uint64_t visited = 0;
+    HeaderWindow headers{file};
 };
 
 // Adds one data chunk found by scanning; false when the scan must stop.
@@ -322,7 +351,7 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
             return false;
         }
         uint8_t h[12];
-        if (!st.file.readAt(pos, h, 8)) {
+        if (!st.headers.read(pos, h, 8)) {
             return false;
         }
         const uint32_t id = ReadU32(h);
@@ -337,7 +366,7 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
             return false;
         }
         if (id == FourCC("LIST")) {
-            if (!st.file.readAt(pos + 8, h + 8, 4)) {
+            if (!st.headers.read(pos + 8, h + 8, 4)) {
                 return false;
             }
             const uint32_t type = ReadU32(h + 8);
@@ -362,7 +391,7 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
 void Scan(const FileHandle& file, const FileLayout& layout, const Limits& limits,
           const std::vector<StreamShape>& shapes, size_t firstMovi, std::vector<StreamIndex>* out) {
     Collector collector(out, limits);
-    ScanState st{file, limits, shapes, collector, std::vector<bool>(shapes.size()), 0};
+    ScanState st{file, limits, shapes, collector, std::vector<bool>(shapes.size())};
     for (size_t s = 0; s < out->size(); ++s) {
         st.keySeen[s] = !(*out)[s].entries.empty();
     }
@@ -404,8 +433,16 @@ void Complete(const StreamShape& shape, StreamIndex* index) {
     }
     index->samples = index->entries.size();
     for (size_t i = 0; i < index->entries.size(); ++i) {
+        const auto n = static_cast<uint32_t>(i);
         if ((index->entries[i].flags & kEntryKey) != 0) {
-            index->keys.push_back(static_cast<uint32_t>(i));
+            index->keys.push_back(n);
+        }
+        if (index->entries[i].size == 0) {
+            if (!index->emptyRuns.empty() && index->emptyRuns.back().second == n) {
+                index->emptyRuns.back().second = n + 1;
+            } else {
+                index->emptyRuns.emplace_back(n, n + 1);
+            }
         }
     }
 }

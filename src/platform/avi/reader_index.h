@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/avi/avi_common.h"
@@ -33,6 +34,8 @@ struct StreamIndex {
     std::vector<IndexEntry> entries;
     std::vector<uint64_t> byteStart;  // block-addressed streams: byte offset of each entry
     std::vector<uint32_t> keys;       // chunk-addressed streams: entry numbers of key samples
+    // Chunk-addressed streams: runs of empty chunks (drop frames) as [first, end) entry numbers.
+    std::vector<std::pair<uint32_t, uint32_t>> emptyRuns;
     uint64_t totalBytes = 0;
     uint64_t samples = 0;  // samples the index holds
     uint32_t largest = 0;

@@ -31,7 +31,28 @@ struct StreamTally {
     int64_t keys = 0;     // samples findSample reports as key
     int64_t bytes = 0;
     int32_t firstFailure = AVIERR_OK;
+    std::vector<int64_t> sizes;  // chunk-per-sample streams: bytes of each sample
 };
+
+// findSample over drop frames against a plain walk of the sample sizes.
+void ExpectAnySearchSkipsDropFrames(const Reader& reader, int s,
+                                    const std::vector<int64_t>& sizes) {
+    const int64_t first = reader.streamInfo(s).dwStart;
+    const auto n = static_cast<int64_t>(sizes.size());
+    std::vector<int64_t> next(sizes.size() + 1, -1);
+    for (int64_t i = n - 1; i >= 0; --i) {
+        next[static_cast<size_t>(i)] =
+            sizes[static_cast<size_t>(i)] > 0 ? first + i : next[static_cast<size_t>(i) + 1];
+    }
+    int64_t prev = -1;
+    for (int64_t i = 0; i < n; ++i) {
+        prev = sizes[static_cast<size_t>(i)] > 0 ? first + i : prev;
+        ASSERT_EQ(reader.findSample(s, first + i, kFindPrev | kFindAny), prev) << i;
+        ASSERT_EQ(reader.findSample(s, first + i, kFindNext | kFindAny),
+                  next[static_cast<size_t>(i)])
+            << i;
+    }
+}
 
 // Reads every sample of a stream one at a time (audio blocks in runs), as the join does.
 StreamTally ReadAll(const Reader& reader, int s) {
@@ -52,6 +73,7 @@ StreamTally ReadAll(const Reader& reader, int s) {
         }
         for (int64_t i = 0; i < samples && info.dwSampleSize == 0; ++i) {
             t.keys += reader.findSample(s, pos + i, kFindPrev | kFindKey) == pos + i ? 1 : 0;
+            t.sizes.push_back(bytes);
         }
         t.samples += samples;
         t.bytes += bytes;
@@ -82,6 +104,7 @@ TEST(CorpusReader, EveryFileOpensOrIsRefusedAndReadsToTheEnd) {
         ASSERT_EQ(status, AVIERR_OK) << name;
         for (int s = 0; s < reader->streamCount(); ++s) {
             const StreamTally t = ReadAll(*reader, s);
+            ExpectAnySearchSkipsDropFrames(*reader, s, t.sizes);
             // Everything the index holds reads; only what the header promises beyond it fails.
             EXPECT_EQ(t.samples, reader->indexedSamples(s)) << name << " stream " << s;
             if (t.samples < reader->streamInfo(s).dwLength) {
