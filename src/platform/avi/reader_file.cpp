@@ -66,8 +66,11 @@ bool FileHandle::readAt(uint64_t pos, void* buffer, size_t len) const {
 }
 
 bool FileHandle::readChunkAt(uint64_t pos, uint8_t header[8], void* buffer, size_t len) const {
-    if (len > (size_t{1} << 30) || !InRange(pos, 8 + static_cast<uint64_t>(len), m_size)) {
+    if (!InRange(pos, 8 + static_cast<uint64_t>(len), m_size)) {
         return false;
+    }
+    if (len > (size_t{1} << 30)) {
+        return readAt(pos, header, 8) && readAt(pos + 8, buffer, len);
     }
     iovec parts[2] = {{header, 8}, {buffer, len}};
     const ssize_t want = static_cast<ssize_t>(8 + len);
