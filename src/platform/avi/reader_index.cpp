@@ -341,6 +341,41 @@ bool AddScanned(ScanState& st, int s, uint64_t pos, uint32_t size) {
     return st.collector.add(s, {pos, keep, flags}) && (flags & kEntryPartial) == 0;
 }
 
+// Whether a data chunk header is believable at pos: a known stream, a size the file can hold,
+// and a believable id right after it (or the end of the list).
+bool IsAnchor(ScanState& st, uint64_t pos, uint64_t end, const uint8_t* h) {
+    const uint32_t id = ReadU32(h);
+    const uint32_t size = ReadU32(h + 4);
+    const int s = StreamOfChunkId(id);
+    const uint16_t type = ChunkType(id);
+    if (s < 0 || s >= static_cast<int>(st.shapes.size()) || size > st.limits.maxChunkSize ||
+        (type != TwoCC('d', 'c') && type != TwoCC('d', 'b') && type != TwoCC('w', 'b'))) {
+        return false;
+    }
+    const uint64_t next = pos + 8 + size + (size & 1);
+    uint8_t after[8];
+    return next <= st.file.size() &&
+           (next + 8 > end || (st.file.readAt(next, after, 8) && IsPlausibleId(ReadU32(after))));
+}
+
+// After damage (zeroed or overwritten bytes), the next believable data chunk at or after pos.
+std::optional<uint64_t> Resync(ScanState& st, uint64_t pos, uint64_t end) {
+    constexpr size_t kBlock = 64 << 10;
+    std::vector<uint8_t> buf(kBlock + 8);
+    for (uint64_t base = pos; base < end && end - base >= 8; base += kBlock) {
+        const auto n = static_cast<size_t>(std::min<uint64_t>(buf.size(), end - base));
+        if (!st.file.readAt(base, buf.data(), n)) {
+            return std::nullopt;
+        }
+        for (size_t i = 0; i + 8 <= n && i < kBlock; ++i) {
+            if (IsAnchor(st, base + i, end, buf.data() + i)) {
+                return base + i;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 // Scans one movi list; false when scanning must stop altogether.
 bool ScanMovi(ScanState& st, const MoviRange& movi) {
     uint64_t pos = movi.begin;
@@ -363,7 +398,12 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
                 --pos;
                 continue;
             }
-            return false;
+            const std::optional<uint64_t> next = Resync(st, pos + 1, movi.end);
+            if (!next) {
+                return false;
+            }
+            pos = *next;
+            continue;
         }
         if (id == FourCC("LIST")) {
             if (!st.headers.read(pos + 8, h + 8, 4)) {

@@ -3,6 +3,7 @@
 // parts, and files that are not AVI at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/avi/avi_reader.h"
@@ -153,6 +154,25 @@ TEST_F(ReaderIndex, OddChunkWithoutPadByteIsFoundWhenScanning) {
     auto reader = open(BuildAvi(spec));
     ASSERT_NE(reader, nullptr);
     ExpectMixedContent(*reader, spec);
+}
+
+TEST_F(ReaderIndex, ScanResumesAfterAZeroedStretch) {
+    // A download with a missing piece: video frames 3 to 5 with their audio read as zeros.
+    FileSpec spec = MixedFile();
+    spec.idx1 = Idx1::kNone;
+    std::vector<uint8_t> bytes = BuildAvi(spec);
+    const auto find = [&](const std::vector<uint8_t>& data) {
+        return std::search(bytes.begin(), bytes.end(), data.begin(), data.end()) - 8;
+    };
+    const auto frame6 = spec.chunks[12].data;
+    std::fill(find(spec.chunks[6].data), find(frame6), uint8_t{0});
+    auto reader = open(bytes);
+    ASSERT_EQ(reader->indexedSamples(0), 9);
+    EXPECT_EQ(reader->indexedSamples(1), 90);
+    std::vector<uint8_t> buf(4096);
+    int64_t n = 0, samples = 0;
+    ASSERT_EQ(reader->read(0, 3, 1, buf.data(), 4096, &n, &samples), AVIERR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + n), frame6);
 }
 
 TEST_F(ReaderIndex, CutOffFileKeepsWholeAudioBlocksAndDropsThePartialFrame) {
