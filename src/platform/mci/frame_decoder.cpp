@@ -123,8 +123,8 @@ AVCodecContext* FrameDecoder::newContext() const {
     }
     context->codec_tag = m_header.biCompression;
     context->width = m_header.biWidth;
-    context->height = m_header.biHeight < 0 ? -static_cast<int64_t>(m_header.biHeight)
-                                            : m_header.biHeight;
+    context->height =
+        m_header.biHeight < 0 ? -static_cast<int64_t>(m_header.biHeight) : m_header.biHeight;
     context->bits_per_coded_sample = m_header.biBitCount;
     context->thread_count = 0;
     if (!m_extradata.empty()) {

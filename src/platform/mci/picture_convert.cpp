@@ -8,6 +8,33 @@ extern "C" {
 }
 
 namespace mci {
+namespace {
+
+// The JPEG variants of the YUV formats are the plain ones at full range; telling the scaler so
+// keeps it from warning and gets the colours right.
+AVPixelFormat PlainFormat(AVPixelFormat format, bool* fullRange) {
+    switch (format) {
+        case AV_PIX_FMT_YUVJ420P:
+            *fullRange = true;
+            return AV_PIX_FMT_YUV420P;
+        case AV_PIX_FMT_YUVJ422P:
+            *fullRange = true;
+            return AV_PIX_FMT_YUV422P;
+        case AV_PIX_FMT_YUVJ444P:
+            *fullRange = true;
+            return AV_PIX_FMT_YUV444P;
+        case AV_PIX_FMT_YUVJ440P:
+            *fullRange = true;
+            return AV_PIX_FMT_YUV440P;
+        case AV_PIX_FMT_YUVJ411P:
+            *fullRange = true;
+            return AV_PIX_FMT_YUV411P;
+        default:
+            return format;
+    }
+}
+
+}  // namespace
 
 PictureScaler::~PictureScaler() {
     sws_freeContext(m_context);
@@ -21,12 +48,16 @@ bool PictureScaler::toBgra(const AVFrame* frame, int width, int height, BgraPict
         width = frame->width;
         height = frame->height;
     }
-    const auto format = static_cast<AVPixelFormat>(frame->format);
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat format = PlainFormat(static_cast<AVPixelFormat>(frame->format), &fullRange);
     m_context = sws_getCachedContext(m_context, frame->width, frame->height, format, width, height,
                                      AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (m_context == nullptr) {
         return false;
     }
+    const int space = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+    sws_setColorspaceDetails(m_context, sws_getCoefficients(space), fullRange ? 1 : 0,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     out->width = width;
     out->height = height;
     out->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
