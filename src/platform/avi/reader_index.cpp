@@ -310,6 +310,7 @@ struct ScanState {
     Collector& collector;
     std::vector<bool> keySeen;
     uint64_t visited = 0;
+    uint64_t anchorChecks = 0;  // headers looked up while resynchronising
     HeaderWindow headers{file};
 };
 
@@ -354,20 +355,29 @@ bool IsAnchor(ScanState& st, uint64_t pos, uint64_t end, const uint8_t* h) {
     }
     const uint64_t next = pos + 8 + size + (size & 1);
     uint8_t after[8];
+    ++st.anchorChecks;
     return next <= st.file.size() &&
            (next + 8 > end || (st.file.readAt(next, after, 8) && IsPlausibleId(ReadU32(after))));
 }
 
 // After damage (zeroed or overwritten bytes), the next believable data chunk at or after pos.
+// Blocks grow from small, so that damage of a few bytes costs little; a file that keeps
+// offering false anchors ends the search.
 std::optional<uint64_t> Resync(ScanState& st, uint64_t pos, uint64_t end) {
-    constexpr size_t kBlock = 64 << 10;
-    std::vector<uint8_t> buf(kBlock + 8);
-    for (uint64_t base = pos; base < end && end - base >= 8; base += kBlock) {
+    constexpr uint64_t kMaxAnchorChecks = 1 << 20;
+    std::vector<uint8_t> buf;
+    size_t block = 512;
+    for (uint64_t base = pos; base < end && end - base >= 8; base += block, block *= 2) {
+        block = std::min<size_t>(block, 64 << 10);
+        buf.resize(block + 8);
         const auto n = static_cast<size_t>(std::min<uint64_t>(buf.size(), end - base));
         if (!st.file.readAt(base, buf.data(), n)) {
             return std::nullopt;
         }
-        for (size_t i = 0; i + 8 <= n && i < kBlock; ++i) {
+        for (size_t i = 0; i + 8 <= n && i < block; ++i) {
+            if (st.anchorChecks > kMaxAnchorChecks) {
+                return std::nullopt;
+            }
             if (IsAnchor(st, base + i, end, buf.data() + i)) {
                 return base + i;
             }
