@@ -22,7 +22,7 @@ struct StreamData {
 };
 
 class Reader {
-public:
+  public:
     ~Reader();
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
@@ -37,9 +37,11 @@ public:
     int streamCount() const;
     const StreamData& stream(int s) const;
 
-    // The header as the AVIFile-style API reports it: sample size of audio = nBlockAlign,
+    // The header as the AVIFile-style API reports it: sample size of audio = nBlockAlign (0 for
+    // VBR audio, whose header sample size is 0: one chunk per sample; 0 for video),
     // dwSuggestedBufferSize = largest indexed chunk, empty rcFrame filled from the format,
-    // dwLength raised to the indexed sample count when that is larger, dwCaps = read.
+    // dwLength raised to the indexed sample count when that is larger, dwCaps = read, a zero
+    // dwScale or dwRate replaced by a usable time base.
     AVISTREAMINFO streamInfo(int s) const;
     AVIFILEINFO fileInfo() const;
 
@@ -53,8 +55,8 @@ public:
     // return. Buffer too small: AVIERR_BUFFERTOOSMALL, *bytes = needed size, *samples = 0.
     // start == end: success with 0 samples; start outside: AVIERR_NODATA.
     // A chunk whose header does not match the index reads as AVIERR_FILEREAD.
-    [[nodiscard]] int32_t read(int s, int64_t start, int64_t count, void* buffer,
-                               int64_t capacity, int64_t* bytes, int64_t* samples) const;
+    [[nodiscard]] int32_t read(int s, int64_t start, int64_t count, void* buffer, int64_t capacity,
+                               int64_t* bytes, int64_t* samples) const;
 
     // AVIStreamFindSample semantics (kFindPrev/kFindNext/kFindFromStart with kFindKey/kFindAny).
     // Returns the position found or -1.
@@ -71,7 +73,7 @@ public:
     bool isOpenDml() const;
     uint64_t fileSize() const;
 
-private:
+  private:
     struct Impl;
     explicit Reader(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
