@@ -13,6 +13,8 @@ extern "C" {
 namespace mci {
 namespace {
 
+constexpr int64_t kMaxPixels = 8192 * 8192;
+
 std::string FourCcText(uint32_t tag) {
     std::string text;
     for (int i = 0; i < 4; ++i) {
@@ -86,6 +88,11 @@ void FrameDecoder::openCodec() {
     }
     const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
     const std::string tag = FourCcText(bih.biCompression);
+    const int64_t height = bih.biHeight < 0 ? -static_cast<int64_t>(bih.biHeight) : bih.biHeight;
+    if (bih.biWidth > 0 && height > 0 && static_cast<int64_t>(bih.biWidth) * height > kMaxPixels) {
+        m_codecText = "Frame size too large for codec " + tag;
+        return;
+    }
     if (codec == nullptr || m_received == nullptr || bih.biWidth <= 0 || bih.biHeight == 0) {
         m_codecText = "No decoder for codec " + tag;
         return;
@@ -127,6 +134,7 @@ AVCodecContext* FrameDecoder::newContext() const {
         m_header.biHeight < 0 ? -static_cast<int64_t>(m_header.biHeight) : m_header.biHeight;
     context->bits_per_coded_sample = m_header.biBitCount;
     context->thread_count = 0;
+    context->max_pixels = kMaxPixels;  // a hostile header cannot make the decoder allocate more
     if (!m_extradata.empty()) {
         context->extradata =
             static_cast<uint8_t*>(av_mallocz(m_extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));

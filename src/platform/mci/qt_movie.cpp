@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QMetaObject>
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/mci/audio_output.h"
@@ -15,8 +16,10 @@ QtMovie::QtMovie(std::shared_ptr<MoviePlayer> player, QWidget* parent)
         m_widget = new MovieWidget(parent, m_player);
         const AVISTREAMINFO info =
             m_player->reader().streamInfo(m_player->reader().findStream(kStreamTypeVideo, 0));
-        m_widget->setGeometry(0, 0, info.rcFrameRight - info.rcFrameLeft,
-                              info.rcFrameBottom - info.rcFrameTop);
+        const int64_t width = int64_t{info.rcFrameRight} - info.rcFrameLeft;
+        const int64_t height = int64_t{info.rcFrameBottom} - info.rcFrameTop;
+        m_widget->setGeometry(0, 0, static_cast<int>(std::clamp<int64_t>(width, 0, 8192)),
+                              static_cast<int>(std::clamp<int64_t>(height, 0, 8192)));
         m_widget->show();
         QPointer<MovieWidget> widget = m_widget;
         m_player->setPictureSink([widget] {

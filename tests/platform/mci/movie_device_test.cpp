@@ -252,4 +252,40 @@ TEST_F(MovieDeviceTest, UnknownCodecStillOpensAndSteps) {
     EXPECT_EQ(QColor(128, 128, 128), image.pixelColor(2, 2));
 }
 
+TEST_F(MovieDeviceTest, PauseHoldsPlaybackAndResumeFinishesIt) {
+    ASSERT_EQ(0, openMovie(s_mjpeg));
+    ASSERT_EQ(0, send("play movie from 0 to 12"));
+    QThread::msleep(150);
+    ASSERT_EQ(0, send("pause movie"));
+    ASSERT_EQ(0, send("status movie mode"));
+    EXPECT_EQ("paused", m_reply);
+    const int64_t pausedAt = position();
+    QThread::msleep(300);
+    EXPECT_EQ(pausedAt, position());
+    EXPECT_LT(pausedAt, 12);
+    ASSERT_EQ(0, send("resume movie"));
+    EXPECT_EQ("stopped", waitWhileMode("playing"));
+    EXPECT_EQ(12, position());
+}
+
+// A window that goes away, or a rectangle no screen could hold, must not bring the device down.
+TEST_F(MovieDeviceTest, SurvivesItsParentWindowAndAbsurdRectangles) {
+    ASSERT_EQ(0, openMovie(s_mjpeg));
+    ASSERT_EQ(0, send("put movie window client at 0 0 2000000000 2000000000"));
+    ASSERT_EQ(0, send("seek movie to 30"));
+    EXPECT_EQ("stopped", waitWhileMode("seeking"));
+    auto painted = m_service->movie("movie")->player().paintedPicture();
+    ASSERT_TRUE(painted);
+    EXPECT_LE(painted->width, 8192);
+    m_window.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(nullptr, m_service->movie("movie")->pictureWidget());
+    ASSERT_EQ(0, send("put movie window client at 0 0 50 40"));
+    ASSERT_EQ(0, send("play movie from 30 to 35"));
+    EXPECT_EQ("stopped", waitWhileMode("playing"));
+    EXPECT_EQ(35, position());
+    EXPECT_EQ(0, send("close movie"));
+    EXPECT_EQ(mci::kErrCreateWindow, openMovie(s_mjpeg));
+}
+
 }  // namespace
