@@ -193,4 +193,28 @@ TEST(FrameDecoderTest, EmptyFramesRepeatAndUnreadableFramesAreNeutral) {
     }
 }
 
+// A header claiming an enormous picture gets no decoder rather than a giant allocation; the
+// frames can still be stepped through.
+TEST(FrameDecoderTest, RefusesPictureSizesBeyondReason) {
+    TempDir dir;
+    const std::string path = dir.file("huge.avi");
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10:duration=0.5 -c:v mjpeg " + path));
+    std::vector<unsigned char> bytes = testing_support::ReadFileBytes(path);
+    const std::string strf = "strf";
+    auto at = std::search(bytes.begin(), bytes.end(), strf.begin(), strf.end());
+    ASSERT_NE(bytes.end(), at);
+    at[13] = 0x40;  // biWidth 64 -> 0x400040
+    at[17] = 0x40;  // biHeight 48 -> 0x400030
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    std::unique_ptr<avi::Reader> reader;
+    ASSERT_EQ(0, avi::Reader::Open(path, avi::Limits(), &reader));
+    auto decoder = mci::FrameDecoder::Create(*reader, reader->findStream(kStreamTypeVideo, 0));
+    EXPECT_FALSE(decoder->codecKnown());
+    EXPECT_NE(std::string::npos, decoder->codecText().find("too large")) << decoder->codecText();
+    EXPECT_TRUE(decoder->decodeTo(3, nullptr));
+    EXPECT_EQ(3, decoder->currentFrame());
+    EXPECT_EQ(nullptr, decoder->picture());
+}
+
 }  // namespace
