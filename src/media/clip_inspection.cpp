@@ -68,12 +68,14 @@ int32_t LoadVideo(int16_t file, ClipInfo& clip) {
     clip.videoInfo = info;
     uint8_t bytes[kBitmapInfoHeaderSize] = {};
     int32_t size = kBitmapInfoHeaderSize;
-    if (FormatReadFailed(vbvfw_AVIStreamReadFormat(video, 0, bytes, &size))) {
+    // A video format shorter than a bitmap header (a stream with no format chunk reads as 0
+    // bytes) describes no picture: nothing could play the joined file, so it is unreadable too.
+    if (FormatReadFailed(vbvfw_AVIStreamReadFormat(video, 0, bytes, &size)) ||
+        size < kBitmapInfoHeaderSize) {
         (void)vbvfw_AVIStreamRelease(video);
         return -4;
     }
-    clip.videoFormat =
-        DecodeBitmapInfoHeader(bytes, size < kBitmapInfoHeaderSize ? size : kBitmapInfoHeaderSize);
+    clip.videoFormat = DecodeBitmapInfoHeader(bytes, kBitmapInfoHeaderSize);
     clip.videoFormatSize = size;
     const int64_t frames = static_cast<int64_t>(info.dwLength) - info.dwStart;
     clip.segmentFrames = frames > INT32_MAX ? INT32_MAX : static_cast<int32_t>(frames);

@@ -51,15 +51,18 @@ class AddClipTest : public ::testing::Test {
         Write("silent.avi", With(base, [](ClipSpec& s) { s.audio = false; }));
         Write("silent25.avi", With(base, [](ClipSpec& s) { s.audio = false, s.rate = 25; }));
         Write("audio_only.avi", With(base, [](ClipSpec& s) { s.video = false; }));
-        // Damaged copies: audio block align 0 (audio unusable), video rate 0, video format gone.
+        // Damaged copies: audio block align 0 (audio unusable), a video start past its length.
         Write("bad_audio.avi", base);
         job_testing::PatchStreamFormat16(Path("bad_audio.avi"), "auds",
                                          job_testing::kWaveBlockAlign, 0);
         Write("bad_audio_big.avi", With(base, [](ClipSpec& s) { s.width = 640, s.height = 480; }));
         job_testing::PatchStreamFormat16(Path("bad_audio_big.avi"), "auds",
                                          job_testing::kWaveBlockAlign, 0);
-        Write("bad_rate.avi", base);
-        job_testing::PatchStreamHeader(Path("bad_rate.avi"), "vids", job_testing::kStrhRate, 0);
+        // A zero rate is repaired by the reader from the main header, so a start beyond the
+        // stream's length is what leaves the video header unusable.
+        Write("bad_start.avi", base);
+        job_testing::PatchStreamHeader(Path("bad_start.avi"), "vids", job_testing::kStrhStart,
+                                       1000);
         std::ofstream(Path("text.avi")) << "not a clip\n";
     }
     static void TearDownTestSuite() { s_dir.reset(); }
@@ -271,8 +274,8 @@ TEST_F(AddClipTest, FilesThatCannotBeInspectedAreRefusedWithTheirMessage) {
     addExpectingNoChange("missing.avi");
     expectRefusal("audio_only.avi", "The video stream did not open." + kUnrecognised);
     addExpectingNoChange("audio_only.avi");
-    expectRefusal("bad_rate.avi", "The video stream info was inaccessible." + kUnrecognised);
-    addExpectingNoChange("bad_rate.avi");
+    expectRefusal("bad_start.avi", "The video stream info was inaccessible." + kUnrecognised);
+    addExpectingNoChange("bad_start.avi");
     expectRefusal("text.avi", "The file did not open.  error status 102, system 0");
     addExpectingNoChange("text.avi");
     EXPECT_EQ(job.clipCount(), 0);

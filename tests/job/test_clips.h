@@ -40,6 +40,7 @@ bool PatchStreamFormat16(const std::string& path, const char* type, int offset, 
 // strh payload offsets.
 inline constexpr int kStrhRate = 24;
 inline constexpr int kStrhScale = 20;
+inline constexpr int kStrhStart = 28;
 // WAVEFORMATEX offsets.
 inline constexpr int kWaveBlockAlign = 12;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -160,6 +161,24 @@ TEST_F(ClipInspectionTest, ImpossibleClocksAreRefusedOrLoseTheAudio) {
     lengthened.fileName = Patched("av.avi", 0, kLength, 260);
     EXPECT_EQ(LoadClipInfo(lengthened), 0);
     EXPECT_EQ(lengthened.segmentFrames, 260);  // the header's promise; the join reports the rest
+}
+
+// A video stream without a usable bitmap header describes no picture; the clip must not become a
+// base whose joined file nothing could play.
+TEST_F(ClipInspectionTest, VideoWithoutABitmapHeaderIsRefused) {
+    std::vector<unsigned char> bytes = testing_support::ReadFileBytes(File("video.avi"));
+    const std::string text(bytes.begin(), bytes.end());
+    const size_t at = text.find("strf");
+    ASSERT_NE(at, std::string::npos);
+    std::copy_n("JUNK", 4, bytes.begin() + static_cast<std::ptrdiff_t>(at));  // format gone
+    const std::string path = m_dir.file("no_format.avi");
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    ClipInfo clip;
+    clip.fileName = path;
+    const int32_t result = LoadClipInfo(clip);
+    EXPECT_TRUE(result == -4 || result == -1) << result;
 }
 
 }  // namespace
