@@ -6,9 +6,9 @@
 #include "media/clip_info.h"
 
 enum class ClipCheckKind {
-    Pass,     // joins as it is
-    Refuse,   // the video does not match: the clip cannot be joined
-    Warn,     // the audio does not match: it can be joined, the joined clip then has no audio
+    Pass,    // joins as it is
+    Refuse,  // the video does not match: the clip cannot be joined
+    Warn,    // the audio does not match: it can be joined, the joined clip then has no audio
 };
 
 struct ClipCheck {

@@ -105,7 +105,9 @@ inline constexpr int32_t kFindFromStart = 0x0008;
 inline constexpr int32_t kFindKey = 0x0010;
 inline constexpr int32_t kFindAny = 0x0020;
 
-inline constexpr int32_t MakeAviErr(int n) { return static_cast<int32_t>(0x80044000u + n); }
+inline constexpr int32_t MakeAviErr(int n) {
+    return static_cast<int32_t>(0x80044000u + n);
+}
 inline constexpr int32_t AVIERR_OK = 0;
 inline constexpr int32_t AVIERR_UNSUPPORTED = MakeAviErr(101);
 inline constexpr int32_t AVIERR_BADFORMAT = MakeAviErr(102);
@@ -124,7 +126,9 @@ inline constexpr int32_t AVIERR_BUFFERTOOSMALL = MakeAviErr(116);
 inline constexpr int32_t AVIERR_ERROR = MakeAviErr(199);
 
 // True when a status means "buffer too small, first part filled" (low byte 0x74).
-inline constexpr bool IsBufferTooSmall(int32_t status) { return (status & 0xFF) == 0x74; }
+inline constexpr bool IsBufferTooSmall(int32_t status) {
+    return (status & 0xFF) == 0x74;
+}
 
 // ---- operations --------------------------------------------------------------------------------
 

@@ -212,12 +212,12 @@ TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {
 }
 
 TEST_F(CliJoinTest, CtrlCCancelsAndLeavesThePartialFile) {
-    synthetic::ClipSpec spec;
-    spec.frames = 200000;
-    spec.frameSize = [](int) { return 4; };
-    spec.audio = false;
+    synthetic::ClipSpec shape;
+    shape.frames = 200000;
+    shape.frameSize = [](int) { return 4; };
+    shape.audio = false;
     const std::string many = m_dir.file("many.avi");
-    synthetic::Write(many, spec);
+    synthetic::Write(many, shape);
     const std::string script = ShellQuote(clitest::CliPath()) + " join --quiet -o " +
                                ShellQuote(out()) + " " + ShellQuote(many) + " " + ShellQuote(many) +
                                " & pid=$!; while [ ! -e " + ShellQuote(out()) +

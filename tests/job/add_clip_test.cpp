@@ -68,12 +68,12 @@ class AddClipTest : public ::testing::Test {
     static void TearDownTestSuite() { s_dir.reset(); }
 
     template <typename Change>
-    static ClipSpec With(ClipSpec spec, Change change) {
-        change(spec);
-        return spec;
+    static ClipSpec With(ClipSpec shape, Change change) {
+        change(shape);
+        return shape;
     }
-    static void Write(const std::string& name, const ClipSpec& spec) {
-        job_testing::WriteClip(Path(name), spec);
+    static void Write(const std::string& name, const ClipSpec& shape) {
+        job_testing::WriteClip(Path(name), shape);
     }
     static std::string Path(const std::string& name) { return s_dir->file(name); }
 

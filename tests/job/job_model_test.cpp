@@ -22,9 +22,9 @@ class JobModelTest : public ::testing::Test {
         // Compatible clips told apart by their lengths: a 10, b 20, c 30, d 40 frames.
         int frames = 10;
         for (const char* name : {"a.avi", "b.avi", "c.avi", "d.avi"}) {
-            ClipSpec spec;
-            spec.frames = frames;
-            job_testing::WriteClip(s_dir->file(name), spec);
+            ClipSpec shape;
+            shape.frames = frames;
+            job_testing::WriteClip(s_dir->file(name), shape);
             frames += 10;
         }
     }

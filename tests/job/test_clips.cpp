@@ -31,34 +31,34 @@ void Put32(std::vector<unsigned char>& bytes, size_t at, uint32_t value) {
     }
 }
 
-std::vector<unsigned char> VideoFormat(const ClipSpec& spec) {
+std::vector<unsigned char> VideoFormat(const ClipSpec& shape) {
     std::vector<unsigned char> bytes(40, 0);
     Put32(bytes, 0, 40);
-    Put32(bytes, 4, static_cast<uint32_t>(spec.width));
-    Put32(bytes, 8, static_cast<uint32_t>(spec.height));
+    Put32(bytes, 4, static_cast<uint32_t>(shape.width));
+    Put32(bytes, 8, static_cast<uint32_t>(shape.height));
     Put16(bytes, 12, 1);
     Put16(bytes, 14, 24);
-    Put32(bytes, 16, FourCC(spec.codec));
-    Put32(bytes, 20, static_cast<uint32_t>(spec.width * spec.height * 3));
+    Put32(bytes, 16, FourCC(shape.codec));
+    Put32(bytes, 20, static_cast<uint32_t>(shape.width * shape.height * 3));
     return bytes;
 }
 
-uint16_t BlockAlign(const ClipSpec& spec) {
-    if (spec.blockAlign != 0) {
-        return spec.blockAlign;
+uint16_t BlockAlign(const ClipSpec& shape) {
+    if (shape.blockAlign != 0) {
+        return shape.blockAlign;
     }
-    return static_cast<uint16_t>(spec.channels * ((spec.bitsPerSample + 7) / 8));
+    return static_cast<uint16_t>(shape.channels * ((shape.bitsPerSample + 7) / 8));
 }
 
-std::vector<unsigned char> AudioFormat(const ClipSpec& spec) {
+std::vector<unsigned char> AudioFormat(const ClipSpec& shape) {
     std::vector<unsigned char> bytes(18, 0);
-    const uint16_t align = BlockAlign(spec);
-    Put16(bytes, 0, spec.formatTag);
-    Put16(bytes, 2, spec.channels);
-    Put32(bytes, 4, spec.samplesPerSec);
-    Put32(bytes, 8, spec.avgBytesPerSec != 0 ? spec.avgBytesPerSec : spec.samplesPerSec * align);
+    const uint16_t align = BlockAlign(shape);
+    Put16(bytes, 0, shape.formatTag);
+    Put16(bytes, 2, shape.channels);
+    Put32(bytes, 4, shape.samplesPerSec);
+    Put32(bytes, 8, shape.avgBytesPerSec != 0 ? shape.avgBytesPerSec : shape.samplesPerSec * align);
     Put16(bytes, 12, align);
-    Put16(bytes, 14, spec.bitsPerSample);
+    Put16(bytes, 14, shape.bitsPerSample);
     return bytes;
 }
 
@@ -70,46 +70,46 @@ bool Check(int32_t status, const std::string& what, const std::string& path) {
     return true;
 }
 
-bool WriteStreams(int16_t file, const ClipSpec& spec, const std::string& path) {
+bool WriteStreams(int16_t file, const ClipSpec& shape, const std::string& path) {
     int16_t video = -1;
     int16_t audio = -1;
-    if (spec.video) {
+    if (shape.video) {
         AVISTREAMINFO info{};
         info.fccType = kStreamTypeVideo;
-        info.fccHandler = FourCC(spec.codec);
-        info.dwScale = spec.scale;
-        info.dwRate = spec.rate;
-        info.rcFrameRight = spec.width;
-        info.rcFrameBottom = spec.height;
+        info.fccHandler = FourCC(shape.codec);
+        info.dwScale = shape.scale;
+        info.dwRate = shape.rate;
+        info.rcFrameRight = shape.width;
+        info.rcFrameBottom = shape.height;
         video = vbvfw_AVIFileCreateStream(file, &info, 0);
-        const auto format = VideoFormat(spec);
+        const auto format = VideoFormat(shape);
         if (video < 0 ||
             !Check(vbvfw_AVIStreamSetFormat(video, 0, format.data(), 40), "video format", path)) {
             return false;
         }
     }
-    const uint16_t align = BlockAlign(spec);
-    const int32_t samplesPerFrame =
-        static_cast<int32_t>(spec.samplesPerSec * spec.scale / (spec.rate == 0 ? 1 : spec.rate));
-    if (spec.audio) {
+    const uint16_t align = BlockAlign(shape);
+    const int32_t samplesPerFrame = static_cast<int32_t>(shape.samplesPerSec * shape.scale /
+                                                         (shape.rate == 0 ? 1 : shape.rate));
+    if (shape.audio) {
         AVISTREAMINFO info{};
         info.fccType = kStreamTypeAudio;
         info.dwScale = 1;
-        info.dwRate = spec.samplesPerSec;
+        info.dwRate = shape.samplesPerSec;
         info.dwSampleSize = align;
         audio = vbvfw_AVIFileCreateStream(file, &info, 0);
-        const auto format = AudioFormat(spec);
+        const auto format = AudioFormat(shape);
         if (audio < 0 ||
             !Check(vbvfw_AVIStreamSetFormat(audio, 0, format.data(), 18), "audio format", path)) {
             return false;
         }
     }
-    std::vector<unsigned char> frame(static_cast<size_t>(spec.frameBytes), 0x5a);
+    std::vector<unsigned char> frame(static_cast<size_t>(shape.frameBytes), 0x5a);
     std::vector<unsigned char> sound(static_cast<size_t>(samplesPerFrame) * align, 0);
     int32_t samples = 0;
     int32_t bytes = 0;
-    for (int i = 0; i < spec.frames; ++i) {
-        if (video >= 0 && !Check(vbvfw_AVIStreamWrite(video, i, 1, frame.data(), spec.frameBytes,
+    for (int i = 0; i < shape.frames; ++i) {
+        if (video >= 0 && !Check(vbvfw_AVIStreamWrite(video, i, 1, frame.data(), shape.frameBytes,
                                                       kAviIfKeyFrame, &samples, &bytes),
                                  "video write", path)) {
             return false;
@@ -155,13 +155,13 @@ bool Rewrite(const std::string& path, const std::vector<unsigned char>& bytes) {
 
 }  // namespace
 
-bool WriteClip(const std::string& path, const ClipSpec& spec) {
+bool WriteClip(const std::string& path, const ClipSpec& shape) {
     const int16_t file = vbvfw_AVIFileOpen(path, kOpenWrite | kOpenCreate);
     if (file < 0) {
         ADD_FAILURE() << "cannot create " << path << ": " << vbvfw_error();
         return false;
     }
-    const bool written = WriteStreams(file, spec, path);
+    const bool written = WriteStreams(file, shape, path);
     const int32_t closed = vbvfw_AVIFileRelease(file);
     return written && Check(closed, "finishing", path);
 }

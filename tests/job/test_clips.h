@@ -30,7 +30,7 @@ struct ClipSpec {
 };
 
 // Writes the clip through vbvfw_*; false (with a test failure) when the writer refuses.
-bool WriteClip(const std::string& path, const ClipSpec& spec);
+bool WriteClip(const std::string& path, const ClipSpec& shape);
 
 // Overwrites a 32-bit field of the stream header (strh payload offset) of the first stream of
 // the given type ("vids" or "auds"), or a 16-bit field of that stream's format (strf payload).

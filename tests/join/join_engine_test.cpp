@@ -30,9 +30,9 @@ class RecordingProgress : public join::JoinProgress {
 
 class JoinEngineTest : public ::testing::Test {
   protected:
-    std::string make(const std::string& name, const ClipSpec& spec) {
+    std::string make(const std::string& name, const ClipSpec& shape) {
         const std::string path = m_dir.file(name);
-        synthetic::Write(path, spec);
+        synthetic::Write(path, shape);
         return path;
     }
     ClipInfo inspect(const std::string& path, int32_t leadIn = 0, int32_t leadOut = -1) {
@@ -63,69 +63,69 @@ class JoinEngineTest : public ::testing::Test {
 
 // Frames far beyond the old 32 KB buffer, and a frame's audio of 864,000 bytes.
 TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
-    ClipSpec spec;
-    spec.videoRate = 1;
-    spec.frames = 4;
-    spec.frameSize = [](int f) { return f % 2 == 0 ? 144000 : 500000; };
-    spec.wave = WAVEFORMATEX{1, 9, 48000, 864000, 18, 16, 0};
-    spec.audioRate = 48000;
-    const std::string a = make("a.avi", spec);
-    spec.tag = "B";
-    const std::string b = make("b.avi", spec);
+    ClipSpec shape;
+    shape.videoRate = 1;
+    shape.frames = 4;
+    shape.frameSize = [](int f) { return f % 2 == 0 ? 144000 : 500000; };
+    shape.wave = WAVEFORMATEX{1, 9, 48000, 864000, 18, 16, 0};
+    shape.audioRate = 48000;
+    const std::string a = make("a.avi", shape);
+    shape.tag = "B";
+    const std::string b = make("b.avi", shape);
     ASSERT_EQ(run({inspect(a), inspect(b)}), 0) << m_state.lastErrorText;
     EXPECT_EQ(m_state.framesWritten, 8);
     EXPECT_EQ(m_state.warnings, "");
     ReadBack joined(out());
     ASSERT_TRUE(joined.ok());
     for (int f = 0; f < 8; ++f) {
-        ClipSpec source = spec;
+        ClipSpec source = shape;
         source.tag = f < 4 ? "A" : "B";
         EXPECT_EQ(joined.read(joined.video(), f, 1), synthetic::FrameBytes(source, f % 4)) << f;
     }
     EXPECT_EQ(joined.read(joined.audio(), 48000 * 5, 48000),
-              synthetic::SampleBytes(spec, 48000, 48000));
+              synthetic::SampleBytes(shape, 48000, 48000));
 }
 
 // Frames before the lead-in are read, not written; a first frame that is no key frame keeps
 // its missing key flag; the audio of a trimmed segment is exactly its span.
 TEST_F(JoinEngineTest, TrimmedSegmentsTakeTheirOwnFramesAndAudio) {
-    ClipSpec spec;
-    spec.frames = 30;
-    spec.isKey = [](int f) { return f % 5 == 0; };
-    spec.audioRate = 11025;
-    spec.videoRate = 30;
-    spec.wave = WAVEFORMATEX{1, 1, 11025, 11025, 1, 8, 0};
-    const std::string a = make("a.avi", spec);
+    ClipSpec shape;
+    shape.frames = 30;
+    shape.isKey = [](int f) { return f % 5 == 0; };
+    shape.audioRate = 11025;
+    shape.videoRate = 30;
+    shape.wave = WAVEFORMATEX{1, 1, 11025, 11025, 1, 8, 0};
+    const std::string a = make("a.avi", shape);
     ASSERT_EQ(run({inspect(a, 10, 19), inspect(a, 3, 8)}), 0) << m_state.lastErrorText;
     ASSERT_EQ(m_state.framesWritten, 16);
     ReadBack joined(out());
-    EXPECT_EQ(joined.read(joined.video(), 0, 1), synthetic::FrameBytes(spec, 10));
-    EXPECT_EQ(joined.read(joined.video(), 10, 1), synthetic::FrameBytes(spec, 3));
+    EXPECT_EQ(joined.read(joined.video(), 0, 1), synthetic::FrameBytes(shape, 10));
+    EXPECT_EQ(joined.read(joined.video(), 10, 1), synthetic::FrameBytes(shape, 3));
     EXPECT_TRUE(joined.isKey(joined.video(), 0));
     EXPECT_FALSE(joined.isKey(joined.video(), 10));
     EXPECT_TRUE(joined.isKey(joined.video(), 12));  // source frame 5
-    const join::AudioClock clock = synthetic::Clock(spec);
+    const join::AudioClock clock = synthetic::Clock(shape);
     const int64_t first = join::AudioBoundary(clock, 20) - join::AudioBoundary(clock, 10);
     const int64_t second = join::AudioBoundary(clock, 9) - join::AudioBoundary(clock, 3);
     ASSERT_EQ(joined.samples(joined.audio()), first + second);
     EXPECT_EQ(joined.read(joined.audio(), 0, first),
-              synthetic::SampleBytes(spec, join::AudioBoundary(clock, 10), first));
+              synthetic::SampleBytes(shape, join::AudioBoundary(clock, 10), first));
     EXPECT_EQ(joined.read(joined.audio(), first, second),
-              synthetic::SampleBytes(spec, join::AudioBoundary(clock, 3), second));
+              synthetic::SampleBytes(shape, join::AudioBoundary(clock, 3), second));
 }
 
 // 48 kHz under 29.97 fps for 20,000 frames: the joined audio is one unbroken ramp per segment,
 // with no sample repeated or skipped at any frame.
 TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
-    ClipSpec spec;
-    spec.frames = 20000;
-    spec.frameSize = [](int) { return 12; };
-    spec.videoRate = 30000;
-    spec.videoScale = 1001;
-    spec.wave = WAVEFORMATEX{1, 1, 48000, 48000, 1, 8, 0};
-    const std::string a = make("ramp.avi", spec);
+    ClipSpec shape;
+    shape.frames = 20000;
+    shape.frameSize = [](int) { return 12; };
+    shape.videoRate = 30000;
+    shape.videoScale = 1001;
+    shape.wave = WAVEFORMATEX{1, 1, 48000, 48000, 1, 8, 0};
+    const std::string a = make("ramp.avi", shape);
     ASSERT_EQ(run({inspect(a), inspect(a, 7001, 19998)}), 0) << m_state.lastErrorText;
-    const join::AudioClock clock = synthetic::Clock(spec);
+    const join::AudioClock clock = synthetic::Clock(shape);
     const int64_t first = join::AudioBoundary(clock, 20000);
     const int64_t second = join::AudioBoundary(clock, 19999) - join::AudioBoundary(clock, 7001);
     ReadBack joined(out());
@@ -141,26 +141,26 @@ TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
 
 // Less than one audio block per frame: frames without a block get no audio, and no warning.
 TEST_F(JoinEngineTest, FramesWithoutAudioBlocksAreNoError) {
-    ClipSpec spec;
-    spec.wave = WAVEFORMATEX{2, 1, 22050, 10240, 512, 4, 0};
-    spec.audioRate = 20;  // 0.8 blocks per frame at 25 fps
-    const std::string a = make("adpcm.avi", spec);
+    ClipSpec shape;
+    shape.wave = WAVEFORMATEX{2, 1, 22050, 10240, 512, 4, 0};
+    shape.audioRate = 20;  // 0.8 blocks per frame at 25 fps
+    const std::string a = make("adpcm.avi", shape);
     for (const bool stop : {false, true}) {
         ASSERT_EQ(run({inspect(a), inspect(a)}, stop), 0) << m_state.lastErrorText;
         EXPECT_EQ(m_state.framesWritten, 100);
         EXPECT_EQ(m_state.warnings, "");
         ReadBack joined(out());
         ASSERT_EQ(joined.samples(joined.audio()), 80);
-        EXPECT_EQ(joined.read(joined.audio(), 40, 40), synthetic::SampleBytes(spec, 0, 40));
+        EXPECT_EQ(joined.read(joined.audio(), 40, 40), synthetic::SampleBytes(shape, 0, 40));
     }
 }
 
 // PCM that ends before its video is padded with silence, so the next clip stays in sync.
 TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
-    ClipSpec spec;
-    spec.frames = 25;
-    spec.audioSamples = 45600;  // 0.95 s under 1 s of video
-    const std::string shortClip = make("short.avi", spec);
+    ClipSpec shape;
+    shape.frames = 25;
+    shape.audioSamples = 45600;  // 0.95 s under 1 s of video
+    const std::string shortClip = make("short.avi", shape);
     ClipSpec full;
     full.tag = "B";
     full.frames = 25;
@@ -171,7 +171,7 @@ TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
         EXPECT_EQ(m_state.warnings, "");
         ReadBack joined(out());
         ASSERT_EQ(joined.samples(joined.audio()), 96000);
-        EXPECT_EQ(joined.read(joined.audio(), 0, 45600), synthetic::SampleBytes(spec, 0, 45600));
+        EXPECT_EQ(joined.read(joined.audio(), 0, 45600), synthetic::SampleBytes(shape, 0, 45600));
         EXPECT_EQ(joined.read(joined.audio(), 45600, 2400), std::vector<uint8_t>(4800, 0));
         EXPECT_EQ(joined.read(joined.audio(), 48000, 48000),
                   synthetic::SampleBytes(full, 0, 48000));
@@ -180,12 +180,12 @@ TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
 
 // Other formats cannot be padded: the video goes on and a warning tells by how much.
 TEST_F(JoinEngineTest, ShortCompressedAudioIsReported) {
-    ClipSpec spec;
-    spec.frames = 25;
-    spec.wave = WAVEFORMATEX{2, 1, 22050, 25600, 256, 4, 0};
-    spec.audioRate = 100;    // 4 blocks per frame
-    spec.audioSamples = 90;  // frames 23 and 24 find none, frame 22 half
-    const std::string a = make("short.avi", spec);
+    ClipSpec shape;
+    shape.frames = 25;
+    shape.wave = WAVEFORMATEX{2, 1, 22050, 25600, 256, 4, 0};
+    shape.audioRate = 100;    // 4 blocks per frame
+    shape.audioSamples = 90;  // frames 23 and 24 find none, frame 22 half
+    const std::string a = make("short.avi", shape);
     ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
     EXPECT_EQ(m_state.framesWritten, 25);
     EXPECT_EQ(m_state.warnings, "Audio of " + a +
@@ -195,32 +195,32 @@ TEST_F(JoinEngineTest, ShortCompressedAudioIsReported) {
 
 // Audio with a sample size of 0 keeps its chunks: n chunks in, the same n chunks out.
 TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
-    ClipSpec spec;
-    spec.vbr = true;
-    spec.wave = WAVEFORMATEX{85, 2, 48000, 16000, 1152, 0, 0};
-    spec.audioRate = 48000;
-    spec.audioScale = 1152;  // 41.67 chunks per second, 1.67 per frame
-    const std::string a = make("vbr.avi", spec);
+    ClipSpec shape;
+    shape.vbr = true;
+    shape.wave = WAVEFORMATEX{85, 2, 48000, 16000, 1152, 0, 0};
+    shape.audioRate = 48000;
+    shape.audioScale = 1152;  // 41.67 chunks per second, 1.67 per frame
+    const std::string a = make("vbr.avi", shape);
     ASSERT_EQ(run({inspect(a, 10, 39)}), 0) << m_state.lastErrorText;
-    const join::AudioClock clock = synthetic::Clock(spec);
+    const join::AudioClock clock = synthetic::Clock(shape);
     const int64_t from = join::AudioBoundary(clock, 10);
     const int64_t count = join::AudioBoundary(clock, 40) - from;
     ReadBack joined(out());
     ASSERT_EQ(joined.samples(joined.audio()), count);
     for (int64_t c = 0; c < count; ++c) {
-        EXPECT_EQ(joined.read(joined.audio(), c, 1), synthetic::SampleBytes(spec, from + c, 1));
+        EXPECT_EQ(joined.read(joined.audio(), c, 1), synthetic::SampleBytes(shape, from + c, 1));
     }
 }
 
 // An audio clock that asks for more than the transfer limit per frame is a bad read, not an
 // endless stream of silence.
 TEST_F(JoinEngineTest, AbsurdAudioSpansAreSourceErrors) {
-    ClipSpec spec;
-    spec.frames = 5;
-    spec.wave = WAVEFORMATEX{1, 1, 4000000000u, 4000000000u, 1, 8, 0};
-    spec.audioRate = 4000000000u;  // 160 million samples per frame
-    spec.audioSamples = 1000;
-    const std::string a = make("absurd.avi", spec);
+    ClipSpec shape;
+    shape.frames = 5;
+    shape.wave = WAVEFORMATEX{1, 1, 4000000000u, 4000000000u, 1, 8, 0};
+    shape.audioRate = 4000000000u;  // 160 million samples per frame
+    shape.audioSamples = 1000;
+    const std::string a = make("absurd.avi", shape);
     ASSERT_EQ(run({inspect(a)}, false), 0);
     EXPECT_EQ(m_state.warnings, "Error reading audio for frame 0 from source file " + a + "\r\n");
     EXPECT_LT(std::filesystem::file_size(out()), 1u << 20);
@@ -243,17 +243,17 @@ TEST(TransferBuffer, GrowsOnlyUpToTheCapAndNeverShrinks) {
 }
 
 TEST_F(JoinEngineTest, ZeroByteFramesAreCopiedAsEmptyFrames) {
-    ClipSpec spec;
-    spec.frameSize = [](int f) { return f == 3 || f == 4 ? 0 : 24; };
-    spec.isKey = [](int f) { return f != 3 && f != 4; };
-    const std::string a = make("drops.avi", spec);
+    ClipSpec shape;
+    shape.frameSize = [](int f) { return f == 3 || f == 4 ? 0 : 24; };
+    shape.isKey = [](int f) { return f != 3 && f != 4; };
+    const std::string a = make("drops.avi", shape);
     ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
     EXPECT_EQ(m_state.framesWritten, 50);
     EXPECT_EQ(m_state.warnings, "");
     ReadBack joined(out());
     EXPECT_EQ(joined.samples(joined.video()), 50);
     EXPECT_TRUE(joined.read(joined.video(), 3, 1).empty());
-    EXPECT_EQ(joined.read(joined.video(), 5, 1), synthetic::FrameBytes(spec, 5));
+    EXPECT_EQ(joined.read(joined.video(), 5, 1), synthetic::FrameBytes(shape, 5));
     EXPECT_EQ(joined.samples(joined.audio()), 96000);
 }
 
@@ -262,10 +262,10 @@ class MissingFrameTest : public JoinEngineTest {
   protected:
     void SetUp() override {
         for (const char* tag : {"A", "B", "C"}) {
-            ClipSpec spec;
-            spec.tag = tag;
-            spec.frames = 20;
-            paths.push_back(make(std::string(tag) + ".avi", spec));
+            ClipSpec shape;
+            shape.tag = tag;
+            shape.frames = 20;
+            paths.push_back(make(std::string(tag) + ".avi", shape));
         }
         synthetic::PatchVideoLength(paths[1], 25);
     }
@@ -295,12 +295,12 @@ TEST_F(MissingFrameTest, StoppingFailsWithTheFrameAndFile) {
 // A frame whose chunk is damaged fails when it is read. Before the lead-in such a frame would
 // not be written anyway, so it is skipped without a word.
 TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
-    ClipSpec spec;
-    spec.frames = 640;  // the reader checks a sample of chunk headers on open, not frame 5
-    spec.frameSize = [](int) { return 12; };
-    spec.audio = false;
-    const std::string a = make("damaged.avi", spec);
-    synthetic::DamageFrame(a, spec, 5);
+    ClipSpec shape;
+    shape.frames = 640;  // the reader checks a sample of chunk headers on open, not frame 5
+    shape.frameSize = [](int) { return 12; };
+    shape.audio = false;
+    const std::string a = make("damaged.avi", shape);
+    synthetic::DamageFrame(a, shape, 5);
     ASSERT_EQ(run({inspect(a, 0, 20)}, false), 0);
     ASSERT_EQ(m_state.warnings, "Error reading frame 5 from source file " + a + "\r\n");
     for (const bool stop : {false, true}) {
@@ -311,9 +311,9 @@ TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
 }
 
 TEST_F(JoinEngineTest, ProgressReachesOneHundredWithoutRepeatsAndSkipsEmptySegments) {
-    ClipSpec spec;
-    spec.frames = 100;
-    const std::string a = make("a.avi", spec);
+    ClipSpec shape;
+    shape.frames = 100;
+    const std::string a = make("a.avi", shape);
     ClipInfo empty = inspect(a, 60, 9);  // a segment of -50 frames
     ASSERT_EQ(run({inspect(a), empty, inspect(a)}), 0) << m_state.lastErrorText;
     EXPECT_EQ(m_state.framesWritten, 200);
@@ -337,9 +337,9 @@ TEST_F(JoinEngineTest, ProgressReachesOneHundredWithoutRepeatsAndSkipsEmptySegme
 }
 
 TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
-    ClipSpec spec;
-    spec.frames = 100;
-    const std::string a = make("a.avi", spec);
+    ClipSpec shape;
+    shape.frames = 100;
+    const std::string a = make("a.avi", shape);
     m_progress.cancelAt = 3;
     m_state.lastErrorText = "earlier";
     join::JoinState& state = m_state;
@@ -372,8 +372,8 @@ TEST_F(JoinEngineTest, FirstClipWithoutAudioMakesASilentJoin) {
 }
 
 TEST_F(JoinEngineTest, OpeningFailuresNameTheSideAndTheFile) {
-    ClipSpec spec;
-    const std::string a = make("a.avi", spec);
+    ClipSpec shape;
+    const std::string a = make("a.avi", shape);
     m_state = join::JoinState{};
     m_state.clipCount = 1;
     m_state.clips = {inspect(a)};

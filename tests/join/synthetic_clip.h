@@ -38,10 +38,10 @@ inline uint8_t AudioByte(int64_t sample, int byteInSample) {
     return static_cast<uint8_t>((sample * 7 + byteInSample * 3) % 251);
 }
 
-inline std::vector<uint8_t> FrameBytes(const ClipSpec& spec, int frame) {
-    std::vector<uint8_t> bytes(static_cast<size_t>(spec.frameSize(frame)));
+inline std::vector<uint8_t> FrameBytes(const ClipSpec& shape, int frame) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(shape.frameSize(frame)));
     char label[48];
-    const int n = std::snprintf(label, sizeof label, "<%s:%06d>", spec.tag.c_str(), frame);
+    const int n = std::snprintf(label, sizeof label, "<%s:%06d>", shape.tag.c_str(), frame);
     for (size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = i < static_cast<size_t>(n) ? static_cast<uint8_t>(label[i])
                                               : static_cast<uint8_t>((i * 13 + frame) & 0xFF);
@@ -49,15 +49,15 @@ inline std::vector<uint8_t> FrameBytes(const ClipSpec& spec, int frame) {
     return bytes;
 }
 
-inline std::vector<uint8_t> SampleBytes(const ClipSpec& spec, int64_t first, int64_t count) {
-    if (spec.vbr) {
-        std::vector<uint8_t> bytes(static_cast<size_t>(spec.vbrChunkSize(first)));
+inline std::vector<uint8_t> SampleBytes(const ClipSpec& shape, int64_t first, int64_t count) {
+    if (shape.vbr) {
+        std::vector<uint8_t> bytes(static_cast<size_t>(shape.vbrChunkSize(first)));
         for (size_t i = 0; i < bytes.size(); ++i) {
             bytes[i] = AudioByte(first, static_cast<int>(i));
         }
         return bytes;
     }
-    const int block = spec.wave.nBlockAlign;
+    const int block = shape.wave.nBlockAlign;
     std::vector<uint8_t> bytes(static_cast<size_t>(count * block));
     for (int64_t s = 0; s < count; ++s) {
         for (int b = 0; b < block; ++b) {
@@ -67,19 +67,19 @@ inline std::vector<uint8_t> SampleBytes(const ClipSpec& spec, int64_t first, int
     return bytes;
 }
 
-inline join::AudioClock Clock(const ClipSpec& spec) {
-    return {spec.audioRate, spec.audioScale, spec.videoRate, spec.videoScale};
+inline join::AudioClock Clock(const ClipSpec& shape) {
+    return {shape.audioRate, shape.audioScale, shape.videoRate, shape.videoScale};
 }
 
 // Writes the clip: each frame followed by its audio.
-inline void Write(const std::string& path, const ClipSpec& spec) {
+inline void Write(const std::string& path, const ClipSpec& shape) {
     std::unique_ptr<avi::Writer> writer;
     ASSERT_EQ(avi::Writer::Create(path, avi::WriterOptions{}, &writer), 0);
     AVISTREAMINFO video;
     video.fccType = kStreamTypeVideo;
     video.fccHandler = 0x47504A4D;  // MJPG
-    video.dwRate = spec.videoRate;
-    video.dwScale = spec.videoScale;
+    video.dwRate = shape.videoRate;
+    video.dwScale = shape.videoScale;
     video.rcFrameRight = 64;
     video.rcFrameBottom = 48;
     int vs = -1;
@@ -87,49 +87,50 @@ inline void Write(const std::string& path, const ClipSpec& spec) {
     ASSERT_EQ(writer->addStream(video, &vs), 0);
     uint8_t bih[40] = {40, 0, 0, 0, 64, 0, 0, 0, 48, 0, 0, 0, 1, 0, 24, 0, 'M', 'J', 'P', 'G'};
     ASSERT_EQ(writer->setFormat(vs, bih, sizeof bih), 0);
-    const int64_t totalAudio =
-        spec.audioSamples >= 0 ? spec.audioSamples : join::AudioBoundary(Clock(spec), spec.frames);
-    if (spec.audio) {
+    const int64_t totalAudio = shape.audioSamples >= 0
+                                   ? shape.audioSamples
+                                   : join::AudioBoundary(Clock(shape), shape.frames);
+    if (shape.audio) {
         AVISTREAMINFO audio;
         audio.fccType = kStreamTypeAudio;
-        audio.dwRate = spec.audioRate;
-        audio.dwScale = spec.audioScale;
-        audio.dwSampleSize = spec.vbr ? 0 : spec.wave.nBlockAlign;
+        audio.dwRate = shape.audioRate;
+        audio.dwScale = shape.audioScale;
+        audio.dwSampleSize = shape.vbr ? 0 : shape.wave.nBlockAlign;
         ASSERT_EQ(writer->addStream(audio, &as), 0);
         uint8_t wave[18];
-        avi::WriteU16(wave, spec.wave.wFormatTag);
-        avi::WriteU16(wave + 2, spec.wave.nChannels);
-        avi::WriteU32(wave + 4, spec.wave.nSamplesPerSec);
-        avi::WriteU32(wave + 8, spec.wave.nAvgBytesPerSec);
-        avi::WriteU16(wave + 12, spec.wave.nBlockAlign);
-        avi::WriteU16(wave + 14, spec.wave.wBitsPerSample);
+        avi::WriteU16(wave, shape.wave.wFormatTag);
+        avi::WriteU16(wave + 2, shape.wave.nChannels);
+        avi::WriteU32(wave + 4, shape.wave.nSamplesPerSec);
+        avi::WriteU32(wave + 8, shape.wave.nAvgBytesPerSec);
+        avi::WriteU16(wave + 12, shape.wave.nBlockAlign);
+        avi::WriteU16(wave + 14, shape.wave.wBitsPerSample);
         avi::WriteU16(wave + 16, 0);
         ASSERT_EQ(writer->setFormat(as, wave, sizeof wave), 0);
     }
     int32_t sw = 0;
     int32_t bw = 0;
     int64_t audioDone = 0;
-    for (int f = 0; f <= spec.frames; ++f) {
-        if (f < spec.frames) {
-            const std::vector<uint8_t> frame = FrameBytes(spec, f);
+    for (int f = 0; f <= shape.frames; ++f) {
+        if (f < shape.frames) {
+            const std::vector<uint8_t> frame = FrameBytes(shape, f);
             ASSERT_EQ(writer->write(vs, f, 1, frame.data(), static_cast<int32_t>(frame.size()),
-                                    spec.isKey(f) ? kAviIfKeyFrame : 0, &sw, &bw),
+                                    shape.isKey(f) ? kAviIfKeyFrame : 0, &sw, &bw),
                       0);
         }
-        if (!spec.audio) {
+        if (!shape.audio) {
             continue;
         }
-        int64_t until = f < spec.frames ? join::AudioBoundary(Clock(spec), f + 1) : totalAudio;
+        int64_t until = f < shape.frames ? join::AudioBoundary(Clock(shape), f + 1) : totalAudio;
         until = std::min(until, totalAudio);
-        if (spec.vbr) {
+        if (shape.vbr) {
             for (; audioDone < until; ++audioDone) {
-                const std::vector<uint8_t> chunk = SampleBytes(spec, audioDone, 1);
+                const std::vector<uint8_t> chunk = SampleBytes(shape, audioDone, 1);
                 ASSERT_EQ(writer->write(as, audioDone, 1, chunk.data(),
                                         static_cast<int32_t>(chunk.size()), 0, &sw, &bw),
                           0);
             }
         } else if (until > audioDone) {
-            const std::vector<uint8_t> chunk = SampleBytes(spec, audioDone, until - audioDone);
+            const std::vector<uint8_t> chunk = SampleBytes(shape, audioDone, until - audioDone);
             ASSERT_EQ(writer->write(as, audioDone, static_cast<int32_t>(until - audioDone),
                                     chunk.data(), static_cast<int32_t>(chunk.size()), 0, &sw, &bw),
                       0);
@@ -171,7 +172,7 @@ class ReadBack {
 };
 
 // Overwrites the chunk header in front of a frame's bytes so that reading the frame fails.
-inline void DamageFrame(const std::string& path, const ClipSpec& spec, int frame) {
+inline void DamageFrame(const std::string& path, const ClipSpec& shape, int frame) {
     std::FILE* file = std::fopen(path.c_str(), "r+b");
     ASSERT_NE(file, nullptr);
     std::vector<uint8_t> bytes;
@@ -180,7 +181,7 @@ inline void DamageFrame(const std::string& path, const ClipSpec& spec, int frame
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         bytes.insert(bytes.end(), buffer, buffer + n);
     }
-    const std::vector<uint8_t> payload = FrameBytes(spec, frame);
+    const std::vector<uint8_t> payload = FrameBytes(shape, frame);
     const std::string label(payload.begin(), payload.begin() + 10);
     const std::string all(bytes.begin(), bytes.end());
     const size_t at = all.find(label);

@@ -70,10 +70,18 @@ std::string ShellQuote(const std::string& text) {
     return quoted + "'";
 }
 
-std::string FfmpegPath() { return TRELVANE_FFMPEG; }
-std::string FfprobePath() { return TRELVANE_FFPROBE; }
-std::filesystem::path CorpusDir() { return TRELVANE_CORPUS_DIR; }
-std::filesystem::path BinaryDir() { return TRELVANE_BINARY_DIR; }
+std::string FfmpegPath() {
+    return TRELVANE_FFMPEG;
+}
+std::string FfprobePath() {
+    return TRELVANE_FFPROBE;
+}
+std::filesystem::path CorpusDir() {
+    return TRELVANE_CORPUS_DIR;
+}
+std::filesystem::path BinaryDir() {
+    return TRELVANE_BINARY_DIR;
+}
 
 bool Ffmpeg(const std::string& args) {
     const auto result =

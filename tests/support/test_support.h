@@ -10,7 +10,7 @@ namespace testing_support {
 
 // A fresh folder under the system temp folder, removed with everything in it on destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,7 +18,7 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     std::string file(const std::string& name) const { return (m_path / name).string(); }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -33,7 +33,7 @@ CommandResult RunCommand(const std::string& command, bool mergeStderr = true);
 // Quotes a string for the shell.
 std::string ShellQuote(const std::string& text);
 
-std::string FfmpegPath();   // empty when ffmpeg was not found at configure time
+std::string FfmpegPath();  // empty when ffmpeg was not found at configure time
 std::string FfprobePath();
 std::filesystem::path CorpusDir();  // ../shared/corpus
 std::filesystem::path BinaryDir();  // the build folder

@@ -24,8 +24,12 @@ inline uint32_t ReadU32(const uint8_t* p) {
 inline uint64_t ReadU64(const uint8_t* p) {
     return static_cast<uint64_t>(ReadU32(p)) | (static_cast<uint64_t>(ReadU32(p + 4)) << 32);
 }
-inline int16_t ReadI16(const uint8_t* p) { return static_cast<int16_t>(ReadU16(p)); }
-inline int32_t ReadI32(const uint8_t* p) { return static_cast<int32_t>(ReadU32(p)); }
+inline int16_t ReadI16(const uint8_t* p) {
+    return static_cast<int16_t>(ReadU16(p));
+}
+inline int32_t ReadI32(const uint8_t* p) {
+    return static_cast<int32_t>(ReadU32(p));
+}
 
 inline void WriteU16(uint8_t* p, uint16_t v) {
     const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
@@ -61,12 +65,12 @@ constexpr bool InRange(uint64_t pos, uint64_t len, uint64_t size) {
 
 struct Limits {
     int maxStreams = 64;
-    uint64_t maxIndexEntries = 64ull << 20;     // per file, all streams together
-    uint32_t maxChunkSize = 256u << 20;         // a single frame or audio chunk
-    uint32_t maxFormatSize = 1u << 20;          // strf payload
-    uint32_t maxHeaderSize = 64u << 20;         // the whole hdrl list
-    uint32_t maxRiffParts = 100000;             // RIFF AVI + AVIX parts
-    uint64_t maxScanChunks = 64ull << 20;       // chunks visited when an index is rebuilt
+    uint64_t maxIndexEntries = 64ull << 20;  // per file, all streams together
+    uint32_t maxChunkSize = 256u << 20;      // a single frame or audio chunk
+    uint32_t maxFormatSize = 1u << 20;       // strf payload
+    uint32_t maxHeaderSize = 64u << 20;      // the whole hdrl list
+    uint32_t maxRiffParts = 100000;          // RIFF AVI + AVIX parts
+    uint64_t maxScanChunks = 64ull << 20;    // chunks visited when an index is rebuilt
 };
 
 // ---- headers as stored in the file --------------------------------------------------------------

@@ -19,7 +19,7 @@ struct WriterOptions {
 };
 
 class Writer {
-public:
+  public:
     ~Writer();  // finishes the file if finish() was not called (status then lost)
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
@@ -37,9 +37,8 @@ public:
     // is filled with empty frames). Audio: start must equal the samples written so far, size must
     // equal count x sample size for fixed-size audio; VBR audio (sample size 0): one chunk = one
     // sample.
-    [[nodiscard]] int32_t write(int s, int64_t start, int32_t count, const void* data,
-                                int32_t size, int32_t flags, int32_t* samplesWritten,
-                                int32_t* bytesWritten);
+    [[nodiscard]] int32_t write(int s, int64_t start, int32_t count, const void* data, int32_t size,
+                                int32_t flags, int32_t* samplesWritten, int32_t* bytesWritten);
     // The header as it would be written now.
     AVISTREAMINFO streamInfo(int s) const;
     int streamCount() const;
@@ -52,7 +51,7 @@ public:
     // here, is returned (AVIERR_FILEWRITE); errno of the failure goes to *sysErrno.
     [[nodiscard]] int32_t finish(int* sysErrno = nullptr);
 
-private:
+  private:
     struct Impl;
     explicit Writer(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;

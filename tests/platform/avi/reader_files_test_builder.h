@@ -137,10 +137,10 @@ inline void WriteHeaderList(Bytes& b, const std::vector<StreamSpec>& streams,
     b.close(hdrl);
 }
 
-inline std::vector<uint8_t> BuildAvi(const FileSpec& spec) {
+inline std::vector<uint8_t> BuildAvi(const FileSpec& shape) {
     Bytes b;
-    const size_t riff = b.open("RIFF", spec.riffForm.c_str());
-    WriteHeaderList(b, spec.streams);
+    const size_t riff = b.open("RIFF", shape.riffForm.c_str());
+    WriteHeaderList(b, shape.streams);
     const size_t movi = b.open("LIST", "movi");
     const size_t moviFourcc = movi + 4;
     struct Entry {
@@ -148,36 +148,36 @@ inline std::vector<uint8_t> BuildAvi(const FileSpec& spec) {
         uint32_t flags, offset, size;
     };
     std::vector<Entry> entries;
-    for (const ChunkSpec& c : spec.chunks) {
+    for (const ChunkSpec& c : shape.chunks) {
         size_t rec = 0;
-        if (spec.recLists) {
+        if (shape.recLists) {
             rec = b.open("LIST", "rec ");
             entries.push_back({"rec ", avi::kIndexList, static_cast<uint32_t>(rec - 4), 0});
         }
         const std::string id = ChunkId(c.stream, c.type);
         const size_t at = b.open(id.c_str());
         b.raw(c.data);
-        b.close(at, spec.padOdd);
+        b.close(at, shape.padOdd);
         entries.push_back({id, c.key ? avi::kIndexKeyFrame : 0u, static_cast<uint32_t>(at - 4),
                            static_cast<uint32_t>(c.data.size())});
-        if (spec.recLists) {
+        if (shape.recLists) {
             b.close(rec);
         }
     }
     b.close(movi);
-    if (spec.idx1 != Idx1::kNone) {
+    if (shape.idx1 != Idx1::kNone) {
         const size_t idx1 = b.open("idx1");
         for (const Entry& e : entries) {
             uint32_t off = e.offset;  // absolute position of the chunk header
-            if (spec.idx1 == Idx1::kRelative || spec.idx1 == Idx1::kPastEnd) {
+            if (shape.idx1 == Idx1::kRelative || shape.idx1 == Idx1::kPastEnd) {
                 off -= static_cast<uint32_t>(moviFourcc);
-            } else if (spec.idx1 == Idx1::kShifted) {
+            } else if (shape.idx1 == Idx1::kShifted) {
                 off -= static_cast<uint32_t>(moviFourcc) - 100;  // counted from 100 bytes earlier
             }
             b.id(e.id.c_str()), b.u32(e.flags), b.u32(off), b.u32(e.size);
         }
         b.close(idx1);
-        if (spec.idx1 == Idx1::kPastEnd) {
+        if (shape.idx1 == Idx1::kPastEnd) {
             b.patch32(idx1, static_cast<uint32_t>(entries.size() * 16 + 4096));
         }
     }

@@ -32,7 +32,7 @@ class ReaderIndex : public ::testing::Test {
 // Video frames of varying (some odd, some empty) sizes, interleaved with PCM audio, and a
 // palette change.
 FileSpec MixedFile() {
-    FileSpec spec;
+    FileSpec shape;
     StreamSpec video;
     video.format = VideoFormat(64, 48, "XVID");
     StreamSpec audio;
@@ -40,27 +40,27 @@ FileSpec MixedFile() {
     audio.handler = std::string("\0\0\0\0", 4);
     audio.sampleSize = 4;
     audio.format = AudioFormat(1, 2, 44100, 4, 16);
-    spec.streams = {video, audio};
+    shape.streams = {video, audio};
     uint64_t audioPos = 0;
     for (int i = 0; i < 12; ++i) {
         const size_t n = i == 5 ? 0 : 101 + static_cast<size_t>(i) * 17;
-        spec.chunks.push_back({0, "dc", Frame(i, n), i % 4 == 0 || i == 5});  // 5: empty
-        spec.chunks.push_back({1, "wb", AudioBytes(audioPos, 40), true});
+        shape.chunks.push_back({0, "dc", Frame(i, n), i % 4 == 0 || i == 5});  // 5: empty
+        shape.chunks.push_back({1, "wb", AudioBytes(audioPos, 40), true});
         audioPos += 40;
         if (i == 6) {
-            spec.chunks.push_back({0, "pc", {0, 1, 0, 0, 1, 2, 3, 0}, false});  // not a sample
+            shape.chunks.push_back({0, "pc", {0, 1, 0, 0, 1, 2, 3, 0}, false});  // not a sample
         }
     }
-    return spec;
+    return shape;
 }
 
 // Reads every video frame and the whole audio byte stream.
-void ExpectMixedContent(const Reader& reader, const FileSpec& spec) {
+void ExpectMixedContent(const Reader& reader, const FileSpec& shape) {
     ASSERT_EQ(reader.streamCount(), 2);
     ASSERT_EQ(reader.indexedSamples(0), 12);
     ASSERT_EQ(reader.indexedSamples(1), 12 * 10);
     std::vector<const ChunkSpec*> frames;
-    for (const ChunkSpec& c : spec.chunks) {
+    for (const ChunkSpec& c : shape.chunks) {
         if (c.type == "dc") {
             frames.push_back(&c);
         }
@@ -81,12 +81,12 @@ void ExpectMixedContent(const Reader& reader, const FileSpec& spec) {
 
 TEST_F(ReaderIndex, Idx1OffsetsRelativeAbsoluteOrShiftedReadTheSameChunks) {
     for (Idx1 mode : {Idx1::kRelative, Idx1::kAbsolute, Idx1::kShifted}) {
-        FileSpec spec = MixedFile();
-        spec.idx1 = mode;
-        auto reader = open(BuildAvi(spec));
+        FileSpec shape = MixedFile();
+        shape.idx1 = mode;
+        auto reader = open(BuildAvi(shape));
         ASSERT_NE(reader, nullptr);
         EXPECT_FALSE(reader->indexRebuilt()) << static_cast<int>(mode);
-        ExpectMixedContent(*reader, spec);
+        ExpectMixedContent(*reader, shape);
         // Key flags come from idx1; the empty frame 5 is never a key frame.
         EXPECT_EQ(reader->findSample(0, 7, kFindPrev | kFindKey), 4);
         EXPECT_EQ(reader->findSample(0, 5, kFindNext | kFindAny), 6);
@@ -95,35 +95,35 @@ TEST_F(ReaderIndex, Idx1OffsetsRelativeAbsoluteOrShiftedReadTheSameChunks) {
 
 TEST_F(ReaderIndex, MissingOrBrokenIdx1IsRebuiltByScanning) {
     for (Idx1 mode : {Idx1::kNone, Idx1::kPastEnd}) {
-        FileSpec spec = MixedFile();
-        spec.idx1 = mode;
-        auto reader = open(BuildAvi(spec));
+        FileSpec shape = MixedFile();
+        shape.idx1 = mode;
+        auto reader = open(BuildAvi(shape));
         ASSERT_NE(reader, nullptr);
         EXPECT_TRUE(reader->indexRebuilt());
-        ExpectMixedContent(*reader, spec);
+        ExpectMixedContent(*reader, shape);
         // Scanned XVID: only the first frame is known to be a key frame.
         EXPECT_EQ(reader->findSample(0, 11, kFindPrev | kFindKey), 0);
     }
     // An idx1 entry whose size disagrees with its chunk: the index is not used.
-    FileSpec spec = MixedFile();
-    std::vector<uint8_t> bytes = BuildAvi(spec);
+    FileSpec shape = MixedFile();
+    std::vector<uint8_t> bytes = BuildAvi(shape);
     const size_t idx1 = bytes.size() - 25 * 16;
     avi::WriteU32(bytes.data() + idx1 + 4 * 16 + 12, 99);  // third video frame
     auto reader = open(bytes);
     EXPECT_TRUE(reader->indexRebuilt());
-    ExpectMixedContent(*reader, spec);
+    ExpectMixedContent(*reader, shape);
 }
 
 TEST_F(ReaderIndex, ChunkNotMatchingALargeIndexReadsAsFileReadError) {
     // Too many entries to check each at open; the read itself notices the mismatch.
-    FileSpec spec;
+    FileSpec shape;
     StreamSpec video;
     video.format = VideoFormat(64, 48, "MJPG");
-    spec.streams = {video};
+    shape.streams = {video};
     for (int i = 0; i < 400; ++i) {
-        spec.chunks.push_back({0, "dc", Frame(i, 20), true});
+        shape.chunks.push_back({0, "dc", Frame(i, 20), true});
     }
-    std::vector<uint8_t> bytes = BuildAvi(spec);
+    std::vector<uint8_t> bytes = BuildAvi(shape);
     const size_t idx1 = bytes.size() - 400 * 16;
     avi::WriteU32(bytes.data() + idx1 + 201 * 16 + 12, 18);
     auto reader = open(bytes);
@@ -137,35 +137,35 @@ TEST_F(ReaderIndex, ChunkNotMatchingALargeIndexReadsAsFileReadError) {
 
 TEST_F(ReaderIndex, RecListsAreEnteredWithAndWithoutIdx1) {
     for (Idx1 mode : {Idx1::kRelative, Idx1::kNone}) {
-        FileSpec spec = MixedFile();
-        spec.recLists = true;
-        spec.idx1 = mode;
-        auto reader = open(BuildAvi(spec));
+        FileSpec shape = MixedFile();
+        shape.recLists = true;
+        shape.idx1 = mode;
+        auto reader = open(BuildAvi(shape));
         ASSERT_NE(reader, nullptr);
         EXPECT_EQ(reader->indexRebuilt(), mode == Idx1::kNone);
-        ExpectMixedContent(*reader, spec);
+        ExpectMixedContent(*reader, shape);
     }
 }
 
 TEST_F(ReaderIndex, OddChunkWithoutPadByteIsFoundWhenScanning) {
-    FileSpec spec = MixedFile();  // frames of 101, 135, ... bytes: every other one odd
-    spec.padOdd = false;
-    spec.idx1 = Idx1::kNone;
-    auto reader = open(BuildAvi(spec));
+    FileSpec shape = MixedFile();  // frames of 101, 135, ... bytes: every other one odd
+    shape.padOdd = false;
+    shape.idx1 = Idx1::kNone;
+    auto reader = open(BuildAvi(shape));
     ASSERT_NE(reader, nullptr);
-    ExpectMixedContent(*reader, spec);
+    ExpectMixedContent(*reader, shape);
 }
 
 TEST_F(ReaderIndex, ScanResumesAfterAZeroedStretch) {
     // A download with a missing piece: video frames 3 to 5 with their audio read as zeros.
-    FileSpec spec = MixedFile();
-    spec.idx1 = Idx1::kNone;
-    std::vector<uint8_t> bytes = BuildAvi(spec);
+    FileSpec shape = MixedFile();
+    shape.idx1 = Idx1::kNone;
+    std::vector<uint8_t> bytes = BuildAvi(shape);
     const auto find = [&](const std::vector<uint8_t>& data) {
         return std::search(bytes.begin(), bytes.end(), data.begin(), data.end()) - 8;
     };
-    const auto frame6 = spec.chunks[12].data;
-    std::fill(find(spec.chunks[6].data), find(frame6), uint8_t{0});
+    const auto frame6 = shape.chunks[12].data;
+    std::fill(find(shape.chunks[6].data), find(frame6), uint8_t{0});
     auto reader = open(bytes);
     ASSERT_EQ(reader->indexedSamples(0), 9);
     EXPECT_EQ(reader->indexedSamples(1), 90);
@@ -176,11 +176,11 @@ TEST_F(ReaderIndex, ScanResumesAfterAZeroedStretch) {
 }
 
 TEST_F(ReaderIndex, CutOffFileKeepsWholeAudioBlocksAndDropsThePartialFrame) {
-    FileSpec spec = MixedFile();
-    spec.idx1 = Idx1::kNone;
-    spec.streams[0].length = 12;
-    spec.streams[1].length = 120;
-    std::vector<uint8_t> bytes = BuildAvi(spec);
+    FileSpec shape = MixedFile();
+    shape.idx1 = Idx1::kNone;
+    shape.streams[0].length = 12;
+    shape.streams[1].length = 120;
+    std::vector<uint8_t> bytes = BuildAvi(shape);
     // Cut inside the last audio chunk (after 6 of its 10 blocks and 2 more bytes).
     bytes.resize(bytes.size() - 8 - 40 + 8 + 26);
     auto reader = open(bytes);
@@ -205,9 +205,9 @@ TEST_F(ReaderIndex, CutOffFileKeepsWholeAudioBlocksAndDropsThePartialFrame) {
 }
 
 TEST_F(ReaderIndex, FilesThatAreNotAviAreRefused) {
-    FileSpec spec = MixedFile();
-    spec.riffForm = "NOT ";
-    open(BuildAvi(spec), AVIERR_BADFORMAT);
+    FileSpec shape = MixedFile();
+    shape.riffForm = "NOT ";
+    open(BuildAvi(shape), AVIERR_BADFORMAT);
     open({}, AVIERR_BADFORMAT);
     open({0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x89},
          AVIERR_BADFORMAT);
@@ -229,25 +229,25 @@ TEST_F(ReaderIndex, FilesThatAreNotAviAreRefused) {
 }
 
 TEST_F(ReaderIndex, HeadersBeyondTheLimitsAreRefused) {
-    FileSpec spec = MixedFile();
+    FileSpec shape = MixedFile();
     avi::Limits oneStream;
     oneStream.maxStreams = 1;
-    open(BuildAvi(spec), AVIERR_BADFORMAT, oneStream);
+    open(BuildAvi(shape), AVIERR_BADFORMAT, oneStream);
     avi::Limits smallFormat;
     smallFormat.maxFormatSize = 16;
-    open(BuildAvi(spec), AVIERR_BADFORMAT, smallFormat);
+    open(BuildAvi(shape), AVIERR_BADFORMAT, smallFormat);
     // An index larger than allowed is cut at the limit, never allocated from the file's claim.
     avi::Limits fewEntries;
     fewEntries.maxIndexEntries = 10;
-    auto reader = open(BuildAvi(spec), AVIERR_OK, fewEntries);
+    auto reader = open(BuildAvi(shape), AVIERR_OK, fewEntries);
     EXPECT_LE(reader->indexedSamples(0) + reader->indexedSamples(1) / 10, 10);
 }
 
 TEST_F(ReaderIndex, StreamsWithoutTimeBaseOrOfInterleavedDvAreReportedSafely) {
-    FileSpec spec = MixedFile();
-    spec.streams[0].rate = 0;   // avih says 40000 us per frame
-    spec.streams[1].scale = 0;  // the format says 176400 bytes/s in blocks of 4
-    auto reader = open(BuildAvi(spec));
+    FileSpec shape = MixedFile();
+    shape.streams[0].rate = 0;   // avih says 40000 us per frame
+    shape.streams[1].scale = 0;  // the format says 176400 bytes/s in blocks of 4
+    auto reader = open(BuildAvi(shape));
     EXPECT_EQ(reader->streamInfo(0).dwScale, 40000u);
     EXPECT_EQ(reader->streamInfo(0).dwRate, 1000000u);
     EXPECT_EQ(reader->streamInfo(1).dwScale, 4u);
@@ -255,10 +255,10 @@ TEST_F(ReaderIndex, StreamsWithoutTimeBaseOrOfInterleavedDvAreReportedSafely) {
     EXPECT_GT(reader->fileInfo().dwLength, 0u);
 
     // Type-1 DV has one 'iavs' stream: no video or audio stream to hand out, but it reads.
-    spec.streams = {spec.streams[0]};
-    spec.streams[0].type = "iavs";
-    spec.chunks = {{0, "dc", Frame(0, 1200), true}, {0, "dc", Frame(1, 1200), true}};
-    reader = open(BuildAvi(spec));
+    shape.streams = {shape.streams[0]};
+    shape.streams[0].type = "iavs";
+    shape.chunks = {{0, "dc", Frame(0, 1200), true}, {0, "dc", Frame(1, 1200), true}};
+    reader = open(BuildAvi(shape));
     EXPECT_EQ(reader->findStream(kStreamTypeVideo, 0), -1);
     EXPECT_EQ(reader->findStream(kStreamTypeAudio, 0), -1);
     EXPECT_EQ(reader->indexedSamples(0), 2);

@@ -16,7 +16,7 @@ constexpr uint32_t kBlock = 4;  // 16-bit stereo PCM
 // Video starting at position 5 (frames 0..9 of the file; frame 3 is a drop frame, keys at 0 and
 // 6), PCM audio in chunks of 1470 and 1471 blocks, and VBR audio in chunks of varying size.
 FileSpec AddressingFile() {
-    FileSpec spec;
+    FileSpec shape;
     StreamSpec video;
     video.format = VideoFormat(320, -240, "DIVX");
     video.start = 5;
@@ -32,17 +32,17 @@ FileSpec AddressingFile() {
     vbr.scale = 1152;
     vbr.rate = 44100;
     vbr.format = AudioFormat(0x55, 2, 44100, 1152, 0);
-    spec.streams = {video, pcm, vbr};
+    shape.streams = {video, pcm, vbr};
     uint64_t audio = 0;
     for (int i = 0; i < 10; ++i) {
-        spec.chunks.push_back(
+        shape.chunks.push_back(
             {0, "dc", Frame(i, i == 3 ? 0 : 300 + static_cast<size_t>(i)), i == 0 || i == 6});
         const size_t blocks = i % 2 == 0 ? 1470 : 1471;
-        spec.chunks.push_back({1, "wb", AudioBytes(audio, blocks * kBlock), true});
+        shape.chunks.push_back({1, "wb", AudioBytes(audio, blocks * kBlock), true});
         audio += blocks * kBlock;
-        spec.chunks.push_back({2, "wb", Frame(100 + i, 200 + static_cast<size_t>(i) * 3), false});
+        shape.chunks.push_back({2, "wb", Frame(100 + i, 200 + static_cast<size_t>(i) * 3), false});
     }
-    return spec;
+    return shape;
 }
 
 class ReaderRead : public ::testing::Test {
