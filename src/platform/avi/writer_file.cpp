@@ -35,26 +35,6 @@ void OutputFile::fail(int errorNumber) {
     }
 }
 
-bool OutputFile::writeAll(const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(m_fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fail(errno);
-            return false;
-        }
-        if (n == 0) {
-            fail(EIO);
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool OutputFile::writeAllAt(const uint8_t* data, size_t size, uint64_t pos) {
     while (size > 0) {
         const ssize_t n = ::pwrite(m_fd, data, size, static_cast<off_t>(pos));
@@ -80,7 +60,7 @@ void OutputFile::flush() {
     if (m_failed || m_used == 0) {
         return;
     }
-    if (writeAll(m_buffer.data(), m_used)) {
+    if (writeAllAt(m_buffer.data(), m_used, m_bufferStart)) {
         m_bufferStart += m_used;
         m_used = 0;
     }
@@ -93,7 +73,7 @@ void OutputFile::append(const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     if (size >= kBufferSize) {
         flush();
-        if (!m_failed && writeAll(bytes, size)) {
+        if (!m_failed && writeAllAt(bytes, size, m_bufferStart)) {
             m_bufferStart += size;
         }
         return;

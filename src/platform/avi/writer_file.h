@@ -45,7 +45,7 @@ class OutputFile {
     static constexpr size_t kBufferSize = 4u << 20;
 
     void flush();
-    bool writeAll(const uint8_t* data, size_t size);
+    // Sequential output goes through it too, at m_bufferStart, so there is one write loop.
     bool writeAllAt(const uint8_t* data, size_t size, uint64_t pos);
 
     int m_fd = -1;
