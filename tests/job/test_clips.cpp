@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fstream>
-
 #include "media/vbvfw.h"
 #include "support/test_support.h"
 
@@ -125,34 +122,6 @@ bool WriteStreams(int16_t file, const ClipSpec& shape, const std::string& path) 
     return true;
 }
 
-// Offset of the strh payload of the first stream of the given type, or 0.
-size_t FindStreamHeader(const std::vector<unsigned char>& bytes, const char* type) {
-    for (size_t at = 0; at + 12 <= bytes.size(); ++at) {
-        if (std::memcmp(&bytes[at], "strh", 4) == 0 && std::memcmp(&bytes[at + 8], type, 4) == 0) {
-            return at + 8;
-        }
-    }
-    return 0;
-}
-
-// Offset of the strf chunk header that follows the stream header, or 0.
-size_t FindFormatChunk(const std::vector<unsigned char>& bytes, const char* type) {
-    const size_t header = FindStreamHeader(bytes, type);
-    for (size_t at = header; header != 0 && at + 8 <= bytes.size(); ++at) {
-        if (std::memcmp(&bytes[at], "strf", 4) == 0) {
-            return at;
-        }
-    }
-    return 0;
-}
-
-bool Rewrite(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 }  // namespace
 
 bool WriteClip(const std::string& path, const ClipSpec& shape) {
@@ -164,28 +133,6 @@ bool WriteClip(const std::string& path, const ClipSpec& shape) {
     const bool written = WriteStreams(file, shape, path);
     const int32_t closed = vbvfw_AVIFileRelease(file);
     return written && Check(closed, "finishing", path);
-}
-
-bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value) {
-    auto bytes = testing_support::ReadFileBytes(path);
-    const size_t header = FindStreamHeader(bytes, type);
-    if (header == 0 || header + static_cast<size_t>(offset) + 4 > bytes.size()) {
-        ADD_FAILURE() << "no " << type << " stream header in " << path;
-        return false;
-    }
-    Put32(bytes, header + static_cast<size_t>(offset), value);
-    return Rewrite(path, bytes);
-}
-
-bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value) {
-    auto bytes = testing_support::ReadFileBytes(path);
-    const size_t chunk = FindFormatChunk(bytes, type);
-    if (chunk == 0 || chunk + 8 + static_cast<size_t>(offset) + 2 > bytes.size()) {
-        ADD_FAILURE() << "no " << type << " stream format in " << path;
-        return false;
-    }
-    Put16(bytes, chunk + 8 + static_cast<size_t>(offset), value);
-    return Rewrite(path, bytes);
 }
 
 Boxes::Boxes()

@@ -8,6 +8,7 @@
 
 #include "platform/scripted/memory_list_box.h"
 #include "platform/scripted/scripted_dialogs.h"
+#include "support/test_support.h"
 
 namespace job_testing {
 
@@ -32,10 +33,9 @@ struct ClipSpec {
 // Writes the clip through vbvfw_*; false (with a test failure) when the writer refuses.
 bool WriteClip(const std::string& path, const ClipSpec& shape);
 
-// Overwrites a 32-bit field of the stream header (strh payload offset) of the first stream of
-// the given type ("vids" or "auds"), or a 16-bit field of that stream's format (strf payload).
-bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value);
-bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value);
+// Damaging a written clip: see testing_support.
+using testing_support::PatchStreamFormat16;
+using testing_support::PatchStreamHeader;
 
 // strh payload offsets.
 inline constexpr int kStrhRate = 24;

@@ -14,6 +14,7 @@
 #include "media/vbvfw.h"
 #include "platform/avi/avi_reader.h"
 #include "platform/avi/avi_writer.h"
+#include "support/test_support.h"
 
 namespace synthetic {
 
@@ -194,18 +195,7 @@ inline void DamageFrame(const std::string& path, const ClipSpec& shape, int fram
 
 // Sets the video stream header's dwLength, as an unfinished or damaged file may have it.
 inline void PatchVideoLength(const std::string& path, uint32_t length) {
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
-    ASSERT_NE(file, nullptr);
-    std::string bytes(4096, '\0');
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-    const size_t at = bytes.find("strh");  // the video stream comes first
-    ASSERT_NE(at, std::string::npos);
-    ASSERT_EQ(bytes.substr(at + 8, 4), "vids");
-    uint8_t value[4];
-    avi::WriteU32(value, length);
-    std::fseek(file, static_cast<long>(at + 8 + 32), SEEK_SET);
-    std::fwrite(value, 1, 4, file);
-    std::fclose(file);
+    ASSERT_TRUE(testing_support::PatchStreamHeader(path, "vids", 32, length));
 }
 
 }  // namespace synthetic
