@@ -1,0 +1,44 @@
+// What the main window uses of the rest of the program. The composition root fills it in, so the
+// main window depends on no other window's class, and tests can put recording functions in.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "job/job.h"
+#include "media/clip_info.h"
+#include "platform/dialogs.h"
+#include "settings/preferences.h"
+
+namespace ui {
+
+struct MainWindowServices {
+    // Message boxes and the save dialog, owned by the main window's caller.
+    platform::Dialogs* dialogs = nullptr;
+    // The texts shared with the preview and preferences windows (saveDirectory, previewPosText).
+    settings::SharedTexts* texts = nullptr;
+
+    // The preview window: the job's entries (index -1 for the joined view) with marking
+    // permission, written back when it closes; or one file alone, without marking.
+    job::PreviewClipsFunction previewClips;
+    std::function<void(const std::string& path)> previewFile;
+    // Loaded by Form_Load (hidden) and unloaded when the main window closes; the unload stores
+    // the preview's position text in texts->previewPosText.
+    std::function<void()> loadPreview;
+    std::function<void()> unloadPreview;
+
+    // The join progress window: joins the entries into destination and returns its status
+    // (1 joined, 2 joined and sources deleted, 0 or less not joined).
+    std::function<int32_t(const std::string& destination, int16_t clipCount,
+                          const std::vector<ClipInfo>& clips)>
+        startJoin;
+
+    // The preferences dialog, the about box and the help file's contents.
+    std::function<void()> showPreferences;
+    std::function<void()> showAbout;
+    std::function<void()> showHelpContents;
+};
+
+}  // namespace ui
