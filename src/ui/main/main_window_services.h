@@ -35,8 +35,9 @@ struct MainWindowServices {
                           const std::vector<ClipInfo>& clips)>
         startJoin;
 
-    // The preferences dialog, the about box and the help file's contents.
-    std::function<void()> showPreferences;
+    // The preferences dialog, given the folder list's current folder (saveDirectory is in
+    // texts); the about box; the help file's contents.
+    std::function<void(const std::string& currentFolder)> showPreferences;
     std::function<void()> showAbout;
     std::function<void()> showHelpContents;
 };
