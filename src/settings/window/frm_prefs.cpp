@@ -1,0 +1,234 @@
+#include "settings/window/frm_prefs.h"
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+
+#include "settings/window_placement.h"
+
+namespace settings {
+
+namespace {
+
+// The dialog's client area in twips.
+constexpr int kClientWidth = 5040;
+constexpr int kClientHeight = 2835;
+
+// The dialog as window placement sees it: its frame's position and size in twips.
+class DialogPlacement : public PlacedWindow {
+  public:
+    explicit DialogPlacement(QWidget& widget) : m_widget(widget) {}
+    int32_t Left() const override { return m_widget.frameGeometry().x() * kTwipsPerPixel; }
+    int32_t Top() const override { return m_widget.frameGeometry().y() * kTwipsPerPixel; }
+    int32_t Width() const override { return m_widget.frameGeometry().width() * kTwipsPerPixel; }
+    int32_t Height() const override { return m_widget.frameGeometry().height() * kTwipsPerPixel; }
+    void SetLeft(int32_t twips) override {
+        m_widget.move(twips / kTwipsPerPixel, m_widget.frameGeometry().y());
+    }
+    void SetTop(int32_t twips) override {
+        m_widget.move(m_widget.frameGeometry().x(), twips / kTwipsPerPixel);
+    }
+    void SetCaption(const std::string& caption) override {
+        m_widget.setWindowTitle(QString::fromStdString(caption));
+    }
+
+  private:
+    QWidget& m_widget;
+};
+
+ScreenArea PrimaryScreenArea() {
+    ScreenArea area;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect rect = screen->availableGeometry();
+        area = {rect.x() * kTwipsPerPixel, rect.y() * kTwipsPerPixel, rect.width() * kTwipsPerPixel,
+                rect.height() * kTwipsPerPixel};
+    }
+    return area;
+}
+
+// The positions are laid out for an 8-point font of 13-pixel lines; a larger application font
+// stretches the whole dialog evenly so that no caption is cut.
+double LayoutScale(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const double byHeight = metrics.height() / 13.0;
+    const double byWidth = metrics.horizontalAdvance("Prompt to delete source files") / 140.0;
+    return std::clamp(std::max(byHeight, byWidth), 1.0, 4.0);
+}
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string Text(const QString& text) {
+    return text.toStdString();
+}
+
+}  // namespace
+
+frmPrefs::frmPrefs(platform::Dialogs& dialogs, const std::string& currentFolder,
+                   const std::string& saveDirectory, QWidget* mainWindow)
+    : QDialog(mainWindow), m_mainWindow(mainWindow), m_form(dialogs, currentFolder, saveDirectory) {
+    setObjectName("frmPrefs");
+    setWindowTitle("Preferences");
+    setWindowIcon(QIcon(":/trelvane/preferences-32.png"));
+    // A fixed border: no maximise or minimise buttons, no resizing.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    buildControls();
+    Form_Load();
+}
+
+void frmPrefs::buildControls() {
+    const double scale = LayoutScale(font());
+    const auto px = [scale](int twips) {
+        return static_cast<int>(std::nearbyint(twips * scale / kTwipsPerPixel));
+    };
+    const auto place = [&](QWidget* widget, const char* name, int left, int top, int width,
+                           int height) {
+        widget->setObjectName(name);
+        widget->setGeometry(px(left), px(top), px(width), px(height));
+    };
+    setFixedSize(px(kClientWidth), px(kClientHeight));
+
+    cmdBroReadDir = new QPushButton("...", this);
+    place(cmdBroReadDir, "cmdBroReadDir", 4560, 240, 375, 255);
+    txtReadDir = new QLineEdit(this);
+    place(txtReadDir, "txtReadDir", 120, 240, 4335, 285);
+    Label1 = new QLabel("Default read directory:", this);
+    place(Label1, "Label1", 120, 0, 1815, 255);
+    chkReadSave = new QCheckBox("Remember last chosen", this);
+    place(chkReadSave, "chkReadSave", 2640, 0, 2055, 255);
+    Label2 = new QLabel("Default save directory:", this);
+    place(Label2, "Label2", 120, 600, 1815, 255);
+    chkWriteSave = new QCheckBox("Remember last chosen", this);
+    place(chkWriteSave, "chkWriteSave", 2640, 600, 2055, 255);
+    txtWriteDir = new QLineEdit(this);
+    place(txtWriteDir, "txtWriteDir", 120, 840, 4335, 285);
+    cmdBroWriteDir = new QPushButton("...", this);
+    place(cmdBroWriteDir, "cmdBroWriteDir", 4560, 840, 375, 255);
+    chkPromptDelete = new QCheckBox("Prompt to delete source files", this);
+    place(chkPromptDelete, "chkPromptDelete", 120, 2040, 2415, 255);
+    chkAskSure = new QCheckBox("Ask if sure before deleting", this);
+    place(chkAskSure, "chkAskSure", 2640, 2040, 2175, 255);
+    Label3 = new QLabel("Default match pattern:", this);
+    place(Label3, "Label3", 120, 1320, 1695, 255);
+    txtMatchPattern = new QLineEdit(this);
+    place(txtMatchPattern, "txtMatchPattern", 1920, 1320, 1575, 285);
+    chkClearJob = new QCheckBox("Clear job after successful join", this);
+    place(chkClearJob, "chkClearJob", 120, 2400, 2415, 255);
+    cmdOK = new QPushButton("&OK", this);
+    place(cmdOK, "cmdOK", 2640, 2400, 1095, 375);
+    cmdCancel = new QPushButton("&Cancel", this);
+    place(cmdCancel, "cmdCancel", 3840, 2400, 1095, 375);
+    Label4 = new QLabel("Missing source frames:", this);
+    place(Label4, "Label4", 120, 1680, 1695, 255);
+    Picture1 = new QWidget(this);
+    place(Picture1, "Picture1", 1920, 1680, 3015, 255);
+    optErrorStop = new QRadioButton("Stop", Picture1);
+    place(optErrorStop, "optErrorStop", 0, 0, 735, 255);
+    optErrorWarn = new QRadioButton("Warn, but finish joining", Picture1);
+    place(optErrorWarn, "optErrorWarn", 840, 0, 2175, 255);
+
+    // The labels belong to the boxes they name (accessibility reads them together).
+    Label1->setBuddy(txtReadDir);
+    Label2->setBuddy(txtWriteDir);
+    Label3->setBuddy(txtMatchPattern);
+    Label4->setBuddy(Picture1);
+    cmdBroReadDir->setToolTip("Browse for the default read directory");
+    cmdBroWriteDir->setToolTip("Browse for the default save directory");
+
+    // Enter presses OK, or the button that has the focus; Esc and the close box cancel.
+    cmdOK->setDefault(true);
+
+    QWidget* const order[] = {cmdBroReadDir,   txtReadDir,     chkReadSave,     chkWriteSave,
+                              txtWriteDir,     cmdBroWriteDir, chkPromptDelete, chkAskSure,
+                              txtMatchPattern, chkClearJob,    cmdOK,           cmdCancel,
+                              optErrorStop,    optErrorWarn};
+    for (size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+    connect(cmdBroReadDir, &QPushButton::clicked, this, [this] { cmdBroReadDir_Click(); });
+    connect(cmdBroWriteDir, &QPushButton::clicked, this, [this] { cmdBroWriteDir_Click(); });
+}
+
+void frmPrefs::Form_Load() {
+    DialogPlacement dialog(*this);
+    if (m_mainWindow != nullptr) {
+        CenterOverMainWindow(dialog, DialogPlacement(*m_mainWindow->window()));
+    } else {
+        CenterOnScreen(dialog, PrimaryScreenArea());
+    }
+    m_form.Form_Load();
+    showControls();
+    cmdBroReadDir->setFocus();
+}
+
+void frmPrefs::cmdOK_Click() {
+    takeControls();
+    m_form.cmdOK_Click();
+    accept();
+}
+
+void frmPrefs::cmdCancel_Click() {
+    reject();
+}
+
+void frmPrefs::cmdBroReadDir_Click() {
+    takeControls();
+    m_form.cmdBroReadDir_Click();
+    txtReadDir->setText(Text(m_form.controls().txtReadDir));
+}
+
+void frmPrefs::cmdBroWriteDir_Click() {
+    takeControls();
+    m_form.cmdBroWriteDir_Click();
+    txtWriteDir->setText(Text(m_form.controls().txtWriteDir));
+}
+
+void frmPrefs::showControls() {
+    const PrefsControls& c = m_form.controls();
+    chkReadSave->setChecked(c.chkReadSave);
+    chkWriteSave->setChecked(c.chkWriteSave);
+    txtReadDir->setText(Text(c.txtReadDir));
+    txtWriteDir->setText(Text(c.txtWriteDir));
+    txtMatchPattern->setText(Text(c.txtMatchPattern));
+    chkClearJob->setChecked(c.chkClearJob);
+    chkPromptDelete->setChecked(c.chkPromptDelete);
+    chkAskSure->setChecked(c.chkAskSure);
+    optErrorStop->setChecked(c.optErrorStop);
+    optErrorWarn->setChecked(c.optErrorWarn);
+}
+
+void frmPrefs::takeControls() {
+    PrefsControls& c = m_form.controls();
+    c.chkReadSave = chkReadSave->isChecked();
+    c.chkWriteSave = chkWriteSave->isChecked();
+    c.txtReadDir = Text(txtReadDir->text());
+    c.txtWriteDir = Text(txtWriteDir->text());
+    c.txtMatchPattern = Text(txtMatchPattern->text());
+    c.chkClearJob = chkClearJob->isChecked();
+    c.chkPromptDelete = chkPromptDelete->isChecked();
+    c.chkAskSure = chkAskSure->isChecked();
+    c.optErrorStop = optErrorStop->isChecked();
+    c.optErrorWarn = optErrorWarn->isChecked();
+}
+
+void ShowPreferences(QWidget* mainWindow, platform::Dialogs& dialogs,
+                     const std::string& currentFolder, const std::string& saveDirectory) {
+    frmPrefs dialog(dialogs, currentFolder, saveDirectory, mainWindow);
+    dialog.exec();
+}
+
+}  // namespace settings
