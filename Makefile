@@ -1,6 +1,6 @@
 # Convenience targets over the CMake presets. Every target first makes sure the Debian packages
 # it needs are installed (scripts/install-deps.sh installs only what is missing).
-.PHONY: all deps build run demo test test-asan test-large bench fuzz fuzz-ci format format-check clean
+.PHONY: all deps build run demo package test test-asan test-large bench fuzz fuzz-ci format format-check clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
@@ -18,6 +18,10 @@ run: demo
 
 demo: build
 	@bash scripts/demo.sh build
+
+# A Debian package of what is built, in build/packages/.
+package: build
+	@cmake --build --preset default --target package
 
 test: build
 	@ctest --preset default
