@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -69,6 +70,7 @@ TEST_F(PrefsWindow, OpensOnTheStoredValuesAndTabsInTheTablesOrder) {
     main.setGeometry(200, 150, 600, 400);
     frmPrefs dialog(m_dialogs, "/cur", "/save", &main);
     EXPECT_EQ(dialog.windowTitle(), "Preferences");
+    EXPECT_EQ(dialog.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
@@ -82,7 +84,7 @@ TEST_F(PrefsWindow, OpensOnTheStoredValuesAndTabsInTheTablesOrder) {
     EXPECT_EQ(Control<QRadioButton>(dialog, "optErrorWarn")->text(), "Warn, but finish joining");
 
     dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     // Centred over the main window.
     EXPECT_NEAR(dialog.frameGeometry().center().x(), main.frameGeometry().center().x(), 2);
     EXPECT_NEAR(dialog.frameGeometry().center().y(), main.frameGeometry().center().y(), 2);
@@ -105,7 +107,7 @@ TEST_F(PrefsWindow, OkWritesWhatTheUserChangedAndCancelOrCloseNothing) {
     for (const char* way : {"Cancel", "Escape", "close box"}) {
         frmPrefs dialog(m_dialogs, "/cur", "");
         dialog.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
         QTest::mouseClick(Control<QCheckBox>(dialog, "chkAskSure"), Qt::LeftButton);
         Control<QLineEdit>(dialog, "txtMatchPattern")->clear();
         if (std::string(way) == "Cancel") {
@@ -121,7 +123,7 @@ TEST_F(PrefsWindow, OkWritesWhatTheUserChangedAndCancelOrCloseNothing) {
 
     frmPrefs dialog(m_dialogs, "/cur", "");
     dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     QTest::mouseClick(Control<QCheckBox>(dialog, "chkAskSure"), Qt::LeftButton);
     QTest::mouseClick(Control<QRadioButton>(dialog, "optErrorStop"), Qt::LeftButton);
     QLineEdit* pattern = Control<QLineEdit>(dialog, "txtMatchPattern");
@@ -140,7 +142,7 @@ TEST_F(PrefsWindow, OkWritesWhatTheUserChangedAndCancelOrCloseNothing) {
 TEST_F(PrefsWindow, BrowseButtonsAskWithTheirPromptsAndACancelKeepsTheText) {
     frmPrefs dialog(m_dialogs, "/cur", "/save");
     dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     m_dialogs.expectFolderBrowser("Default Save Directory:", "/save", "");
     QTest::mouseClick(Control<QPushButton>(dialog, "cmdBroWriteDir"), Qt::LeftButton);
     EXPECT_EQ(Control<QLineEdit>(dialog, "txtWriteDir")->text(), "/save");
@@ -161,15 +163,16 @@ TEST_F(PrefsWindow, ShowPreferencesIsModalAndReturnsWhenClosed) {
     waited.start();
     QObject::connect(&answer, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal->objectName() == "frmPrefs" && modal->isVisible()) {
+        if (modal == nullptr) {
+            return;
+        }
+        if (!sawDialog && modal->objectName() == "frmPrefs" && modal->isActiveWindow()) {
             sawDialog = true;
-            answer.stop();
             QWidget* pattern = modal->findChild<QWidget*>("txtMatchPattern");
             pattern->setFocus();
             QTest::keyClick(pattern, Qt::Key_Return);
-        } else if (modal != nullptr && waited.elapsed() > 10000) {
-            answer.stop();
-            QTest::keyClick(modal, Qt::Key_Escape);
+        } else if (waited.elapsed() > 10000) {
+            static_cast<QDialog*>(modal)->reject();
         }
     });
     answer.start(10);
