@@ -63,7 +63,7 @@ void CheckInstalledTree(const fs::path& prefix, const std::string& clip) {
         EXPECT_TRUE(fs::exists(share / "trelvane/Trelvane.hlp"));
     }
     if (fs::exists(fs::path(TRELVANE_SOURCE_DIR) / "cli/trelvane-cli.1")) {
-        EXPECT_TRUE(fs::exists(share / "man/man1/trelvane-cli.1"));
+        EXPECT_TRUE(fs::exists(share / "man/man1/trelvane-cli.1.gz"));
     }
     if (!TRELVANE_WITH_DESKTOP_FILES) {
         return;
