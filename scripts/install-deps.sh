@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-multimedia-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  ffmpeg
+  ffmpeg libqt6svg6
 )
 
 missing=()
