@@ -94,6 +94,18 @@ bool Ffmpeg(const std::string& args) {
     return true;
 }
 
+std::vector<unsigned char> FfmpegRawFrames(const std::string& path,
+                                           const std::string& pixelFormat) {
+    TempDir dir;
+    const std::string out = dir.file("frames.raw");
+    if (!Ffmpeg("-i " + ShellQuote(path) +
+                " -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " + pixelFormat + " " +
+                ShellQuote(out))) {
+        return {};
+    }
+    return ReadFileBytes(out);
+}
+
 std::vector<unsigned char> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

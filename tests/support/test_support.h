@@ -43,6 +43,11 @@ std::filesystem::path BinaryDir();  // the build folder
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
 
+// Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
+// format ("yuv420p", ...), one after another in stream order; empty (with a test failure) when
+// ffmpeg fails.
+std::vector<unsigned char> FfmpegRawFrames(const std::string& path, const std::string& pixelFormat);
+
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 
