@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,7 +11,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSlider>
-#include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QToolBar>
@@ -146,16 +146,21 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
     m_labFrame = new QLabel("Frame", m_client);
     m_labFrame->setObjectName("labFrame");
     m_labFrame->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_statusBar = new QStatusBar(m_client);
+    m_labFrame->setContentsMargins(0, 0, 3, 0);
+    // The status bar: panel 1 takes the free width, panels 2 and 3 size to their text.
+    m_statusBar = new QFrame(m_client);
     m_statusBar->setObjectName("StatusBar1");
-    m_statusBar->setSizeGripEnabled(false);
+    auto* panels = new QHBoxLayout(m_statusBar);
+    panels->setContentsMargins(2, 1, 2, 1);
+    panels->setSpacing(2);
     for (size_t i = 0; i < m_panels.size(); ++i) {
         m_panels[i] = new QLabel(m_statusBar);
         m_panels[i]->setObjectName(QString("StatusBar1Panel%1").arg(i + 1));
+        m_panels[i]->setFrameShape(QFrame::StyledPanel);
+        m_panels[i]->setFrameShadow(QFrame::Sunken);
+        panels->addWidget(m_panels[i], i == 0 ? 1 : 0);
     }
-    m_statusBar->addWidget(m_panels[0], 1);
-    m_statusBar->addPermanentWidget(m_panels[1]);
-    m_statusBar->addPermanentWidget(m_panels[2]);
+    m_panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_panels[1]->hide();
     m_panels[2]->setMinimumWidth(30);
     m_statusHeight = std::max(17, m_statusBar->sizeHint().height());
@@ -349,9 +354,11 @@ void frmPreview::setCaption(const std::string& caption) {
 }
 
 void frmPreview::setStatusText(int panel, const std::string& text) {
-    if (panel >= 1 && panel <= 3) {
-        m_panels[static_cast<size_t>(panel - 1)]->setText(QString::fromStdString(text));
+    if (panel < 1 || panel > 3) {
+        return;
     }
+    QLabel* label = m_panels[static_cast<size_t>(panel - 1)];
+    label->setText(QString::fromStdString(text));
 }
 
 void frmPreview::setStatusVisible(int panel, bool visible) {

@@ -23,7 +23,7 @@ class QAction;
 class QLabel;
 class QMenuBar;
 class QSlider;
-class QStatusBar;
+class QFrame;
 class QToolBar;
 
 namespace preview {
@@ -106,7 +106,7 @@ class frmPreview : public QDialog, private PreviewView {
     MarkerStrip* m_strip = nullptr;
     QSlider* m_slider = nullptr;
     QLabel* m_labFrame = nullptr;
-    QStatusBar* m_statusBar = nullptr;
+    QFrame* m_statusBar = nullptr;
     std::array<QLabel*, 3> m_panels{};
     std::array<QAction*, kButtonCount> m_actions{};
     std::array<std::string, kButtonCount> m_toolTips{};
