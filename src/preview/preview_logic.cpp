@@ -148,6 +148,7 @@ void PreviewLogic::CloseRequest() {
     m_sender.send("close movie", reply);
     const bool wasPlaying = m_playing;
     m_playing = false;
+    m_view.setTimerInterval(kPollMs);
     m_scrubTarget.reset();
     m_seekInFlight = false;
     m_putLayout.reset();
@@ -203,6 +204,9 @@ void PreviewLogic::putMovieWindow() {
 }
 
 void PreviewLogic::OpenMovie(OpenMode mode) {
+    if (!validClip(m_currentClip)) {
+        return;
+    }
     computeRange();
     if (mode != OpenMode::RangesOnly) {
         std::string reply;
