@@ -41,26 +41,25 @@ struct ButtonInfo {
     Button button;
     const char* toolTip;
     Image image;
-    const char* keys;  // shown in the tooltip
-    QKeySequence shortcut;
+    QKeySequence shortcut;  // also named in the tooltip
 };
 
 // The toolbar in its order; a separator follows tbLast.
 const std::vector<ButtonInfo>& Buttons() {
     static const std::vector<ButtonInfo> buttons = {
-        {Button::Play, "Play", Image::Play, "Space", QKeySequence(Qt::Key_Space)},
-        {Button::First, "First Frame", Image::First, "Home", QKeySequence(Qt::Key_Home)},
-        {Button::Prev, "Prev Frame", Image::Prev, "Left", QKeySequence(Qt::Key_Left)},
-        {Button::Next, "Next Frame", Image::Next, "Right", QKeySequence(Qt::Key_Right)},
-        {Button::Last, "Last Frame", Image::Last, "End", QKeySequence(Qt::Key_End)},
-        {Button::NextSplice, "Next Splice", Image::NextSplice, "Alt+Right",
+        {Button::Play, "Play", Image::Play, QKeySequence(Qt::Key_Space)},
+        {Button::First, "First Frame", Image::First, QKeySequence(Qt::Key_Home)},
+        {Button::Prev, "Prev Frame", Image::Prev, QKeySequence(Qt::Key_Left)},
+        {Button::Next, "Next Frame", Image::Next, QKeySequence(Qt::Key_Right)},
+        {Button::Last, "Last Frame", Image::Last, QKeySequence(Qt::Key_End)},
+        {Button::NextSplice, "Next Splice", Image::NextSplice,
          QKeySequence(Qt::ALT | Qt::Key_Right)},
-        {Button::PrevKey, "Previous Key Frame", Image::PrevKey, "Alt+Left",
+        {Button::PrevKey, "Previous Key Frame", Image::PrevKey,
          QKeySequence(Qt::ALT | Qt::Key_Left)},
-        {Button::MarkIn, "Mark In", Image::MarkIn, "I", QKeySequence(Qt::Key_I)},
-        {Button::MarkOut, "Mark Out", Image::MarkOut, "O", QKeySequence(Qt::Key_O)},
-        {Button::ModeSwitch, "Preview/edit this segment", Image::ModeSwitch, nullptr,
-         QKeySequence()},
+        {Button::MarkIn, "Mark In", Image::MarkIn, QKeySequence(Qt::Key_I)},
+        {Button::MarkOut, "Mark Out", Image::MarkOut, QKeySequence(Qt::Key_O)},
+        {Button::ModeSwitch, "Preview/edit this segment", Image::ModeSwitch,
+         QKeySequence(Qt::Key_V)},
     };
     return buttons;
 }
