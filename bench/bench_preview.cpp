@@ -151,8 +151,11 @@ int main(int argc, char** argv) {
     drag(target, 240, "backward 490..240");
     window.logic().CloseRequest();
 
-    // Joined playback across one splice: frames 200..249 then 250..299 of the clip.
-    Open(window, {Entry(path, 200, 249), Entry(path, 250, 299)}, -1, device);
+    // Joined playback across one splice: frames 200..249 of the clip, then 250..299 of a copy
+    // (another file, so the splice opens it as a join of two clips does).
+    const std::string copy = path + ".copy.avi";
+    std::filesystem::copy_file(path, copy, std::filesystem::copy_options::skip_existing);
+    Open(window, {Entry(path, 200, 249), Entry(copy, 250, 299)}, -1, device);
     window.logic().TogglePlay();
     QElapsedTimer clock;
     clock.start();
