@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -37,6 +38,21 @@ TempDir::~TempDir() {
         std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(m_path, ec);
+    }
+}
+
+ScopedSettingsHome::ScopedSettingsHome() {
+    const char* old = std::getenv("TRELVANE_HOME");
+    m_hadOld = old != nullptr;
+    m_old = old != nullptr ? old : "";
+    ::setenv("TRELVANE_HOME", folder().c_str(), 1);
+}
+
+ScopedSettingsHome::~ScopedSettingsHome() {
+    if (m_hadOld) {
+        ::setenv("TRELVANE_HOME", m_old.c_str(), 1);
+    } else {
+        ::unsetenv("TRELVANE_HOME");
     }
 }
 

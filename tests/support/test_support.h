@@ -23,6 +23,22 @@ class TempDir {
     std::filesystem::path m_path;
 };
 
+// Points the settings folder ($TRELVANE_HOME) at a fresh temporary folder while it lives, and puts
+// back what was there before.
+class ScopedSettingsHome {
+  public:
+    ScopedSettingsHome();
+    ~ScopedSettingsHome();
+    ScopedSettingsHome(const ScopedSettingsHome&) = delete;
+    ScopedSettingsHome& operator=(const ScopedSettingsHome&) = delete;
+    std::string folder() const { return m_dir.path().string(); }
+
+  private:
+    TempDir m_dir;
+    bool m_hadOld = false;
+    std::string m_old;
+};
+
 struct CommandResult {
     int exitCode = -1;   // exit status, or -1 when the command could not run or was killed
     std::string output;  // standard output (and standard error when merged)
