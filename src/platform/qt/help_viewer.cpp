@@ -17,9 +17,10 @@ void ShowHelpFile(QWidget* owner, const std::string& path) {
         viewer->setOpenExternalLinks(true);
         viewer->resize(640, 480);
     }
-    viewer->setSource(QUrl::fromLocalFile(QString::fromStdString(path)), QTextDocument::HtmlResource);
+    viewer->setSource(QUrl::fromLocalFile(QString::fromStdString(path)),
+                      QTextDocument::HtmlResource);
     viewer->setWindowTitle(viewer->documentTitle().isEmpty() ? QStringLiteral("Help")
-                                                              : viewer->documentTitle());
+                                                             : viewer->documentTitle());
     viewer->show();
     viewer->raise();
     viewer->activateWindow();

@@ -41,9 +41,10 @@ QStringList QtNameFilters(const std::string& filter) {
         for (QString& pattern : patterns) {
             pattern = pattern.trimmed();
         }
-        const QString bracketed = QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        const QString bracketed =
+            QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
         filters << (description.contains(bracketed) ? description
-                                                   : description + QLatin1Char(' ') + bracketed);
+                                                    : description + QLatin1Char(' ') + bracketed);
     }
     return filters;
 }

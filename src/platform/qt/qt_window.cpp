@@ -11,7 +11,8 @@ namespace {
 
 int32_t ToPixels(int32_t twips) {
     // Halves to even, like every conversion to a whole number in the program.
-    return static_cast<int32_t>(std::nearbyint(static_cast<double>(twips) / settings::kTwipsPerPixel));
+    return static_cast<int32_t>(
+        std::nearbyint(static_cast<double>(twips) / settings::kTwipsPerPixel));
 }
 
 }  // namespace

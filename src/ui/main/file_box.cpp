@@ -65,13 +65,13 @@ std::vector<std::string> Entries(const std::string& folder, bool folders) {
 bool NameLessIgnoringCase(const std::string& first, const std::string& second) {
     const auto lower = [](unsigned char c) { return std::tolower(c); };
     const bool less = std::lexicographical_compare(
-        first.begin(), first.end(), second.begin(), second.end(),
-        [&](char a, char b) { return lower(static_cast<unsigned char>(a)) <
-                                     lower(static_cast<unsigned char>(b)); });
+        first.begin(), first.end(), second.begin(), second.end(), [&](char a, char b) {
+            return lower(static_cast<unsigned char>(a)) < lower(static_cast<unsigned char>(b));
+        });
     const bool greater = std::lexicographical_compare(
-        second.begin(), second.end(), first.begin(), first.end(),
-        [&](char a, char b) { return lower(static_cast<unsigned char>(a)) <
-                                     lower(static_cast<unsigned char>(b)); });
+        second.begin(), second.end(), first.begin(), first.end(), [&](char a, char b) {
+            return lower(static_cast<unsigned char>(a)) < lower(static_cast<unsigned char>(b));
+        });
     return less || (!greater && first < second);
 }
 
@@ -108,11 +108,12 @@ std::vector<FolderLine> FolderListLines(const std::string& folder) {
 std::string VolumeHolding(const std::string& folder, const std::vector<std::string>& roots) {
     std::string best;
     for (const std::string& root : roots) {
-        if (root.empty() || root.size() <= best.size() || folder.compare(0, root.size(), root) != 0) {
+        if (root.empty() || root.size() <= best.size() ||
+            folder.compare(0, root.size(), root) != 0) {
             continue;
         }
-        const bool boundary = folder.size() == root.size() || root.back() == '/' ||
-                              folder[root.size()] == '/';
+        const bool boundary =
+            folder.size() == root.size() || root.back() == '/' || folder[root.size()] == '/';
         if (boundary) {
             best = root;
         }

@@ -106,8 +106,9 @@ void frmTrelJoin::createControls() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
     const double scale = LayoutScale(*this);
-    client->setFixedSize(static_cast<int>(std::lround(kClientWidth * scale / settings::kTwipsPerPixel)),
-                         static_cast<int>(std::lround(kClientHeight * scale / settings::kTwipsPerPixel)));
+    client->setFixedSize(
+        static_cast<int>(std::lround(kClientWidth * scale / settings::kTwipsPerPixel)),
+        static_cast<int>(std::lround(kClientHeight * scale / settings::kTwipsPerPixel)));
 
     Drive1 = new QComboBox(client);
     Drive1->setObjectName(QStringLiteral("Drive1"));
@@ -150,14 +151,14 @@ void frmTrelJoin::createControls() {
            tr("Preview the selected file"), client, 2880, 2160, 375, 375);
     button(picCmdAddFile, "picCmdAddFile", "add_file.svg",
            tr("Add the selected files to the join list (Enter)"), client, 2880, 2760, 375, 300);
-    button(picCmdDoJoin, "picCmdDoJoin", "do_join.svg", tr("Join the clips into one file"),
-           client, 2880, 3240, 1125, 300);
-    button(picCmdClear, "picCmdClear", "clear.svg", tr("Clear the join list"), client, 3360,
-           2160, 300, 960);
+    button(picCmdDoJoin, "picCmdDoJoin", "do_join.svg", tr("Join the clips into one file"), client,
+           2880, 3240, 1125, 300);
+    button(picCmdClear, "picCmdClear", "clear.svg", tr("Clear the join list"), client, 3360, 2160,
+           300, 960);
     button(picDelClip, "picDelClip", "del_clip.svg", tr("Remove the selected clips (Delete)"),
            client, 3720, 2160, 300, 300);
-    button(picClipUp, "picClipUp", "clip_up.svg", tr("Move the selected clip up (Ctrl+Up)"),
-           client, 3720, 2520, 300, 300);
+    button(picClipUp, "picClipUp", "clip_up.svg", tr("Move the selected clip up (Ctrl+Up)"), client,
+           3720, 2520, 300, 300);
     button(picClipDn, "picClipDn", "clip_dn.svg", tr("Move the selected clip down (Ctrl+Down)"),
            client, 3720, 2880, 300, 300);
 
@@ -168,8 +169,7 @@ void frmTrelJoin::createControls() {
     listJoin->viewport()->setAcceptDrops(true);
     Place(listJoin, scale, 4080, 2160, 3135, 1425);
 
-    const auto label = [&](QLabel*& member, const char* name, QWidget* frame, int top,
-                           int width) {
+    const auto label = [&](QLabel*& member, const char* name, QWidget* frame, int top, int width) {
         member = new QLabel(frame);
         member->setObjectName(QLatin1String(name));
         Place(member, scale, 120, top, width, kLabelHeight);
@@ -232,8 +232,10 @@ void frmTrelJoin::createKeys() {
         connect(shortcut, &QShortcut::activated, this, action);
     };
     key(listJoin, QKeySequence(Qt::Key_Delete), [this] { m_logic->job().RemoveSelectedClips(); });
-    key(listJoin, QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { m_logic->job().MoveSelectedClip(-1); });
-    key(listJoin, QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { m_logic->job().MoveSelectedClip(1); });
+    key(listJoin, QKeySequence(Qt::CTRL | Qt::Key_Up),
+        [this] { m_logic->job().MoveSelectedClip(-1); });
+    key(listJoin, QKeySequence(Qt::CTRL | Qt::Key_Down),
+        [this] { m_logic->job().MoveSelectedClip(1); });
     key(listJoin, QKeySequence(Qt::Key_Return), [this] { m_logic->PreviewSelectedSegment(); });
     key(listJoin, QKeySequence(Qt::Key_Enter), [this] { m_logic->PreviewSelectedSegment(); });
     key(listFiles, QKeySequence(Qt::Key_Return), [this] { AddSelectedFiles(); });
@@ -262,11 +264,15 @@ void frmTrelJoin::connectEvents() {
     connect(picCmdAddFile, &QToolButton::clicked, this, &frmTrelJoin::AddSelectedFiles);
     connect(picCmdPreviewFile, &QToolButton::clicked, this, &frmTrelJoin::PreviewSelectedFile);
     connect(picCmdClear, &QToolButton::clicked, this, [this] { m_logic->job().ClearJob(); });
-    connect(picDelClip, &QToolButton::clicked, this, [this] { m_logic->job().RemoveSelectedClips(); });
-    connect(picClipUp, &QToolButton::clicked, this, [this] { m_logic->job().MoveSelectedClip(-1); });
+    connect(picDelClip, &QToolButton::clicked, this,
+            [this] { m_logic->job().RemoveSelectedClips(); });
+    connect(picClipUp, &QToolButton::clicked, this,
+            [this] { m_logic->job().MoveSelectedClip(-1); });
     connect(picClipDn, &QToolButton::clicked, this, [this] { m_logic->job().MoveSelectedClip(1); });
-    connect(picCmdPreviewSeg, &QToolButton::clicked, this, [this] { m_logic->PreviewSelectedSegment(); });
-    connect(picCmdPreviewJoined, &QToolButton::clicked, this, [this] { m_logic->PreviewJoinedClip(); });
+    connect(picCmdPreviewSeg, &QToolButton::clicked, this,
+            [this] { m_logic->PreviewSelectedSegment(); });
+    connect(picCmdPreviewJoined, &QToolButton::clicked, this,
+            [this] { m_logic->PreviewJoinedClip(); });
 
     connect(mnuPreferences, &QAction::triggered, this, [this] {
         if (m_services.showPreferences) {
@@ -288,7 +294,8 @@ void frmTrelJoin::connectEvents() {
     connect(mnuFBAdd, &QAction::triggered, this, &frmTrelJoin::AddSelectedFiles);
     connect(mnuJBPrevJoin, &QAction::triggered, picCmdPreviewJoined, &QToolButton::click);
     connect(mnuJBPrevSeg, &QAction::triggered, this, [this] { m_logic->PreviewSelectedSegment(); });
-    connect(mnuJBDelete, &QAction::triggered, this, [this] { m_logic->job().RemoveSelectedClips(); });
+    connect(mnuJBDelete, &QAction::triggered, this,
+            [this] { m_logic->job().RemoveSelectedClips(); });
 }
 
 void frmTrelJoin::Form_Load() {
@@ -375,7 +382,8 @@ void frmTrelJoin::Drive1_Change(int index) {
     }
     const QDir folder(Q(root));
     if (!folder.exists() || !folder.isReadable()) {
-        m_services.dialogs->messageBox(settings::ApplicationTitle(), "Error accessing drive " + root,
+        m_services.dialogs->messageBox(settings::ApplicationTitle(),
+                                       "Error accessing drive " + root,
                                        platform::MessageButtons::Ok);
         const QSignalBlocker block(Drive1);
         Drive1->setCurrentIndex(Drive1->findText(Q(m_drive)));
@@ -400,7 +408,8 @@ void frmTrelJoin::Dir1_Change() {
         const QSignalBlocker block(Dir1);
         Dir1->clear();
         for (const FolderLine& line : FolderListLines(m_folder)) {
-            auto* item = new QListWidgetItem(QString(line.depth * 2, QLatin1Char(' ')) + Q(line.name));
+            auto* item =
+                new QListWidgetItem(QString(line.depth * 2, QLatin1Char(' ')) + Q(line.name));
             item->setData(Qt::UserRole, Q(line.path));
             item->setIcon(style()->standardIcon(line.open ? QStyle::SP_DirOpenIcon
                                                           : QStyle::SP_DirClosedIcon));
@@ -483,8 +492,8 @@ void frmTrelJoin::showFileBoxMenu(const QPoint& globalPos) {
 }
 
 void frmTrelJoin::showJoinBoxMenu(const QPoint& globalPos) {
-    const JoinBoxMenuState state = JoinBoxMenuRule(m_logic->job().clipCount(),
-                                                   platform::SelectedCount(*m_listJoinBox));
+    const JoinBoxMenuState state =
+        JoinBoxMenuRule(m_logic->job().clipCount(), platform::SelectedCount(*m_listJoinBox));
     mnuJBPrevJoin->setEnabled(state.previewJoinedEnabled);
     mnuJBPrevSeg->setEnabled(state.previewSegmentEnabled);
     mnuJBDelete->setEnabled(state.deleteEnabled);

@@ -39,7 +39,8 @@ JoinBoxMenuState JoinBoxMenuRule(int clipCount, int selectedLines);
 
 class MainWindowLogic {
   public:
-    // services.dialogs must be set (services.texts may be null: the logic then keeps its own); listJoin shows the job. Both outlive the logic.
+    // services.dialogs must be set (services.texts may be null: the logic then keeps its own);
+    // listJoin shows the job. Both outlive the logic.
     MainWindowLogic(platform::ListBox& listJoin, const MainWindowServices& services);
 
     job::Job& job() { return m_job; }

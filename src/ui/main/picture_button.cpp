@@ -18,7 +18,8 @@ QIcon PictureIcon(const QString& resource, const QSize& size) {
         QPainter painter(&pixmap);
         // Keep the picture's proportions inside the button.
         QSizeF drawn = renderer.defaultSize().scaled(pixmap.size(), Qt::KeepAspectRatio);
-        const QPointF corner((pixmap.width() - drawn.width()) / 2, (pixmap.height() - drawn.height()) / 2);
+        const QPointF corner((pixmap.width() - drawn.width()) / 2,
+                             (pixmap.height() - drawn.height()) / 2);
         renderer.render(&painter, QRectF(corner, drawn));
         painter.end();
         pixmap.setDevicePixelRatio(factor);

@@ -83,8 +83,8 @@ TEST(FileBox, DroppedFoldersStandForTheirAviFilesInNameOrder) {
     }
     Touch(dir.path() / "z.avi");
     const std::string f = (dir.path() / "f").string();
-    const std::vector<std::string> clips = ui::ClipPathsFrom(
-        {dir.file("z.avi"), f, "", (dir.path() / "f" / ".." / "z.avi").string()});
+    const std::vector<std::string> clips =
+        ui::ClipPathsFrom({dir.file("z.avi"), f, "", (dir.path() / "f" / ".." / "z.avi").string()});
     EXPECT_EQ(clips, (std::vector<std::string>{dir.file("z.avi"), f + "/a.AVI", f + "/B.avi",
                                                dir.file("z.avi")}));
     // A relative name becomes a full path.

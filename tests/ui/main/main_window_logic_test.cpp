@@ -50,9 +50,7 @@ class JoinCommandTest : public ::testing::Test {
         texts.saveDirectory = s_dir->path().string();
     }
 
-    void add(const char* name) {
-        logic->job().AddClip(s_dir->file(name));
-    }
+    void add(const char* name) { logic->job().AddClip(s_dir->file(name)); }
     void answerSave(const std::string& chosen) {
         boxes.dialogs.expectSaveDialog(ui::JoinSaveDialogRequest(texts.saveDirectory),
                                        {true, chosen});
@@ -176,9 +174,9 @@ TEST_F(JoinCommandTest, ClearsTheJobOnlyAfterACleanJoinOrDeletedSources) {
         const char* clearJob;
         bool cleared;
     };
-    for (const Case c : {Case{1, false, "1", false}, Case{0, true, "1", false},
-                         Case{-9, true, "1", false}, Case{1, true, "0", false},
-                         Case{2, false, "0", true}, Case{1, true, "1", true}}) {
+    for (const Case c :
+         {Case{1, false, "1", false}, Case{0, true, "1", false}, Case{-9, true, "1", false},
+          Case{1, true, "0", false}, Case{2, false, "0", true}, Case{1, true, "1", true}}) {
         settings::WriteIniValue("Preferences", "Clear_Job", c.clearJob);
         logic->job().ClearJob();
         add("a.avi");
