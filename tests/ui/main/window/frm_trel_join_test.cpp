@@ -119,7 +119,9 @@ class MainWindowTest : public ::testing::Test {
             widget->item(line)->setSelected(true);
         }
     }
-    void click(const char* button) { QTest::mouseClick(child<QToolButton>(button), Qt::LeftButton); }
+    void click(const char* button) {
+        QTest::mouseClick(child<QToolButton>(button), Qt::LeftButton);
+    }
     void addAll() {
         select("listFiles", {0, 1, 2});
         click("picCmdAddFile");
@@ -149,8 +151,7 @@ TEST_F(MainWindowTest, FileBoxFollowsTheStoredFolderThePatternAndTheFolderList) 
     EXPECT_EQ(previewLoads, 1);
     EXPECT_EQ(texts.saveDirectory, "/saved");
     QListWidget* listFiles = child<QListWidget>("listFiles");
-    EXPECT_EQ(Lines(listFiles),
-              (std::vector<std::string>{"a.avi", "b.avi", "c.avi", "notes.txt"}));
+    EXPECT_EQ(Lines(listFiles), (std::vector<std::string>{"a.avi", "b.avi", "c.avi", "notes.txt"}));
 
     // Typing refills the file box at every character.
     QComboBox* combo = child<QComboBox>("Combo1");
@@ -300,10 +301,11 @@ TEST_F(MainWindowTest, PopUpsFollowTheSelection) {
     rightClick(listJoin, 2);
     select("listJoin", {});
     rightClick(listJoin, 2);
-    EXPECT_EQ(seen, (std::vector<std::string>{
-                        "mnuJoinBox: +Preview Joined File +Preview/Mark Segment +Remove From List",
-                        "mnuJoinBox: +Preview Joined File -Preview/Mark Segment +Remove From List",
-                        "mnuJoinBox: +Preview Joined File -Preview/Mark Segment -Remove From List"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{
+                  "mnuJoinBox: +Preview Joined File +Preview/Mark Segment +Remove From List",
+                  "mnuJoinBox: +Preview Joined File -Preview/Mark Segment +Remove From List",
+                  "mnuJoinBox: +Preview Joined File -Preview/Mark Segment -Remove From List"}));
     EXPECT_TRUE(listJoin->selectedItems().isEmpty());
 }
 
@@ -367,8 +369,8 @@ TEST_F(MainWindowTest, CommandLineFilesAndDropsReachTheJob) {
     QApplication::sendEvent(listJoin->viewport(), &drop);
     EXPECT_TRUE(drop.isAccepted());
     QTRY_COMPARE(listJoin->count(), 5);
-    EXPECT_EQ(Lines(listJoin), (std::vector<std::string>{"a.avi", "inner.avi", "Zed.AVI",
-                                                         "c.avi", "b.avi"}));
+    EXPECT_EQ(Lines(listJoin),
+              (std::vector<std::string>{"a.avi", "inner.avi", "Zed.AVI", "c.avi", "b.avi"}));
     EXPECT_TRUE(boxes.dialogs.verify());
 }
 
