@@ -56,10 +56,14 @@ std::string S(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-// The layout is given in twips for a small system font; a larger font scales it as a whole.
+// The layout is given in twips for a small system font; a larger or wider font scales it as a
+// whole, so the longest statistics line still fits beside the panels' buttons.
 double LayoutScale(const QWidget& widget) {
     const double designHeight = 13.0;
-    return std::max(1.0, widget.fontMetrics().height() / designHeight);
+    const double designWidth = 3780.0 / settings::kTwipsPerPixel;
+    const QString longest = QStringLiteral("Audio:  16 bit Stereo, 22050Hz, PCM Uncompressed");
+    return std::max({1.0, widget.fontMetrics().height() / designHeight,
+                     widget.fontMetrics().horizontalAdvance(longest) / designWidth});
 }
 
 void Place(QWidget* widget, double scale, int left, int top, int width, int height) {
@@ -178,8 +182,8 @@ void frmTrelJoin::createControls() {
     frameJoin->setObjectName(QStringLiteral("frameJoin"));
     Place(frameJoin, scale, 2880, 0, 4335, 1095);
     label(labLength, "labLength", frameJoin, 240, 3800);
-    label(labVideoStats, "labVideoStats", frameJoin, 480, 4150);
-    label(labAudioStats, "labAudioStats", frameJoin, 720, 4150);
+    label(labVideoStats, "labVideoStats", frameJoin, 480, 4100);
+    label(labAudioStats, "labAudioStats", frameJoin, 720, 4100);
     button(picCmdPreviewJoined, "picCmdPreviewJoined", "preview_joined.svg",
            tr("Preview the joined clip"), frameJoin, 3960, 120, 375, 375);
 
@@ -187,7 +191,7 @@ void frmTrelJoin::createControls() {
     frameSeg->setObjectName(QStringLiteral("frameSeg"));
     Place(frameSeg, scale, 2880, 1200, 4335, 855);
     label(labSegLength, "labSegLength", frameSeg, 240, 3800);
-    label(labSegLead, "labSegLead", frameSeg, 480, 4150);
+    label(labSegLead, "labSegLead", frameSeg, 480, 4100);
     button(picCmdPreviewSeg, "picCmdPreviewSeg", "preview_seg.svg",
            tr("Preview and mark the selected segment (Enter)"), frameSeg, 3960, 120, 375, 375);
     picCmdPreviewJoined->raise();

@@ -53,14 +53,13 @@ TEST_F(QtDialogsTest, MessageBoxShowsExactlyWhatIsAskedAndMapsTheAnswer) {
     };
     const QMessageBox::StandardButtons yesNo = QMessageBox::Yes | QMessageBox::No;
     const QMessageBox::StandardButtons okCancel = QMessageBox::Ok | QMessageBox::Cancel;
-    for (const Case c : {Case{MessageButtons::YesNo, yesNo, QMessageBox::Yes, MessageAnswer::Yes},
-                         Case{MessageButtons::YesNo, yesNo, QMessageBox::No, MessageAnswer::No},
-                         Case{MessageButtons::YesNo, yesNo, QMessageBox::NoButton, MessageAnswer::No},
-                         Case{MessageButtons::OkCancel, okCancel, QMessageBox::Ok, MessageAnswer::Ok},
-                         Case{MessageButtons::OkCancel, okCancel, QMessageBox::NoButton,
-                              MessageAnswer::Cancel},
-                         Case{MessageButtons::Ok, QMessageBox::Ok, QMessageBox::NoButton,
-                              MessageAnswer::Ok}}) {
+    for (const Case c :
+         {Case{MessageButtons::YesNo, yesNo, QMessageBox::Yes, MessageAnswer::Yes},
+          Case{MessageButtons::YesNo, yesNo, QMessageBox::No, MessageAnswer::No},
+          Case{MessageButtons::YesNo, yesNo, QMessageBox::NoButton, MessageAnswer::No},
+          Case{MessageButtons::OkCancel, okCancel, QMessageBox::Ok, MessageAnswer::Ok},
+          Case{MessageButtons::OkCancel, okCancel, QMessageBox::NoButton, MessageAnswer::Cancel},
+          Case{MessageButtons::Ok, QMessageBox::Ok, QMessageBox::NoButton, MessageAnswer::Ok}}) {
         QString title;
         QString text;
         QMessageBox::Icon icon = QMessageBox::Warning;
