@@ -25,6 +25,7 @@
 #include <filesystem>
 
 #include "media/vbvfw.h"
+#include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_window.h"
 #include "settings/app_title.h"
 #include "settings/ini_store.h"
@@ -91,6 +92,11 @@ frmTrelJoin::frmTrelJoin(const MainWindowServices& services, QWidget* parent)
     setObjectName(QStringLiteral("frmTrelJoin"));
     setWindowTitle(QStringLiteral("Trelvane"));
     setWindowIcon(PictureIcon(QStringLiteral(":/trelvane/main/trelvane.svg"), QSize(64, 64)));
+    // Message boxes and the save dialog belong to this window unless the caller chose another.
+    if (auto* qtDialogs = dynamic_cast<platform::QtDialogs*>(m_services.dialogs);
+        qtDialogs != nullptr && qtDialogs->owner() == nullptr) {
+        qtDialogs->setOwner(this);
+    }
     createControls();
     m_listJoinBox = std::make_unique<platform::QtListBox>(*listJoin);
     m_listFilesBox = std::make_unique<platform::QtListBox>(*listFiles);

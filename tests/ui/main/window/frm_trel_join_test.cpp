@@ -3,6 +3,7 @@
 // command line and from a drop, and closing.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -251,6 +252,17 @@ TEST_F(MainWindowTest, JoinListCommandsFromButtonsAndKeys) {
     click("picCmdClear");
     EXPECT_EQ(listJoin->count(), 0);
     EXPECT_EQ(window->logic().job().clipCount(), 0);
+
+    // The menu commands reach the other windows; F1 opens the help from anywhere in the window.
+    std::vector<std::string> opened;
+    services.showPreferences = [&](const std::string& folder) { opened.push_back(folder); };
+    services.showAbout = [&] { opened.push_back("about"); };
+    services.showHelpContents = [&] { opened.push_back("help"); };
+    open();
+    child<QAction>("mnuPreferences")->trigger();
+    child<QAction>("mnuHelpAbout")->trigger();
+    QTest::keyClick(child<QListWidget>("listFiles"), Qt::Key_F1);
+    EXPECT_EQ(opened, (std::vector<std::string>{s_dir->path().string(), "about", "help"}));
 }
 
 // The right button shows the pop-up with the items enabled by the selection, and leaves the
