@@ -181,3 +181,9 @@ bool PatchStreamFormat16(const std::string& path, const char* type, int offset, 
 }
 
 }  // namespace testing_support
+
+// Under LeakSanitizer: leaks inside system libraries that window tests load are not ours.
+// fontconfig keeps a small cache for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
