@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -267,8 +268,11 @@ void frmTrelJoin::connectEvents() {
     connect(listJoin, &QListWidget::itemDoubleClicked, this,
             [this] { m_logic->PreviewSelectedSegment(); });
     connect(listJoin, &QListWidget::itemSelectionChanged, this, &frmTrelJoin::RefreshStats);
-    listFiles->viewport()->installEventFilter(this);
-    listJoin->viewport()->installEventFilter(this);
+    // The viewports get the mouse and drops; the lists themselves the keyboard's menu key.
+    for (QListWidget* list : {listFiles, listJoin}) {
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+    }
 
     connect(picCmdDoJoin, &QToolButton::clicked, this, &frmTrelJoin::JoinCommand);
     connect(picCmdAddFile, &QToolButton::clicked, this, &frmTrelJoin::AddSelectedFiles);
@@ -374,7 +378,8 @@ void frmTrelJoin::fillDrives() {
     std::vector<std::string> roots{"/"};
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         const std::string root = S(volume.rootPath());
-        if (volume.isValid() && volume.isReady() &&
+        // Containers mount single files (/etc/hosts); only folders are volumes to browse.
+        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir() &&
             std::find(roots.begin(), roots.end(), root) == roots.end()) {
             roots.push_back(root);
         }
@@ -403,7 +408,6 @@ void frmTrelJoin::Drive1_Change(int index) {
 }
 
 void frmTrelJoin::setCurrentFolder(const std::string& folder) {
-    std::error_code error;
     const std::filesystem::path normal = std::filesystem::path(folder).lexically_normal();
     std::string path = normal.string();
     if (path.size() > 1 && path.back() == '/') {
@@ -534,8 +538,9 @@ bool frmTrelJoin::dropOnJoinList(QEvent* event) {
 }
 
 bool frmTrelJoin::eventFilter(QObject* watched, QEvent* event) {
-    const bool onFiles = watched == listFiles->viewport();
-    const bool onJoin = watched == listJoin->viewport();
+    const bool onFiles = watched == listFiles || watched == listFiles->viewport();
+    const bool onJoin = watched == listJoin || watched == listJoin->viewport();
+    const bool onViewport = watched == listFiles->viewport() || watched == listJoin->viewport();
     if (watched == Combo1->lineEdit() && event->type() == QEvent::FocusIn) {
         // Entering the pattern box selects nothing; the caret goes to the start.
         QTimer::singleShot(0, Combo1, [this] {
@@ -546,6 +551,9 @@ bool frmTrelJoin::eventFilter(QObject* watched, QEvent* event) {
     }
     if (!onFiles && !onJoin) {
         return QMainWindow::eventFilter(watched, event);
+    }
+    if (!onViewport && event->type() != QEvent::ContextMenu) {
+        return false;
     }
     switch (event->type()) {
         case QEvent::MouseButtonPress: {

@@ -76,7 +76,7 @@ void MainWindowLogic::tell(const std::string& text) {
 }
 
 int32_t MainWindowLogic::JoinCommand() {
-    if (m_joinRunning || m_job.clipCount() < 1) {
+    if (m_joinRunning || m_job.clipCount() < 1 || !m_services.startJoin) {
         return 0;
     }
     if (m_job.clipCount() > std::numeric_limits<int16_t>::max()) {
@@ -104,9 +104,6 @@ int32_t MainWindowLogic::JoinCommand() {
     if (settings::IsCheckOn(
             settings::ReadIniValue(settings::kSectionPreferences, settings::kKeyRememberSave))) {
         m_services.texts->saveDirectory = std::filesystem::path(destination).parent_path().string();
-    }
-    if (!m_services.startJoin) {
-        return 0;
     }
 
     // An existing file of that name is replaced by the join only once it has succeeded, so it is

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -319,6 +320,20 @@ TEST_F(MainWindowTest, PopUpsFollowTheSelection) {
                   "mnuJoinBox: +Preview Joined File -Preview/Mark Segment +Remove From List",
                   "mnuJoinBox: +Preview Joined File -Preview/Mark Segment -Remove From List"}));
     EXPECT_TRUE(listJoin->selectedItems().isEmpty());
+
+    // The keyboard's menu key shows the same pop-up.
+    seen.clear();
+    select("listJoin", {1});
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        seen.push_back(menu != nullptr ? menu->objectName().toStdString() : "none");
+        if (menu != nullptr) {
+            menu->close();
+        }
+    });
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), QPoint(), Qt::NoModifier);
+    QApplication::sendEvent(listJoin, &menuKey);
+    EXPECT_EQ(seen, std::vector<std::string>{"mnuJoinBox"});
 }
 
 // A whole join through the join command: the save dialog answered here, the real engine, the
