@@ -153,6 +153,7 @@ void frmTrelJoin::createControls() {
         member = new QToolButton(owner);
         member->setObjectName(QLatin1String(name));
         member->setToolTip(tip);
+        member->setAccessibleName(tip);
         Place(member, scale, left, top, width, height);
         member->setIconSize(member->size() - QSize(4, 4));
         member->setIcon(PictureIcon(QStringLiteral(":/trelvane/main/") + QLatin1String(art),
