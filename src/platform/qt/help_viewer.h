@@ -1,13 +1,30 @@
-// The help viewer: shows an HTML help file from its top in a window of its own.
+// The program's help window: the HTML help file in a text browser, opened at its top. One window
+// serves every request; asking again brings it forward at the top of the file.
 #pragma once
 
+#include <QWidget>
 #include <string>
 
-class QWidget;
+class QTextBrowser;
 
 namespace platform {
 
-// Opens (or raises) the help window on the file; owner is the window the help was asked from.
-void ShowHelpFile(QWidget* owner, const std::string& path);
+class HelpViewer : public QWidget {
+  public:
+    explicit HelpViewer(QWidget* owner = nullptr);
+
+    // Shows the file from its top; a file that cannot be read is named in the window instead.
+    void showFile(const std::string& helpFile);
+    QTextBrowser* browser() const { return m_browser; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    QTextBrowser* m_browser;
+};
+
+// Opens (or raises) the help window on the file. Its owner decides which window it stays over.
+HelpViewer* ShowHelpFile(QWidget* owner, const std::string& helpFile);
 
 }  // namespace platform
