@@ -41,21 +41,6 @@ TempDir::~TempDir() {
     }
 }
 
-ScopedSettingsHome::ScopedSettingsHome() {
-    const char* old = std::getenv("TRELVANE_HOME");
-    m_hadOld = old != nullptr;
-    m_old = old != nullptr ? old : "";
-    ::setenv("TRELVANE_HOME", folder().c_str(), 1);
-}
-
-ScopedSettingsHome::~ScopedSettingsHome() {
-    if (m_hadOld) {
-        ::setenv("TRELVANE_HOME", m_old.c_str(), 1);
-    } else {
-        ::unsetenv("TRELVANE_HOME");
-    }
-}
-
 CommandResult RunCommand(const std::string& command, bool mergeStderr) {
     CommandResult result;
     const std::string full = mergeStderr ? "(" + command + ") 2>&1" : command;
@@ -73,6 +58,14 @@ CommandResult RunCommand(const std::string& command, bool mergeStderr) {
         result.exitCode = WEXITSTATUS(status);
     }
     return result;
+}
+
+TempSettingsHome::TempSettingsHome() {
+    setenv("TRELVANE_HOME", m_dir.path().c_str(), 1);
+}
+
+TempSettingsHome::~TempSettingsHome() {
+    unsetenv("TRELVANE_HOME");
 }
 
 std::string ShellQuote(const std::string& text) {
@@ -108,6 +101,19 @@ bool Ffmpeg(const std::string& args) {
         return false;
     }
     return true;
+}
+
+int64_t FfprobeVideoPackets(const std::string& path) {
+    const auto result = RunCommand(ShellQuote(FfprobePath()) +
+                                       " -v error -select_streams v:0 -count_packets"
+                                       " -show_entries stream=nb_read_packets -of csv=p=0 " +
+                                       ShellQuote(path),
+                                   false);
+    if (result.exitCode != 0 || result.output.empty()) {
+        ADD_FAILURE() << "ffprobe cannot read " << path << "\n" << result.output;
+        return -1;
+    }
+    return std::strtoll(result.output.c_str(), nullptr, 10);
 }
 
 std::vector<unsigned char> ReadFileBytes(const std::string& path) {

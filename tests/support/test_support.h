@@ -23,20 +23,17 @@ class TempDir {
     std::filesystem::path m_path;
 };
 
-// Points the settings folder ($TRELVANE_HOME) at a fresh temporary folder while it lives, and puts
-// back what was there before.
-class ScopedSettingsHome {
+// Points $TRELVANE_HOME, and so the settings file, at a fresh folder while it lives.
+class TempSettingsHome {
   public:
-    ScopedSettingsHome();
-    ~ScopedSettingsHome();
-    ScopedSettingsHome(const ScopedSettingsHome&) = delete;
-    ScopedSettingsHome& operator=(const ScopedSettingsHome&) = delete;
-    std::string folder() const { return m_dir.path().string(); }
+    TempSettingsHome();
+    ~TempSettingsHome();
+    TempSettingsHome(const TempSettingsHome&) = delete;
+    TempSettingsHome& operator=(const TempSettingsHome&) = delete;
+    const std::filesystem::path& path() const { return m_dir.path(); }
 
   private:
     TempDir m_dir;
-    bool m_hadOld = false;
-    std::string m_old;
 };
 
 struct CommandResult {
@@ -58,6 +55,10 @@ std::filesystem::path BinaryDir();  // the build folder
 // Runs ffmpeg with the given arguments (quiet, overwrite); true on success. Fails the current
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
+
+// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
+// failure) when ffprobe cannot read it.
+int64_t FfprobeVideoPackets(const std::string& path);
 
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);

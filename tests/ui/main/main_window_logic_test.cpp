@@ -62,7 +62,7 @@ class JoinCommandTest : public ::testing::Test {
     }
 
     static std::unique_ptr<testing_support::TempDir> s_dir;
-    testing_support::ScopedSettingsHome home;
+    testing_support::TempSettingsHome home;
     job_testing::Boxes boxes;
     settings::SharedTexts texts;
     ui::MainWindowServices services;

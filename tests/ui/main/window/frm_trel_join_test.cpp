@@ -131,7 +131,7 @@ class MainWindowTest : public ::testing::Test {
     std::string joinedPath(const char* name) const { return s_dir->file(name); }
 
     static std::unique_ptr<TempDir> s_dir;
-    testing_support::ScopedSettingsHome home;
+    testing_support::TempSettingsHome home;
     job_testing::Boxes boxes;
     settings::SharedTexts texts;
     ui::MainWindowServices services;
@@ -362,14 +362,7 @@ TEST_F(MainWindowTest, JoinsThroughTheJoinCommand) {
     if (testing_support::FfprobePath().empty()) {
         GTEST_SKIP() << "ffprobe not found";
     }
-    const testing_support::CommandResult probe = testing_support::RunCommand(
-        testing_support::ShellQuote(testing_support::FfprobePath()) +
-            " -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets "
-            "-of csv=p=0 " +
-            testing_support::ShellQuote(out),
-        false);
-    EXPECT_EQ(probe.exitCode, 0);
-    EXPECT_EQ(probe.output, "750\n");
+    EXPECT_EQ(testing_support::FfprobeVideoPackets(out), 750);
     std::filesystem::remove(out);
 }
 
