@@ -127,6 +127,7 @@ void frmTrelJoin::createControls() {
 
     Dir1 = new QListWidget(client);
     Dir1->setObjectName(QStringLiteral("Dir1"));
+    Dir1->setToolTip(tr("Double-click or Enter opens a folder; Backspace goes up"));
     Place(Dir1, scale, 0, 360, 2775, 1380);
 
     Combo1 = new QComboBox(client);
@@ -250,6 +251,8 @@ void frmTrelJoin::createKeys() {
         [this] { m_logic->job().MoveSelectedClip(1); });
     key(listJoin, QKeySequence(Qt::Key_Return), [this] { m_logic->PreviewSelectedSegment(); });
     key(listJoin, QKeySequence(Qt::Key_Enter), [this] { m_logic->PreviewSelectedSegment(); });
+    key(Dir1, QKeySequence(Qt::Key_Backspace),
+        [this] { setCurrentFolder(std::filesystem::path(m_folder).parent_path().string()); });
     key(listFiles, QKeySequence(Qt::Key_Return), [this] { AddSelectedFiles(); });
     key(listFiles, QKeySequence(Qt::Key_Enter), [this] { AddSelectedFiles(); });
 }

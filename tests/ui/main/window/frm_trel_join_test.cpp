@@ -176,6 +176,9 @@ TEST_F(MainWindowTest, FileBoxFollowsTheStoredFolderThePatternAndTheFolderList) 
     QTest::keyClick(dir1, Qt::Key_Return);
     EXPECT_EQ(window->currentFolder(), (s_dir->path() / "sub").string());
     EXPECT_EQ(Lines(listFiles), (std::vector<std::string>{"inner.avi", "Zed.AVI"}));
+    QTest::keyClick(dir1, Qt::Key_Backspace);
+    EXPECT_EQ(window->currentFolder(), s_dir->path().string());
+    QTest::keyClick(dir1, Qt::Key_Return);
     EXPECT_EQ(child<QComboBox>("Drive1")->currentText().toStdString().front(), '/');
 }
 
