@@ -218,7 +218,7 @@ void frmTrelJoin::createMenus() {
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelpContents = Item(mnuHelp, "mnuHelpContents", tr("&Contents"));
     mnuHelpContents->setShortcut(QKeySequence(Qt::Key_F1));
-    mnuHelpContents->setShortcutContext(Qt::ApplicationShortcut);
+    mnuHelpContents->setShortcutContext(Qt::WindowShortcut);
     Separator(mnuHelp, "sep1b");
     mnuHelpAbout = Item(mnuHelp, "mnuHelpAbout", tr("&About Trelvane"));
 
