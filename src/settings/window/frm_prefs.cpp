@@ -2,17 +2,16 @@
 
 #include <QCheckBox>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
 
+#include "platform/qt/qt_window.h"
 #include "settings/window_placement.h"
 
 namespace settings {
@@ -22,38 +21,6 @@ namespace {
 // The dialog's client area in twips.
 constexpr int kClientWidth = 5040;
 constexpr int kClientHeight = 2835;
-
-// The dialog as window placement sees it: its frame's position and size in twips.
-class DialogPlacement : public PlacedWindow {
-  public:
-    explicit DialogPlacement(QWidget& widget) : m_widget(widget) {}
-    int32_t Left() const override { return m_widget.frameGeometry().x() * kTwipsPerPixel; }
-    int32_t Top() const override { return m_widget.frameGeometry().y() * kTwipsPerPixel; }
-    int32_t Width() const override { return m_widget.frameGeometry().width() * kTwipsPerPixel; }
-    int32_t Height() const override { return m_widget.frameGeometry().height() * kTwipsPerPixel; }
-    void SetLeft(int32_t twips) override {
-        m_widget.move(twips / kTwipsPerPixel, m_widget.frameGeometry().y());
-    }
-    void SetTop(int32_t twips) override {
-        m_widget.move(m_widget.frameGeometry().x(), twips / kTwipsPerPixel);
-    }
-    void SetCaption(const std::string& caption) override {
-        m_widget.setWindowTitle(QString::fromStdString(caption));
-    }
-
-  private:
-    QWidget& m_widget;
-};
-
-ScreenArea PrimaryScreenArea() {
-    ScreenArea area;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect rect = screen->availableGeometry();
-        area = {rect.x() * kTwipsPerPixel, rect.y() * kTwipsPerPixel, rect.width() * kTwipsPerPixel,
-                rect.height() * kTwipsPerPixel};
-    }
-    return area;
-}
 
 // The positions are laid out for an 8-point font of 13-pixel lines; a larger application font
 // stretches the whole dialog evenly so that no caption is cut.
@@ -164,11 +131,11 @@ void frmPrefs::buildControls() {
 }
 
 void frmPrefs::Form_Load() {
-    DialogPlacement dialog(*this);
+    platform::QtPlacedWindow dialog(*this);
     if (m_mainWindow != nullptr) {
-        CenterOverMainWindow(dialog, DialogPlacement(*m_mainWindow->window()));
+        CenterOverMainWindow(dialog, platform::QtPlacedWindow(*m_mainWindow->window()));
     } else {
-        CenterOnScreen(dialog, PrimaryScreenArea());
+        CenterOnScreen(dialog, platform::ScreenAreaOf(nullptr));
     }
     m_form.Form_Load();
     showControls();
