@@ -20,7 +20,8 @@ struct Encoded {
     std::array<unsigned char, N - 1> bytes{};
     consteval Encoded(const char (&plain)[N]) {
         for (size_t i = 0; i + 1 < N; ++i) {
-            bytes[i] = static_cast<unsigned char>(static_cast<unsigned char>(plain[i]) ^ KeyByte(i));
+            bytes[i] =
+                static_cast<unsigned char>(static_cast<unsigned char>(plain[i]) ^ KeyByte(i));
         }
     }
 };

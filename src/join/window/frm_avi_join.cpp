@@ -61,9 +61,7 @@ void PlaceOver(QWidget* window, QWidget* owner) {
 
 frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
                        std::function<void(const std::string&)> previewFile, QWidget* owner)
-    : QDialog(owner),
-      m_logic(ModuleJoinState(), dialogs),
-      m_previewFile(std::move(previewFile)) {
+    : QDialog(owner), m_logic(ModuleJoinState(), dialogs), m_previewFile(std::move(previewFile)) {
     setObjectName("frmAviJoin");
     setWindowTitle("Join Files");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -145,8 +143,7 @@ void frmAviJoin::showReport() {
     cmdDone->setFocus();
 }
 
-int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent,
-                                  int16_t totalPercent) {
+int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) {
     if (std::optional<std::string> caption = m_logic.segmentCaption(clipIndex)) {
         labSegment->setText(Qs(*caption));
         labJoined->setText(Qs("To Joined File: " + FileTitle(ModuleJoinState().destFileName)));

@@ -29,8 +29,7 @@ class frmAviJoin : public QDialog, public JoinProgress {
 
     JoinWindowLogic& logic() { return m_logic; }
 
-    int32_t show_progress(int16_t clipIndex, int16_t segmentPercent,
-                          int16_t totalPercent) override;
+    int32_t show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) override;
 
     // Called inside show_progress before pending events run (tests act from here, as a user
     // clicking during the join would).

@@ -83,8 +83,8 @@ JoinWindowLogic::JoinWindowLogic(JoinState& state, platform::Dialogs& dialogs)
 
 void JoinWindowLogic::prepare(const std::string& destination, int16_t clipCount,
                               const std::vector<ClipInfo>& clips, JoinProgress* window) {
-    const size_t count = std::min(static_cast<size_t>(std::max<int16_t>(clipCount, 0)),
-                                  clips.size());
+    const size_t count =
+        std::min(static_cast<size_t>(std::max<int16_t>(clipCount, 0)), clips.size());
     m_state.clipCount = static_cast<int>(count);
     m_state.clips.assign(clips.begin(), clips.begin() + static_cast<std::ptrdiff_t>(count));
     m_state.destFileName = destination;
