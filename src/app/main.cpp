@@ -96,8 +96,7 @@ int main(int argc, char** argv) {
     // WIRING (preview window): previewClips, previewFile, loadPreview and unloadPreview go to
     // preview::frmPreview (PreviewClips, PreviewFile, load hidden, unload), created with
     // *services.dialogs and texts, its window registered in movieWindows.
-    services.startJoin = [&services, &mainWindow](const std::string& destination,
-                                                  int16_t clipCount,
+    services.startJoin = [&services, &mainWindow](const std::string& destination, int16_t clipCount,
                                                   const std::vector<ClipInfo>& clips) -> int32_t {
         if (services.dialogs == nullptr) {
             return 0;

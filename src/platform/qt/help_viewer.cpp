@@ -41,8 +41,7 @@ void HelpViewer::showFile(const std::string& helpFile) {
         return;
     }
     m_browser->setSearchPaths({info.absolutePath()});
-    m_browser->setSource(QUrl::fromLocalFile(info.absoluteFilePath()),
-                         QTextDocument::HtmlResource);
+    m_browser->setSource(QUrl::fromLocalFile(info.absoluteFilePath()), QTextDocument::HtmlResource);
     m_browser->clearHistory();
     m_browser->verticalScrollBar()->setValue(0);
     const QString title = m_browser->documentTitle();

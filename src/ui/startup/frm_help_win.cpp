@@ -18,8 +18,7 @@ frmHelpWin::frmHelpWin(QWidget* parent) : QDialog(parent) {
     txtHelpMsg->setObjectName("txtHelpMsg");
     txtHelpMsg->setReadOnly(true);
     txtHelpMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtHelpMsg->setGeometry(0, 0, 7455 / settings::kTwipsPerPixel,
-                            3735 / settings::kTwipsPerPixel);
+    txtHelpMsg->setGeometry(0, 0, 7455 / settings::kTwipsPerPixel, 3735 / settings::kTwipsPerPixel);
     QPalette grey = txtHelpMsg->palette();
     grey.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
     grey.setColor(QPalette::Text, Qt::black);

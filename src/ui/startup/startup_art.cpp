@@ -28,8 +28,8 @@ void PaintStrip(QPainter& p, const QRectF& strip, int frames) {
             p.fillRect(QRectF(QPointF(strip.left() + edge * 0.25, y), hole), kHole);
             p.fillRect(QRectF(QPointF(strip.right() - edge * 0.75, y), hole), kHole);
         }
-        const QRectF frame(strip.left() + edge, top + frameHeight * 0.08,
-                           strip.width() - 2 * edge, frameHeight * 0.84);
+        const QRectF frame(strip.left() + edge, top + frameHeight * 0.08, strip.width() - 2 * edge,
+                           frameHeight * 0.84);
         const QColor base = i < frames / 2 ? kClipA : kClipB;
         QLinearGradient shade(frame.topLeft(), frame.bottomRight());
         shade.setColorAt(0, base.lighter(140));

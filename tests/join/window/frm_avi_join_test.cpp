@@ -102,9 +102,9 @@ class FrmAviJoinTest : public ::testing::Test {
             }
         });
         driver.start();
-        const int32_t status =
-            join::StartJoin(nullptr, m_dialogs, [this](const std::string& path) { m_viewed.push_back(path); },
-                            dest(), static_cast<int16_t>(clips.size()), clips, &m_clean);
+        const int32_t status = join::StartJoin(
+            nullptr, m_dialogs, [this](const std::string& path) { m_viewed.push_back(path); },
+            dest(), static_cast<int16_t>(clips.size()), clips, &m_clean);
         driver.stop();
         return status;
     }
@@ -148,8 +148,8 @@ TEST_F(FrmAviJoinTest, AWholeJoinReportsCompletedAndTheFileHoldsEveryFrame) {
     };
     EXPECT_EQ(startJoin(clips, script), 1);
     EXPECT_GT(m_progressCalls, 10);
-    const std::string size = join::FormatMegabytes(
-        static_cast<int64_t>(std::filesystem::file_size(dest())));
+    const std::string size =
+        join::FormatMegabytes(static_cast<int64_t>(std::filesystem::file_size(dest())));
     EXPECT_EQ(m_report, "Completed Clip:\n" + dest() + "\n\n100 Frames, " + size + "MB");
     EXPECT_EQ(m_caption, "Join Complete");
     EXPECT_TRUE(m_clean);
