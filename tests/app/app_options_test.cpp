@@ -32,9 +32,8 @@ TEST(AppOptions, TheProgramPrintsItsVersionAndUsage) {
     if (!std::filesystem::exists(program)) {
         GTEST_SKIP() << program << " is not built (no windows in this build)";
     }
-    const auto version =
-        testing_support::RunCommand("env -u DISPLAY " + testing_support::ShellQuote(program) +
-                                    " --version");
+    const auto version = testing_support::RunCommand(
+        "env -u DISPLAY " + testing_support::ShellQuote(program) + " --version");
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, std::string("trelvane ") + kTrelvaneVersion + "\n");
     const auto help = testing_support::RunCommand(testing_support::ShellQuote(program) + " -h");

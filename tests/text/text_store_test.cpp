@@ -23,9 +23,9 @@ TEST(TextStore, EveryEntryIsPlainTextAndTheVersionIsTheBuilds) {
         const std::string plain = text::GetStoredText(key, 0);
         EXPECT_FALSE(plain.empty()) << key;
         EXPECT_EQ(plain.find("{{"), std::string::npos) << key;
-        EXPECT_TRUE(std::all_of(plain.begin(), plain.end(),
-                                [](char c) { return c == '\r' || c == '\n' || c >= ' '; }))
-            << key;
+        EXPECT_TRUE(std::all_of(plain.begin(), plain.end(), [](char c) {
+            return c == '\r' || c == '\n' || c >= ' ';
+        })) << key;
     }
     EXPECT_EQ(text::GetStoredText(text::kApplicationTitle), "Trelvane");
     EXPECT_EQ(text::GetStoredText(text::kVersionText), std::string("Version ") + kTrelvaneVersion);
@@ -38,7 +38,8 @@ TEST(TextStore, ACombinedRequestReplacesEachKeyOnceAndKeepsTheRest) {
     const std::string version = text::GetStoredText(text::kVersionText);
     const std::string request = "[" + std::string(text::kProductText) + "]\r\n{{unknown}} {" +
                                 std::string(text::kVersionText) + std::string(text::kProductText);
-    EXPECT_EQ(text::GetStoredText(request), "[" + product + "]\r\n{{unknown}} {" + version + product);
+    EXPECT_EQ(text::GetStoredText(request),
+              "[" + product + "]\r\n{{unknown}} {" + version + product);
     EXPECT_EQ(text::GetStoredText(""), "");
     EXPECT_EQ(text::TextStore().entry("productText"), "");
 }
@@ -46,11 +47,12 @@ TEST(TextStore, ACombinedRequestReplacesEachKeyOnceAndKeepsTheRest) {
 TEST(TextStore, TheHelpMessageIsTheThreeBlocksApart) {
     const std::string message = ui::ComposeHelpMessage();
     const std::string crlf = "\r\n";
-    const std::string expected =
-        text::GetStoredText(text::kHelpEntry2) + crlf + crlf +
-        text::GetStoredText(text::kHelpEntry3) + crlf + text::GetStoredText(text::kHelpEntry1) +
-        text::GetStoredText(text::kHelpEntry4) + crlf + crlf +
-        text::GetStoredText(text::kHelpEntry5) + crlf + crlf + text::GetStoredText(text::kHelpEntry6);
+    const std::string expected = text::GetStoredText(text::kHelpEntry2) + crlf + crlf +
+                                 text::GetStoredText(text::kHelpEntry3) + crlf +
+                                 text::GetStoredText(text::kHelpEntry1) +
+                                 text::GetStoredText(text::kHelpEntry4) + crlf + crlf +
+                                 text::GetStoredText(text::kHelpEntry5) + crlf + crlf +
+                                 text::GetStoredText(text::kHelpEntry6);
     EXPECT_EQ(message, expected);
 }
 

@@ -1,14 +1,17 @@
 #include "platform/qt/help_viewer.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace platform {
 
@@ -63,6 +66,16 @@ HelpViewer* ShowHelpViewer(QWidget* owner, const std::string& helpFile) {
             viewer->close();
         }
         viewer = new HelpViewer(owner);
+        // Over its owner, or in the middle of the screen.
+        QRect area = owner != nullptr ? owner->window()->frameGeometry() : QRect();
+        if (area.isEmpty() && QGuiApplication::primaryScreen() != nullptr) {
+            area = QGuiApplication::primaryScreen()->availableGeometry();
+        }
+        if (!area.isEmpty()) {
+            QRect placed(QPoint(), viewer->size());
+            placed.moveCenter(area.center());
+            viewer->move(std::max(0, placed.x()), std::max(0, placed.y()));
+        }
     }
     viewer->showFile(helpFile);
     viewer->show();

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "platform/qt/help_viewer.h"
 #include "settings/ini_store.h"
@@ -71,22 +72,25 @@ class StartupWindowTest : public ::testing::Test {
         App();
         ui::startupDone = 0;
     }
-    ~StartupWindowTest() override { delete m_mainWindow; }
+    ~StartupWindowTest() override {
+        m_startup.reset();
+        delete m_mainWindow;
+    }
 
     ui::frmStartup* makeStartup() {
-        auto* startup = new ui::frmStartup([this]() -> QWidget* {
+        m_startup = std::make_unique<ui::frmStartup>([this]() -> QWidget* {
             ++m_created;
             m_mainWindow = new QWidget;
             m_mainWindow->setWindowTitle("as designed");
             m_mainWindow->resize(480, 240);
             return m_mainWindow;
         });
-        startup->setAttribute(Qt::WA_DeleteOnClose);
-        startup->setStartupFinished([this](QWidget* main) { m_finished.push_back(main); });
-        return startup;
+        m_startup->setStartupFinished([this](QWidget* main) { m_finished.push_back(main); });
+        return m_startup.get();
     }
 
     testing_support::TempSettingsHome m_home;
+    std::unique_ptr<ui::frmStartup> m_startup;
     QWidget* m_mainWindow = nullptr;
     int m_created = 0;
     std::vector<QWidget*> m_finished;
@@ -170,7 +174,8 @@ TEST_F(StartupWindowTest, TheHelpWindowShowsTheHelpFileOrNamesTheMissingOne) {
     }
     testing_support::TempDir dir;
     EXPECT_EQ(platform::ShowHelpViewer(nullptr, dir.file("gone.hlp")), viewer);
-    EXPECT_TRUE(viewer->browser()->toPlainText().contains(QString::fromStdString(dir.file("gone.hlp"))));
+    EXPECT_TRUE(
+        viewer->browser()->toPlainText().contains(QString::fromStdString(dir.file("gone.hlp"))));
     viewer->close();
 }
 
