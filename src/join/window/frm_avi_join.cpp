@@ -100,12 +100,20 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
 
     for (QPushButton* button : {cmdDone, cmdView, cmdDelete}) {
         button->setAutoDefault(false);
+        // Fonts wider than the window was drawn for: grow rather than cut the caption.
+        button->resize(std::max(button->width(), button->sizeHint().width()), button->height());
     }
     connect(cmdDone, &QPushButton::clicked, this, [this] { cmdDone_Click(); });
     connect(cmdView, &QPushButton::clicked, this, [this] { cmdView_Click(); });
     connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
 
     setFixedSize(5055 / kTwipsPerPixel, 1695 / kTwipsPerPixel);
+}
+
+void frmAviJoin::prepareJoin(const std::string& destination, int16_t clipCount,
+                             const std::vector<ClipInfo>& clips) {
+    m_logic.prepare(destination, clipCount, clips, this);
+    labJoined->setText(Qs("To Joined File: " + FileTitle(destination)));
 }
 
 void frmAviJoin::showEvent(QShowEvent* event) {
@@ -146,7 +154,6 @@ void frmAviJoin::showReport() {
 int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) {
     if (std::optional<std::string> caption = m_logic.segmentCaption(clipIndex)) {
         labSegment->setText(Qs(*caption));
-        labJoined->setText(Qs("To Joined File: " + FileTitle(ModuleJoinState().destFileName)));
     }
     const int total = std::clamp<int>(totalPercent, 0, 100);
     prgSegment->setValue(std::clamp<int>(segmentPercent, 0, 100));
@@ -194,7 +201,7 @@ int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs,
                   const std::string& destination, int16_t clipCount,
                   const std::vector<ClipInfo>& clips, bool* cleanReport) {
     frmAviJoin window(dialogs, std::move(previewFile), owner);
-    window.logic().prepare(destination, clipCount, clips, &window);
+    window.prepareJoin(destination, clipCount, clips);
     window.adjustSize();
     PlaceOver(&window, owner);
     window.exec();

@@ -29,6 +29,11 @@ class frmAviJoin : public QDialog, public JoinProgress {
 
     JoinWindowLogic& logic() { return m_logic; }
 
+    // Hands the job to the engine with this window as its progress window, and names the
+    // destination in the window.
+    void prepareJoin(const std::string& destination, int16_t clipCount,
+                     const std::vector<ClipInfo>& clips);
+
     int32_t show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) override;
 
     // Called inside show_progress before pending events run (tests act from here, as a user

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -136,7 +137,9 @@ TEST_F(FrmAviJoinTest, AWholeJoinReportsCompletedAndTheFileHoldsEveryFrame) {
         clips.push_back(entry(m_dir.file(name)));
     }
     Script script;
-    script.duringJoin = [](join::frmAviJoin& window, int) {
+    std::string joinedCaption;
+    script.duringJoin = [&](join::frmAviJoin& window, int) {
+        joinedCaption = window.findChild<QLabel*>("labJoined")->text().toStdString();
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&window, &activate);
         QShowEvent show;
@@ -148,6 +151,7 @@ TEST_F(FrmAviJoinTest, AWholeJoinReportsCompletedAndTheFileHoldsEveryFrame) {
     };
     EXPECT_EQ(startJoin(clips, script), 1);
     EXPECT_GT(m_progressCalls, 10);
+    EXPECT_EQ(joinedCaption, "To Joined File: joined.avi");
     const std::string size =
         join::FormatMegabytes(static_cast<int64_t>(std::filesystem::file_size(dest())));
     EXPECT_EQ(m_report, "Completed Clip:\n" + dest() + "\n\n100 Frames, " + size + "MB");
