@@ -1,5 +1,6 @@
 #include "join/window/join_window_logic.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,9 +37,11 @@ std::string DeleteErrorText(const std::string& path, int errorNumber) {
            std::strerror(errorNumber) + ")";
 }
 
-std::vector<std::string> DistinctSourcePaths(const JoinState& state) {
+std::vector<std::string> SourcesToDelete(const JoinState& state) {
     std::vector<std::string> paths;
     std::set<std::string> seen;
+    struct stat joined {};
+    const bool joinedExists = ::stat(state.destFileName.c_str(), &joined) == 0;
     const int count = std::min<int>(state.clipCount, static_cast<int>(state.clips.size()));
     for (int i = 0; i < count; ++i) {
         const std::string& name = state.clips[static_cast<size_t>(i)].fileName;
@@ -47,9 +50,15 @@ std::vector<std::string> DistinctSourcePaths(const JoinState& state) {
         if (error) {
             key = name;
         }
-        if (seen.insert(key.lexically_normal().string()).second) {
-            paths.push_back(name);
+        if (!seen.insert(key.lexically_normal().string()).second) {
+            continue;
         }
+        struct stat source {};
+        if (joinedExists && ::stat(name.c_str(), &source) == 0 && source.st_dev == joined.st_dev &&
+            source.st_ino == joined.st_ino) {
+            continue;
+        }
+        paths.push_back(name);
     }
     return paths;
 }
@@ -149,7 +158,7 @@ bool JoinWindowLogic::deleteSources() {
                              platform::MessageButtons::OkCancel) != platform::MessageAnswer::Ok) {
         return false;
     }
-    for (const std::string& path : DistinctSourcePaths(m_state)) {
+    for (const std::string& path : SourcesToDelete(m_state)) {
         const int error = m_delete(path);
         if (error != 0) {
             m_dialogs.messageBox("Delete Failed", DeleteErrorText(path, error),

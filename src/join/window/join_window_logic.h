@@ -31,9 +31,11 @@ int DeleteFileWithErrno(const std::string& path);
 // "Error deleting NAME (2-No such file or directory)".
 std::string DeleteErrorText(const std::string& path, int errorNumber);
 
-// The paths of the first clipCount entries, each distinct file once, in job order. Spellings of
-// one path ("a/./b.avi", "a/b.avi", relative and absolute) count as one.
-std::vector<std::string> DistinctSourcePaths(const JoinState& state);
+// The source files "Delete Source Files" deletes: the paths of the first clipCount entries, each
+// distinct path once, in job order (spellings of one path, "a/./b.avi", "a/b.avi", relative and
+// absolute, count as one), leaving out any that is the joined file itself under another name
+// (the same device and inode), which must survive whatever the job held.
+std::vector<std::string> SourcesToDelete(const JoinState& state);
 
 // "Elapsed 0:05" while less than kEstimatePercent of the join is done, then
 // "Elapsed 0:05, about 1:20 left". Hours show as "1:02:03".

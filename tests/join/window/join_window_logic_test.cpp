@@ -79,6 +79,17 @@ TEST_F(JoinWindowLogicTest, DeletingTouchesEachDistinctSourceOnceAndReportsFailu
     EXPECT_TRUE(std::filesystem::exists(m_dir.file("joined.avi")));
 }
 
+// Whatever the job held, the joined file is never among the files deleted.
+TEST_F(JoinWindowLogicTest, TheJoinedFileIsNeverASourceToDelete) {
+    const std::string a = clip("A");
+    const std::string joined = clip("J");
+    std::filesystem::create_hard_link(joined, m_dir.file("link.avi"));
+    m_state.clipCount = 3;
+    m_state.clips = {entry(a), entry(m_dir.file("link.avi")), entry(joined)};
+    m_state.destFileName = joined;
+    EXPECT_EQ(join::SourcesToDelete(m_state), std::vector<std::string>{a});
+}
+
 TEST_F(JoinWindowLogicTest, DeletingAnsweredCancelDeletesNothing) {
     const std::string a = clip("A");
     join({entry(a)});
