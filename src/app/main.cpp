@@ -90,22 +90,27 @@ int main(int argc, char** argv) {
 
     ui::MainWindowServices services;
     services.texts = &texts;
-    // WIRING (main window): services.dialogs = the Qt dialogs (platform::QtDialogs) with the main
-    // window as their owner.
+    // WIRING (main window): platform::QtDialogs dialogs; services.dialogs = &dialogs;
     services.dialogs = nullptr;
-    // WIRING (preview window): previewClips, previewFile, loadPreview and unloadPreview go to
-    // preview::frmPreview (PreviewClips, PreviewFile, load hidden, unload), created with
-    // *services.dialogs and texts, its window registered in movieWindows.
-    services.startJoin = [&services, &mainWindow](const std::string& destination, int16_t clipCount,
-                                                  const std::vector<ClipInfo>& clips) -> int32_t {
+    // WIRING (preview window): a std::unique_ptr<preview::frmPreview> made by loadPreview with
+    // (*services.dialogs, texts, mainWindow.get()); previewClips -> PreviewClips, previewFile ->
+    // PreviewFile, unloadPreview -> unload() then reset.
+    // The join window; whether its last report was clean decides "Clear_Job".
+    bool lastJoinClean = false;
+    services.startJoin = [&services, &mainWindow, &lastJoinClean](
+                             const std::string& destination, int16_t clipCount,
+                             const std::vector<ClipInfo>& clips) -> int32_t {
+        lastJoinClean = false;
         if (services.dialogs == nullptr) {
             return 0;
         }
         return join::StartJoin(mainWindow.get(), *services.dialogs, services.previewFile,
-                               destination, clipCount, clips);
+                               destination, clipCount, clips, &lastJoinClean);
     };
-    // WIRING (preferences): services.showPreferences = settings::ShowPreferences(main window,
-    // *services.dialogs, currentFolder, texts.saveDirectory).
+    // WIRING (main window): services.lastJoinClean = [&lastJoinClean] { return lastJoinClean; };
+    // WIRING (preferences): services.showPreferences = [&](const std::string& currentFolder) {
+    //     settings::ShowPreferences(mainWindow.get(), *services.dialogs, currentFolder,
+    //                               texts.saveDirectory); };
     services.showAbout = [&mainWindow] { ui::ShowAbout(mainWindow.get()); };
     services.showHelpContents = [&mainWindow] { ui::ShowHelpContents(mainWindow.get()); };
 

@@ -59,7 +59,7 @@ void HelpViewer::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-HelpViewer* ShowHelpViewer(QWidget* owner, const std::string& helpFile) {
+HelpViewer* ShowHelpFile(QWidget* owner, const std::string& helpFile) {
     static QPointer<HelpViewer> viewer;
     if (viewer == nullptr || viewer->parentWidget() != owner) {
         if (viewer != nullptr) {

@@ -25,6 +25,6 @@ class HelpViewer : public QWidget {
 };
 
 // Opens (or raises) the help window on the file. Its owner decides which window it stays over.
-HelpViewer* ShowHelpViewer(QWidget* owner, const std::string& helpFile);
+HelpViewer* ShowHelpFile(QWidget* owner, const std::string& helpFile);
 
 }  // namespace platform

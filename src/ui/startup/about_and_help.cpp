@@ -17,7 +17,7 @@ std::string HelpFilePath() {
 }
 
 void ShowHelpContents(QWidget* owner) {
-    platform::ShowHelpViewer(owner, HelpFilePath());
+    platform::ShowHelpFile(owner, HelpFilePath());
 }
 
 }  // namespace ui

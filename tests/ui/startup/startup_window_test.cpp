@@ -166,14 +166,14 @@ TEST_F(StartupWindowTest, TheInfoButtonShowsTheHelpMessage) {
 TEST_F(StartupWindowTest, TheHelpWindowShowsTheHelpFileOrNamesTheMissingOne) {
     const std::string helpFile = (testing_support::BinaryDir() / "src/app/Trelvane.hlp").string();
     ASSERT_TRUE(std::filesystem::exists(helpFile));
-    platform::HelpViewer* viewer = platform::ShowHelpViewer(nullptr, helpFile);
+    platform::HelpViewer* viewer = platform::ShowHelpFile(nullptr, helpFile);
     EXPECT_EQ(viewer->windowTitle().toStdString(), "Trelvane Help");
     const QString page = viewer->browser()->toPlainText();
     for (const char* topic : {"Picking clips", "Completed Clip:", "trelvane-cli", "Mark In"}) {
         EXPECT_TRUE(page.contains(topic)) << topic;
     }
     testing_support::TempDir dir;
-    EXPECT_EQ(platform::ShowHelpViewer(nullptr, dir.file("gone.hlp")), viewer);
+    EXPECT_EQ(platform::ShowHelpFile(nullptr, dir.file("gone.hlp")), viewer);
     EXPECT_TRUE(
         viewer->browser()->toPlainText().contains(QString::fromStdString(dir.file("gone.hlp"))));
     viewer->close();
