@@ -41,6 +41,21 @@ TempDir::~TempDir() {
     }
 }
 
+ScopedSettingsHome::ScopedSettingsHome() {
+    const char* old = std::getenv("TRELVANE_HOME");
+    m_hadOld = old != nullptr;
+    m_old = old != nullptr ? old : "";
+    ::setenv("TRELVANE_HOME", folder().c_str(), 1);
+}
+
+ScopedSettingsHome::~ScopedSettingsHome() {
+    if (m_hadOld) {
+        ::setenv("TRELVANE_HOME", m_old.c_str(), 1);
+    } else {
+        ::unsetenv("TRELVANE_HOME");
+    }
+}
+
 CommandResult RunCommand(const std::string& command, bool mergeStderr) {
     CommandResult result;
     const std::string full = mergeStderr ? "(" + command + ") 2>&1" : command;
@@ -60,14 +75,6 @@ CommandResult RunCommand(const std::string& command, bool mergeStderr) {
     return result;
 }
 
-TempSettingsHome::TempSettingsHome() {
-    setenv("TRELVANE_HOME", m_dir.path().c_str(), 1);
-}
-
-TempSettingsHome::~TempSettingsHome() {
-    unsetenv("TRELVANE_HOME");
-}
-
 std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {
@@ -78,6 +85,19 @@ std::string ShellQuote(const std::string& text) {
         }
     }
     return quoted + "'";
+}
+
+int64_t FfprobeVideoPackets(const std::string& path) {
+    const auto result = RunCommand(ShellQuote(FfprobePath()) +
+                                       " -v error -select_streams v:0 -count_packets"
+                                       " -show_entries stream=nb_read_packets -of csv=p=0 " +
+                                       ShellQuote(path),
+                                   false);
+    if (result.exitCode != 0 || result.output.empty()) {
+        ADD_FAILURE() << "ffprobe cannot read " << path << "\n" << result.output;
+        return -1;
+    }
+    return std::strtoll(result.output.c_str(), nullptr, 10);
 }
 
 std::string FfmpegPath() {
@@ -101,19 +121,6 @@ bool Ffmpeg(const std::string& args) {
         return false;
     }
     return true;
-}
-
-int64_t FfprobeVideoPackets(const std::string& path) {
-    const auto result = RunCommand(ShellQuote(FfprobePath()) +
-                                       " -v error -select_streams v:0 -count_packets"
-                                       " -show_entries stream=nb_read_packets -of csv=p=0 " +
-                                       ShellQuote(path),
-                                   false);
-    if (result.exitCode != 0 || result.output.empty()) {
-        ADD_FAILURE() << "ffprobe cannot read " << path << "\n" << result.output;
-        return -1;
-    }
-    return std::strtoll(result.output.c_str(), nullptr, 10);
 }
 
 std::vector<unsigned char> ReadFileBytes(const std::string& path) {
@@ -187,3 +194,9 @@ bool PatchStreamFormat16(const std::string& path, const char* type, int offset, 
 }
 
 }  // namespace testing_support
+
+// Under LeakSanitizer: leaks inside system libraries that window tests load are not ours.
+// fontconfig keeps a small cache for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}

@@ -23,17 +23,20 @@ class TempDir {
     std::filesystem::path m_path;
 };
 
-// Points $TRELVANE_HOME, and so the settings file, at a fresh folder while it lives.
-class TempSettingsHome {
+// Points the settings folder ($TRELVANE_HOME) at a fresh temporary folder while it lives, and puts
+// back what was there before.
+class ScopedSettingsHome {
   public:
-    TempSettingsHome();
-    ~TempSettingsHome();
-    TempSettingsHome(const TempSettingsHome&) = delete;
-    TempSettingsHome& operator=(const TempSettingsHome&) = delete;
-    const std::filesystem::path& path() const { return m_dir.path(); }
+    ScopedSettingsHome();
+    ~ScopedSettingsHome();
+    ScopedSettingsHome(const ScopedSettingsHome&) = delete;
+    ScopedSettingsHome& operator=(const ScopedSettingsHome&) = delete;
+    std::string folder() const { return m_dir.path().string(); }
 
   private:
     TempDir m_dir;
+    bool m_hadOld = false;
+    std::string m_old;
 };
 
 struct CommandResult {
@@ -56,10 +59,6 @@ std::filesystem::path BinaryDir();  // the build folder
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
 
-// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
-// failure) when ffprobe cannot read it.
-int64_t FfprobeVideoPackets(const std::string& path);
-
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 
@@ -68,5 +67,9 @@ std::vector<unsigned char> ReadFileBytes(const std::string& path);
 // damaged or unfinished file may have it. False, with a test failure, when there is no such field.
 bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value);
 bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value);
+
+// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
+// failure) when ffprobe cannot read it.
+int64_t FfprobeVideoPackets(const std::string& path);
 
 }  // namespace testing_support

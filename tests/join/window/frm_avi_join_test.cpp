@@ -15,6 +15,7 @@
 #include "media/clip_inspection.h"
 #include "platform/scripted/scripted_dialogs.h"
 #include "settings/ini_store.h"
+#include "support/qt_test_app.h"
 #include "support/test_support.h"
 
 namespace {
@@ -23,14 +24,10 @@ using platform::MessageAnswer;
 using platform::MessageButtons;
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "frm_avi_join_test";
-    static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    static QApplication app(argc, argv);
-    return app;
+    return testing_support::EnsureQtApplication();
 }
 
 // What the test does inside the running join (each progress report) and once the report shows.
@@ -111,7 +108,7 @@ class FrmAviJoinTest : public ::testing::Test {
     }
     std::string dest() const { return m_dir.file("joined.avi"); }
 
-    testing_support::TempSettingsHome m_home;
+    testing_support::ScopedSettingsHome m_home;
     testing_support::TempDir m_dir;
     platform::ScriptedDialogs m_dialogs;
     bool m_observed = false;

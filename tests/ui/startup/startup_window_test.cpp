@@ -17,6 +17,7 @@
 
 #include "platform/qt/help_viewer.h"
 #include "settings/ini_store.h"
+#include "support/qt_test_app.h"
 #include "support/test_support.h"
 #include "trelvane_version.h"
 #include "ui/startup/about_and_help.h"
@@ -26,14 +27,10 @@
 namespace {
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "startup_window_test";
-    static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    static QApplication app(argc, argv);
-    return app;
+    return testing_support::EnsureQtApplication();
 }
 
 // Spins the event loop until the condition holds; false after ten seconds.
@@ -89,7 +86,7 @@ class StartupWindowTest : public ::testing::Test {
         return m_startup.get();
     }
 
-    testing_support::TempSettingsHome m_home;
+    testing_support::ScopedSettingsHome m_home;
     std::unique_ptr<ui::frmStartup> m_startup;
     QWidget* m_mainWindow = nullptr;
     int m_created = 0;
