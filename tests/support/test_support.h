@@ -23,20 +23,17 @@ class TempDir {
     std::filesystem::path m_path;
 };
 
-// Points the settings folder ($TRELVANE_HOME) at a fresh temporary folder while it lives, and puts
-// back what was there before.
-class ScopedSettingsHome {
+// Points $TRELVANE_HOME, and so the settings file, at a fresh folder while it lives.
+class TempSettingsHome {
   public:
-    ScopedSettingsHome();
-    ~ScopedSettingsHome();
-    ScopedSettingsHome(const ScopedSettingsHome&) = delete;
-    ScopedSettingsHome& operator=(const ScopedSettingsHome&) = delete;
-    std::string folder() const { return m_dir.path().string(); }
+    TempSettingsHome();
+    ~TempSettingsHome();
+    TempSettingsHome(const TempSettingsHome&) = delete;
+    TempSettingsHome& operator=(const TempSettingsHome&) = delete;
+    const std::filesystem::path& path() const { return m_dir.path(); }
 
   private:
     TempDir m_dir;
-    bool m_hadOld = false;
-    std::string m_old;
 };
 
 struct CommandResult {
@@ -59,6 +56,15 @@ std::filesystem::path BinaryDir();  // the build folder
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
 
+// Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
+// format ("yuv420p", ...), one after another in stream order; empty (with a test failure) when
+// ffmpeg fails.
+std::vector<unsigned char> FfmpegRawFrames(const std::string& path, const std::string& pixelFormat);
+
+// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
+// failure) when ffprobe cannot read it.
+int64_t FfprobeVideoPackets(const std::string& path);
+
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 
@@ -67,9 +73,5 @@ std::vector<unsigned char> ReadFileBytes(const std::string& path);
 // damaged or unfinished file may have it. False, with a test failure, when there is no such field.
 bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value);
 bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value);
-
-// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
-// failure) when ffprobe cannot read it.
-int64_t FfprobeVideoPackets(const std::string& path);
 
 }  // namespace testing_support

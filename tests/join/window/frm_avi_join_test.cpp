@@ -108,7 +108,7 @@ class FrmAviJoinTest : public ::testing::Test {
     }
     std::string dest() const { return m_dir.file("joined.avi"); }
 
-    testing_support::ScopedSettingsHome m_home;
+    testing_support::TempSettingsHome m_home;
     testing_support::TempDir m_dir;
     platform::ScriptedDialogs m_dialogs;
     bool m_observed = false;

@@ -44,7 +44,7 @@ class JoinWindowLogicTest : public ::testing::Test {
         ASSERT_NE(settings::WriteIniValue("Preferences", key, value), 0);
     }
 
-    testing_support::ScopedSettingsHome m_home;
+    testing_support::TempSettingsHome m_home;
     testing_support::TempDir m_dir;
     platform::ScriptedDialogs m_dialogs;
     join::JoinState m_state;

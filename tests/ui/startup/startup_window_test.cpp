@@ -86,7 +86,7 @@ class StartupWindowTest : public ::testing::Test {
         return m_startup.get();
     }
 
-    testing_support::ScopedSettingsHome m_home;
+    testing_support::TempSettingsHome m_home;
     std::unique_ptr<ui::frmStartup> m_startup;
     QWidget* m_mainWindow = nullptr;
     int m_created = 0;
