@@ -1,12 +1,9 @@
 // trelvane: the desktop program. The composition root: it creates the application, installs the
 // movie device, names the settings file, chooses the Qt implementations of the platform, fills
 // in what the main window uses of the other windows, and opens the startup window.
-#include <QAction>
 #include <QApplication>
-#include <QKeySequence>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,46 +12,17 @@
 #include "join/window/frm_avi_join.h"
 #include "platform/mci/mci_service.h"
 #include "platform/mci/window_registry.h"
-#include "settings/app_title.h"
+#include "platform/qt/qt_dialogs.h"
+#include "preview/frm_preview.h"
 #include "settings/ini_store.h"
 #include "settings/preferences.h"
 #include "settings/settings_keys.h"
 #include "trelvane_version.h"
+#include "ui/main/frm_trel_join.h"
 #include "ui/main/main_window_services.h"
 #include "ui/startup/about_and_help.h"
 #include "ui/startup/frm_startup.h"
 #include "ui/startup/startup_art.h"
-
-namespace {
-
-// Stands in for the main window until frmTrelJoin is wired in below: the title and the Help
-// menu, so that the program starts, shows its about box and help, and closes.
-QWidget* CreatePlaceholderMainWindow(const ui::MainWindowServices& services) {
-    auto* window = new QMainWindow;
-    window->setObjectName("frmTrelJoin");
-    window->setWindowTitle(QString::fromStdString(settings::ApplicationTitle()));
-    window->resize(640, 420);
-    QMenu* file = window->menuBar()->addMenu("&File");
-    QAction* exit = file->addAction("E&xit");
-    QObject::connect(exit, &QAction::triggered, window, &QWidget::close);
-    QMenu* help = window->menuBar()->addMenu("&Help");
-    QAction* contents = help->addAction("&Contents");
-    contents->setShortcut(QKeySequence::HelpContents);
-    QObject::connect(contents, &QAction::triggered, window, [services] {
-        if (services.showHelpContents) {
-            services.showHelpContents();
-        }
-    });
-    QAction* about = help->addAction("&About Trelvane");
-    QObject::connect(about, &QAction::triggered, window, [services] {
-        if (services.showAbout) {
-            services.showAbout();
-        }
-    });
-    return window;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const app::AppOptions options =
@@ -88,51 +56,84 @@ int main(int argc, char** argv) {
         settings::ReadIniValue(settings::kSectionPreferences, settings::kKeySaveDirectory);
     std::unique_ptr<QWidget> mainWindow;
 
+    // Message boxes and the save dialog; the main window becomes their owner.
+    platform::QtDialogs dialogs;
     ui::MainWindowServices services;
+    services.dialogs = &dialogs;
     services.texts = &texts;
-    // WIRING (main window): platform::QtDialogs dialogs; services.dialogs = &dialogs;
-    services.dialogs = nullptr;
-    // WIRING (preview window): a std::unique_ptr<preview::frmPreview> made by loadPreview with
-    // (*services.dialogs, texts, mainWindow.get()); previewClips -> PreviewClips, previewFile ->
-    // PreviewFile, unloadPreview -> unload() then reset.
+
+    // The preview window: loaded hidden with the main window, shown modally on request, unloaded
+    // (its position kept in texts) when the main window closes.
+    std::unique_ptr<preview::frmPreview> previewWindow;
+    const preview::WindowIdFunction windowIds = [&movieWindows](QWidget* window) {
+        return movieWindows.add(window);
+    };
+    services.loadPreview = [&] {
+        if (previewWindow == nullptr) {
+            previewWindow =
+                std::make_unique<preview::frmPreview>(dialogs, texts, mainWindow.get(), windowIds);
+        }
+    };
+    services.unloadPreview = [&previewWindow] {
+        if (previewWindow != nullptr) {
+            previewWindow->unload();
+            previewWindow.reset();
+        }
+    };
+    services.previewClips = [&services, &previewWindow](int count, int index, int markingAllowed,
+                                                        std::vector<ClipInfo>& clips) {
+        services.loadPreview();
+        previewWindow->PreviewClips(count, index, markingAllowed, clips);
+    };
+    services.previewFile = [&services, &previewWindow](const std::string& path) {
+        services.loadPreview();
+        previewWindow->PreviewFile(path);
+    };
+
     // The join window; whether its last report was clean decides "Clear_Job".
     bool lastJoinClean = false;
-    services.startJoin = [&services, &mainWindow, &lastJoinClean](
-                             const std::string& destination, int16_t clipCount,
+    services.startJoin = [&](const std::string& destination, int16_t clipCount,
                              const std::vector<ClipInfo>& clips) -> int32_t {
         lastJoinClean = false;
-        if (services.dialogs == nullptr) {
-            return 0;
-        }
-        return join::StartJoin(mainWindow.get(), *services.dialogs, services.previewFile,
-                               destination, clipCount, clips, &lastJoinClean);
+        return join::StartJoin(mainWindow.get(), dialogs, services.previewFile, destination,
+                               clipCount, clips, &lastJoinClean);
     };
-    // WIRING (main window): services.lastJoinClean = [&lastJoinClean] { return lastJoinClean; };
+    services.lastJoinClean = [&lastJoinClean] { return lastJoinClean; };
     // WIRING (preferences): services.showPreferences = [&](const std::string& currentFolder) {
-    //     settings::ShowPreferences(mainWindow.get(), *services.dialogs, currentFolder,
+    //     settings::ShowPreferences(mainWindow.get(), dialogs, currentFolder,
     //                               texts.saveDirectory); };
     services.showAbout = [&mainWindow] { ui::ShowAbout(mainWindow.get()); };
     services.showHelpContents = [&mainWindow] { ui::ShowHelpContents(mainWindow.get()); };
 
     if (!options.previewFile.empty()) {
-        // WIRING (preview window): open preview::frmPreview on options.previewFile through
-        // PreviewFile and return application.exec() once it is wired.
-        std::fprintf(stderr, "trelvane: --preview is not available in this build\n");
-        return 2;
+        // The preview window alone, on one file, without the main window.
+        preview::frmPreview window(dialogs, texts, nullptr, windowIds);
+        dialogs.setOwner(&window);
+        window.PreviewFile(options.previewFile);
+        window.unload();
+        return 0;
     }
 
     ui::frmStartup startup([&services, &mainWindow]() -> QWidget* {
-        // WIRING (main window): mainWindow.reset(new ui::frmTrelJoin(services));
-        mainWindow.reset(CreatePlaceholderMainWindow(services));
+        mainWindow = std::make_unique<ui::frmTrelJoin>(services);
         return mainWindow.get();
     });
     startup.setStartupFinished([&options](QWidget* window) {
-        // WIRING (main window): static_cast<ui::frmTrelJoin*>(window)->addFiles(options.files);
-        (void)window;
-        (void)options;
+        // The command line's files join the list through the same checks as any other.
+        // Relative names are made whole against the folder the program was started in.
+        if (auto* main = dynamic_cast<ui::frmTrelJoin*>(window); main && !options.files.empty()) {
+            std::vector<std::string> paths;
+            for (const std::string& file : options.files) {
+                std::error_code error;
+                const std::filesystem::path whole = std::filesystem::absolute(file, error);
+                paths.push_back(error ? file : whole.lexically_normal().string());
+            }
+            main->addFiles(paths);
+        }
     });
     startup.show();
     const int code = application.exec();
+    services.unloadPreview();
     mainWindow.reset();
     return code;
 }
