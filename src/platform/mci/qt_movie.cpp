@@ -98,7 +98,7 @@ bool QtMovie::saveSnapshot(const std::string& path) const {
     if (!frame || !scaler.toBgra(frame.get(), 0, 0, &picture)) {
         return false;
     }
-    const QImage image(picture.pixels.data(), picture.width, picture.height, picture.width * 4,
+    const QImage image(picture.pixels.data(), picture.width, picture.height, picture.stride,
                        QImage::Format_RGB32);
     return image.save(QString::fromStdString(path), "PNG");
 }

@@ -286,3 +286,47 @@ TEST(FrameDecoderTest, RefusesPictureSizesBeyondReason) {
 }
 
 }  // namespace
+
+namespace {
+
+// The picture converted for painting covers the whole width, also where the width is not a
+// multiple of the scaler's block size: it matches ffmpeg's own conversion to the same format.
+TEST(PictureScalerTest, ConvertedPictureMatchesFfmpegAtAnyWidth) {
+    TempDir dir;
+    for (int width : {468, 470, 100}) {
+        const std::string size = std::to_string(width) + "x64";
+        const std::string path = dir.file("w" + std::to_string(width) + ".avi");
+        const std::string raw = dir.file("w" + std::to_string(width) + ".bgra");
+        ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=" + size +
+                           ":rate=10:duration=0.3 -c:v mjpeg " + path));
+        ASSERT_TRUE(Ffmpeg("-i " + path + " -frames:v 1 -f rawvideo -pix_fmt bgra " + raw));
+        const std::vector<unsigned char> expected = testing_support::ReadFileBytes(raw);
+        std::unique_ptr<avi::Reader> reader;
+        ASSERT_EQ(0, avi::Reader::Open(path, avi::Limits(), &reader));
+        auto decoder = mci::FrameDecoder::Create(*reader, reader->findStream(kStreamTypeVideo, 0));
+        ASSERT_TRUE(decoder->decodeTo(0, nullptr));
+        mci::PictureScaler scaler;
+        mci::BgraPicture picture;
+        ASSERT_TRUE(scaler.toBgra(decoder->picture(), 0, 0, &picture));
+        ASSERT_EQ(static_cast<size_t>(width) * 64 * 4, expected.size());
+        int worst = 0;
+        int worstColumn = -1;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < width; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    const int ours =
+                        picture.pixels[static_cast<size_t>(y * picture.stride + x * 4 + c)];
+                    const int theirs = expected[static_cast<size_t>((y * width + x) * 4 + c)];
+                    if (std::abs(ours - theirs) > worst) {
+                        worst = std::abs(ours - theirs);
+                        worstColumn = x;
+                    }
+                }
+            }
+        }
+        // Rounding and chroma interpolation differ a little; a black column differs by far more.
+        EXPECT_LE(worst, 24) << width << " wide, column " << worstColumn;
+    }
+}
+
+}  // namespace
