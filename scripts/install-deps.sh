@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg
+  pulseaudio
 )
 
 missing=()

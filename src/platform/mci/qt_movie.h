@@ -40,6 +40,7 @@ class QtMovie : public Movie {
 
   private:
     std::shared_ptr<MoviePlayer> m_player;
+    QObject m_notifier;  // receives the player's "new picture" on the GUI thread
     QPointer<MovieWidget> m_widget;
     std::unique_ptr<AudioOutput> m_audio;
 };
