@@ -404,6 +404,7 @@ bool FrameDecoder::receive() {
             return !m_pending.empty();
         }
         m_haveReceived = true;
+        ++m_decodedCount;
     }
     const int64_t chunk = m_received->pts;
     const bool byChunk = m_byChunk;

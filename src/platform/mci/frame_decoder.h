@@ -61,6 +61,8 @@ class FrameDecoder {
     int64_t currentFrame() const { return m_current; }
     const AVFrame* picture() const { return m_picture.get(); }
     const SharedFrame& sharedPicture() const { return m_picture; }
+    // Pictures the decoder has produced so far (to see what a request cost).
+    int64_t picturesDecoded() const { return m_decodedCount; }
 
   private:
     enum class Kind { Decoded, Repeat, Broken };
@@ -119,6 +121,7 @@ class FrameDecoder {
     std::map<int64_t, int64_t> m_leadingOf;  // key frame -> pictures after it shown before it
     std::map<int64_t, SharedFrame> m_cache;  // frame -> picture, near the latest request
     size_t m_cacheBytes = 0;
+    int64_t m_decodedCount = 0;
     int64_t m_cacheCentre = 0;
     bool m_haveReceived = false;  // m_received holds a picture that waits for its frame
     bool m_draining = false;

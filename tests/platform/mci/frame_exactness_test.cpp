@@ -330,3 +330,38 @@ TEST(PictureScalerTest, ConvertedPictureMatchesFfmpegAtAnyWidth) {
 }
 
 }  // namespace
+
+namespace {
+
+// Stepping back through a long group of pictures decodes the group once; the frames before are
+// then shown from the pictures kept, and they are still the right ones.
+TEST(FrameDecoderTest, SteppingBackDecodesTheGroupOnce) {
+    TempDir dir;
+    const std::string path = dir.file("long-gop.avi");
+    ASSERT_TRUE(
+        Ffmpeg("-f lavfi -i testsrc2=size=320x240:rate=25:duration=4 -c:v libx264 -g 250 "
+               "-bf 3 -pix_fmt yuv420p " +
+               path));
+    std::unique_ptr<avi::Reader> reader;
+    ASSERT_EQ(0, avi::Reader::Open(path, avi::Limits(), &reader));
+    auto decoder = mci::FrameDecoder::Create(*reader, reader->findStream(kStreamTypeVideo, 0));
+    std::map<int64_t, std::vector<uint8_t>> expected;  // decoded in order
+    std::string format;
+    for (int64_t n = 70; n <= 88; ++n) {
+        ASSERT_TRUE(decoder->decodeTo(n, nullptr));
+        ASSERT_TRUE(mci::PackPicture(decoder->picture(), &expected[n], &format));
+    }
+    auto stepper = mci::FrameDecoder::Create(*reader, reader->findStream(kStreamTypeVideo, 0));
+    ASSERT_TRUE(stepper->decodeTo(90, nullptr));
+    ASSERT_TRUE(stepper->decodeTo(89, nullptr));  // the first step back decodes from the key
+    const int64_t decoded = stepper->picturesDecoded();
+    for (int64_t n = 88; n >= 70; --n) {
+        ASSERT_TRUE(stepper->decodeTo(n, nullptr));
+        std::vector<uint8_t> kept;
+        ASSERT_TRUE(mci::PackPicture(stepper->picture(), &kept, &format));
+        EXPECT_EQ(expected[n], kept) << "frame " << n;
+    }
+    EXPECT_EQ(decoded, stepper->picturesDecoded());
+}
+
+}  // namespace

@@ -27,13 +27,13 @@ class MovieSoundTest : public ::testing::Test {
         const std::string env = "env HOME=" + ShellQuote(s_dir->path().string()) +
                                 " XDG_RUNTIME_DIR=" + ShellQuote(s_dir->path().string()) +
                                 " PULSE_RUNTIME_PATH=" + ShellQuote(s_dir->file("pulse")) + " ";
-        s_stop = env + "pulseaudio --kill || kill $(cat " + ShellQuote(s_dir->file("pulse/pid")) + ")";
+        s_stop =
+            env + "pulseaudio --kill || kill $(cat " + ShellQuote(s_dir->file("pulse/pid")) + ")";
         // The server ends by itself 10 s after its last client, also when this test crashed.
-        const auto started = RunCommand(
-            env +
-            "pulseaudio -n --daemonize=yes --exit-idle-time=10 "
-            "--load='module-null-sink sink_name=null' "
-            "--load='module-native-protocol-unix auth-anonymous=1'");
+        const auto started = RunCommand(env +
+                                        "pulseaudio -n --daemonize=yes --exit-idle-time=10 "
+                                        "--load='module-null-sink sink_name=null' "
+                                        "--load='module-native-protocol-unix auth-anonymous=1'");
         if (started.exitCode != 0) {
             s_why = "no PulseAudio server could be started: " + started.output;
             return;
@@ -80,8 +80,8 @@ TEST_F(MovieSoundTest, StopThenCloseWhilePlayingSoundNeverCrashes) {
     mci::MciService service(windows);
     service.install();
     std::string reply;
-    const std::string open = "open \"" + clip + "\" alias movie style child parent " +
-                             std::to_string(windowId);
+    const std::string open =
+        "open \"" + clip + "\" alias movie style child parent " + std::to_string(windowId);
     for (int round = 0; round < 200; ++round) {
         ASSERT_EQ(0, vbvfw_mciSendString(open, reply)) << reply;
         if (!service.movie("movie")->hasSound()) {
