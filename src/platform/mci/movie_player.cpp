@@ -109,6 +109,10 @@ void MoviePlayer::stop() {
         m_paused = false;
         m_mode = Mode::Stopped;
         m_position = m_shownPosition;
+        if (!m_everShown && !m_quit) {
+            // Stopped before the first picture came: show the one at the position.
+            m_request = Request{Job::Show, m_position, m_position, m_serial};
+        }
     }
     m_wake.notify_all();
     m_state.notify_all();
@@ -144,7 +148,7 @@ void MoviePlayer::resume() {
 bool MoviePlayer::waitSettled(bool includePlay, int timeoutMs) {
     std::unique_lock lock(m_mutex);
     return m_state.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return !m_request && m_mode != Mode::Seeking &&
+        return !m_request && !m_running && m_mode != Mode::Seeking &&
                (!includePlay || (m_mode != Mode::Playing && m_mode != Mode::Paused));
     });
 }
@@ -201,11 +205,16 @@ void MoviePlayer::run() {
             request = *m_request;
             m_request.reset();
             m_cancel = false;
+            m_running = true;
         }
         if (request.job == Job::Play) {
             runPlay(request);
         } else {
             runSeek(request);
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_running = false;
         }
         m_state.notify_all();
     }
@@ -213,7 +222,7 @@ void MoviePlayer::run() {
 
 void MoviePlayer::runSeek(const Request& request) {
     if (m_length > 0) {
-        const int64_t frame = std::min(request.to, m_length - 1);
+        const int64_t frame = std::clamp<int64_t>(request.to, 0, m_length - 1);
         if (!m_decoder->decodeTo(frame, &m_cancel)) {
             return;
         }
@@ -348,6 +357,7 @@ bool MoviePlayer::show(int64_t position, SharedFrame picture, int64_t frame, uin
         m_shownFrame = frame;
         m_painted = std::move(painted);
         m_shownPosition = position;
+        m_everShown = true;
         if (m_mode == Mode::Playing || m_mode == Mode::Paused) {
             m_position = position;
         }

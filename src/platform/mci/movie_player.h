@@ -106,6 +106,8 @@ class MoviePlayer {
     bool m_quit = false;
     bool m_paused = false;
     bool m_rescale = false;
+    bool m_everShown = false;
+    bool m_running = false;  // the player's thread is carrying out a request
     Mode m_mode = Mode::Stopped;
     int64_t m_position = 0;
     int64_t m_shownPosition = 0;
