@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/avi/avi_reader.h"
+#include "platform/avi/avi_writer.h"
 #include "platform/mci/frame_decoder.h"
 #include "platform/mci/picture_convert.h"
 #include "support/test_support.h"
@@ -88,6 +89,57 @@ class Reference {
     std::vector<int64_t> m_frames;
 };
 
+// An MPEG-4 clip without B pictures in which every fifth frame is a VOP that is not coded (as
+// encoders write for a frame that repeats the one before): the video of plain, with the first
+// 6-byte chunk of packed (such a VOP) put in after every fourth frame.
+bool InsertNotCodedVops(const std::string& plain, const std::string& packed,
+                        const std::string& out) {
+    std::unique_ptr<avi::Reader> source;
+    std::unique_ptr<avi::Reader> donor;
+    if (avi::Reader::Open(plain, avi::Limits(), &source) != 0 ||
+        avi::Reader::Open(packed, avi::Limits(), &donor) != 0) {
+        return false;
+    }
+    auto chunk = [](const avi::Reader& reader, int64_t n) {
+        int64_t size = 0;
+        int64_t samples = 0;
+        std::vector<uint8_t> bytes;
+        if (reader.read(0, n, 1, nullptr, 0, &size, &samples) == 0) {
+            bytes.resize(static_cast<size_t>(size));
+            (void)reader.read(0, n, 1, bytes.data(), size, &size, &samples);
+        }
+        return bytes;
+    };
+    std::vector<uint8_t> notCoded;
+    for (int64_t n = 0; n < donor->streamInfo(0).dwLength && notCoded.size() != 6; ++n) {
+        notCoded = chunk(*donor, n);
+    }
+    std::unique_ptr<avi::Writer> writer;
+    int stream = -1;
+    const std::vector<uint8_t>& format = source->stream(0).format;
+    if (notCoded.size() != 6 || avi::Writer::Create(out, avi::WriterOptions{}, &writer) != 0 ||
+        writer->addStream(source->streamInfo(0), &stream) != 0 ||
+        writer->setFormat(stream, format.data(), static_cast<int32_t>(format.size())) != 0) {
+        return false;
+    }
+    int64_t next = 0;
+    int32_t samples = 0;
+    int32_t bytes = 0;
+    for (int64_t n = 0; n < source->streamInfo(0).dwLength; ++n) {
+        const std::vector<uint8_t> data = chunk(*source, n);
+        const bool key = source->findSample(0, n, kFindPrev | kFindKey) == n;
+        if (writer->write(stream, next++, 1, data.data(), static_cast<int32_t>(data.size()),
+                          key ? kAviIfKeyFrame : 0, &samples, &bytes) != 0) {
+            return false;
+        }
+        if (n % 4 == 3 &&
+            writer->write(stream, next++, 1, notCoded.data(), 6, 0, &samples, &bytes) != 0) {
+            return false;
+        }
+    }
+    return writer->finish() == 0;
+}
+
 class FrameExactnessTest : public ::testing::TestWithParam<std::string> {
   public:
     static void SetUpTestSuite() { s_dir = new TempDir(); }
@@ -110,6 +162,16 @@ class FrameExactnessTest : public ::testing::TestWithParam<std::string> {
         }
         if (name == "h264-leading-empty-chunks") {
             return (corpus / "h264-smv2-320x240-23p97fps-mp3-stereo-44k.avi").string();
+        }
+        if (name == "mpeg4-not-coded") {
+            const std::string plain = s_dir->file("xvid-plain.avi");
+            const std::string packed = s_dir->file("xvid-packed.avi");
+            const std::string out = s_dir->file("mpeg4-not-coded.avi");
+            const std::string source = "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 ";
+            const bool made = Ffmpeg(source + "-c:v libxvid -g 12 " + plain) &&
+                              Ffmpeg(source + "-c:v libxvid -bf 2 " + packed) &&
+                              InsertNotCodedVops(plain, packed, out);
+            return made ? out : std::string();
         }
         const std::map<std::string, std::string> encoders = {
             {"mjpeg", "-c:v mjpeg -q:v 4"},
@@ -201,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(Codecs, FrameExactnessTest,
                                            "msvideo1", "huffyuv", "dv", "cram8-palette",
                                            "xvid-packed", "h264-open-gop", "xvid-packed-gops",
                                            "mjpeg-468-wide", "tscc-no-change-chunks",
-                                           "h264-leading-empty-chunks"),
+                                           "h264-leading-empty-chunks", "mpeg4-not-coded"),
                          [](const auto& info) {
                              std::string name = info.param;
                              std::replace(name.begin(), name.end(), '-', '_');
