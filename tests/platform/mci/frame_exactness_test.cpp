@@ -396,8 +396,9 @@ TEST(PictureScalerTest, ConvertedPictureMatchesFfmpegAtAnyWidth) {
 namespace {
 
 // Stepping back through a long group of pictures decodes the group once; the frames before are
-// then shown from the pictures kept, and they are still the right ones.
-TEST(FrameDecoderTest, SteppingBackDecodesTheGroupOnce) {
+// then shown from the pictures kept, and they are still the right ones. The end of the clip is
+// reached without decoding the group again.
+TEST(FrameDecoderTest, SteppingBackAndReachingTheEndDecodeTheGroupOnce) {
     TempDir dir;
     const std::string path = dir.file("long-gop.avi");
     ASSERT_TRUE(
@@ -424,6 +425,17 @@ TEST(FrameDecoderTest, SteppingBackDecodesTheGroupOnce) {
         EXPECT_EQ(expected[n], kept) << "frame " << n;
     }
     EXPECT_EQ(decoded, stepper->picturesDecoded());
+
+    // The last frames come out of the decoder as it drains, one after another, without decoding
+    // the group again for each of them.
+    const int64_t last = stepper->frameCount() - 1;
+    ASSERT_TRUE(stepper->decodeTo(last - 4, nullptr));
+    const int64_t beforeEnd = stepper->picturesDecoded();
+    for (int64_t n = last - 3; n <= last; ++n) {
+        ASSERT_TRUE(stepper->decodeTo(n, nullptr));
+        ASSERT_NE(nullptr, stepper->picture()) << "frame " << n;
+    }
+    EXPECT_LE(stepper->picturesDecoded() - beforeEnd, 8);
 }
 
 }  // namespace
