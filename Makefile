@@ -14,7 +14,8 @@ build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS)
 
-run: demo
+run: build
+	@./build/src/app/trelvane
 
 demo: build
 	@bash scripts/demo.sh build
