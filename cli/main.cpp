@@ -4,6 +4,7 @@
 
 #include "cli.h"
 #include "media/vbvfw.h"
+#include "trelvane_version.h"
 
 namespace {
 
@@ -11,6 +12,7 @@ const char* const kUsage =
     "usage: trelvane-cli info [--json] FILE...\n"
     "       trelvane-cli join -o OUT [--stop-on-source-error] [--drop-audio] [--overwrite]\n"
     "                         [--quiet] CLIP[@IN-OUT]...\n"
+    "       trelvane-cli --help | --version\n"
     "\n"
     "info   inspects each AVI file and prints its video and audio summary.\n"
     "join   joins the clips, in order, into OUT without re-encoding. IN and OUT are zero-based\n"
@@ -51,6 +53,10 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, args.empty() ? stderr : stdout);
         return args.empty() ? cli::kExitUsage : 0;
+    }
+    if (args[0] == "--version") {
+        std::printf("trelvane-cli %s\n", kTrelvaneVersion);
+        return 0;
     }
     const std::string command = args[0];
     args.erase(args.begin());
