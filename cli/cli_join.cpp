@@ -250,6 +250,12 @@ class TerminalProgress : public join::JoinProgress {
     bool m_drawn = false;
 };
 
+std::string PartialText(const join::JoinState& state) {
+    return state.partialFileName.empty()
+               ? std::string()
+               : " The part written so far is kept as " + state.partialFileName + ".";
+}
+
 }  // namespace
 
 int RunJoinCommand(const std::vector<std::string>& argList) {
@@ -265,7 +271,10 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
+    // Ctrl-C, a terminal that goes away and a polite kill all cancel the join the same way.
     ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
     // Beyond a file-size limit a write must fail with EFBIG and be reported, not kill us.
     ::signal(SIGXFSZ, SIG_IGN);
 
@@ -279,8 +288,8 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     progress.finish();
 
     if (result == join::kJoinCancelled) {
-        std::fprintf(stderr, "Join cancelled; %s is left as far as it was written.\n",
-                     args.output.c_str());
+        std::fprintf(stderr, "Join cancelled; %s was not changed.%s\n", args.output.c_str(),
+                     PartialText(state).c_str());
         return kExitCancelled;
     }
     const join::JoinReport report = join::MakeJoinReport(result, state);

@@ -1,11 +1,17 @@
 // The stream-copy loop that builds a joined file.
 #include "join/join_engine.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "join/audio_span.h"
+#include "join/destination_file.h"
 #include "join/transfer_buffer.h"
+#include "media/clip_inspection.h"
 #include "media/numbers.h"
 #include "media/vbvfw.h"
 
@@ -64,7 +70,11 @@ class JoinRun {
     int32_t execute();
 
   private:
-    int32_t fatal(int32_t code, const std::string& text, int32_t result);
+    int32_t fatal(int32_t code, const std::string& text, int32_t result, int sysErrno = 0);
+    int32_t openDestination();
+    int32_t finishDestination(int32_t result);
+    int32_t verifyDestination();
+    void keepPartial();
     int32_t sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip);
     int32_t copyEntry(int index);
     int32_t copyFormat(int16_t source, int16_t destination, const std::string& readText,
@@ -86,6 +96,7 @@ class JoinRun {
 
     JoinState& m_state;
     const bool m_stop;
+    std::string m_tempName;  // what the joined file is written as until it replaces the destination
     TransferBuffer m_buffer;
     TransferBuffer m_silence;
     int16_t m_destFile = -1;
@@ -105,8 +116,9 @@ class JoinRun {
     int16_t m_lastTotal = 0;
 };
 
-int32_t JoinRun::fatal(int32_t code, const std::string& text, int32_t result) {
+int32_t JoinRun::fatal(int32_t code, const std::string& text, int32_t result, int sysErrno) {
     SetJoinError(m_state, code, text);
+    m_state.lastErrorErrno = sysErrno;
     return result;
 }
 
@@ -124,25 +136,113 @@ int32_t JoinRun::sourceProblem(int32_t code, const std::string& what, const Clip
 int32_t JoinRun::execute() {
     m_state.framesWritten = 0;
     m_state.warnings.clear();
+    m_state.partialFileName.clear();
     m_totalFrames = TotalSegmentFrames(m_state);
-    m_destFile = vbvfw_AVIFileOpen(m_state.destFileName, kOpenWrite | kOpenCreate);
-    if (m_destFile < 0) {
-        return cleanUp(fatal(m_destFile, "opening destination file " + m_state.destFileName,
-                             kJoinDestinationError));
+    const int32_t opened = openDestination();
+    if (opened != kJoinDone) {
+        return opened;
     }
     const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
     int32_t result = kJoinDone;
     for (int i = 0; i < count && result == kJoinDone; ++i) {
         result = copyEntry(i);
     }
-    return cleanUp(result);
+    return finishDestination(cleanUp(result));
+}
+
+// Creates the file the join writes: a new name beside the destination, so that the destination
+// (or a link someone puts there meanwhile) is never written through. The destination itself may
+// not be one of the clips: replacing it would remove that clip.
+int32_t JoinRun::openDestination() {
+    const std::string& dest = m_state.destFileName;
+    struct stat out {};
+    if (::stat(dest.c_str(), &out) == 0) {
+        for (const ClipInfo& clip : m_state.clips) {
+            struct stat in {};
+            if (::stat(clip.fileName.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+                in.st_ino == out.st_ino) {
+                return fatal(
+                    AVIERR_FILEOPEN,
+                    "opening destination file " + dest + " (it is one of the clips being joined)",
+                    kJoinDestinationError);
+            }
+        }
+    }
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        m_tempName = TemporaryFileName(dest);
+        m_destFile = vbvfw_AVIFileOpen(m_tempName, kOpenWrite | kOpenCreate | kOpenCreateNew);
+        if (m_destFile >= 0 || vbvfw_errno() != EEXIST) {
+            break;
+        }
+    }
+    if (m_destFile < 0) {
+        const int err = vbvfw_errno();
+        m_tempName.clear();
+        return fatal(m_destFile, "opening destination file " + dest, kJoinDestinationError, err);
+    }
+    return kJoinDone;
+}
+
+// After the destination's handles were released: a finished join that wrote frames and reads
+// back whole replaces the destination; anything else keeps what was written as a partial file.
+int32_t JoinRun::finishDestination(int32_t result) {
+    if (m_tempName.empty()) {
+        return result;
+    }
+    if (result == kJoinDone && m_state.framesWritten == 0) {
+        result = fatal(AVIERR_NODATA,
+                       "writing the joined file: no frame of the clips could be written, so no "
+                       "file was made.",
+                       kJoinDestinationError);
+    }
+    if (result == kJoinDone) {
+        result = verifyDestination();
+    }
+    if (result == kJoinDone) {
+        const int err = ReplaceFile(m_tempName, m_state.destFileName);
+        if (err == 0) {
+            return result;
+        }
+        result = fatal(AVIERR_FILEWRITE,
+                       "renaming the joined file " + m_tempName + " to " + m_state.destFileName,
+                       kJoinDestinationError, err);
+    }
+    keepPartial();
+    return result;
+}
+
+int32_t JoinRun::verifyDestination() {
+    ClipInfo written;
+    written.fileName = m_tempName;
+    const int32_t status = LoadClipInfo(written);
+    if ((status != 0 && status != 1) || written.segmentFrames != m_state.framesWritten) {
+        return fatal(status != 0 ? status : AVIERR_BADFORMAT,
+                     "verifying the joined file " + m_tempName + " (" +
+                         std::to_string(written.segmentFrames) + " frames read back, " +
+                         std::to_string(m_state.framesWritten) + " written)",
+                     kJoinDestinationError);
+    }
+    return kJoinDone;
+}
+
+// Nothing written: nothing kept. Else "NAME.partial.avi", unless that name is taken: then the
+// part stays under its temporary name, which ends in ".partial.avi" too.
+void JoinRun::keepPartial() {
+    if (m_state.framesWritten == 0) {
+        (void)::unlink(m_tempName.c_str());
+        return;
+    }
+    const std::string partial = PartialFileName(m_state.destFileName);
+    m_state.partialFileName =
+        RenameWithoutReplacing(m_tempName, partial) == 0 ? partial : m_tempName;
 }
 
 int32_t JoinRun::copyEntry(int index) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
     m_srcFile = vbvfw_AVIFileOpen(clip.fileName, kOpenRead);
     if (m_srcFile < 0) {
-        return fatal(m_srcFile, "opening source file " + clip.fileName, kJoinSourceError);
+        return fatal(m_srcFile, "opening source file " + clip.fileName, kJoinSourceError,
+                     vbvfw_error() == AVIERR_FILEOPEN ? vbvfw_errno() : 0);
     }
     m_srcVideo = vbvfw_AVIFileGetStream(m_srcFile, kStreamTypeVideo, 0);
     if (m_srcVideo < 0) {
@@ -237,8 +337,10 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
 
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
-    int64_t f = clip.videoInfo.dwStart;
-    int64_t k = 0;
+    // Only the frames that are written are read: each frame's audio span follows from its own
+    // position, so nothing before the lead-in needs to be looked at.
+    int64_t k = std::max<int64_t>(clip.leadIn, 0);
+    int64_t f = clip.videoInfo.dwStart + k;
     while (k <= clip.leadOut) {
         int64_t n = 1;
         const int32_t r = copyFrame(clip, audio, f, k, &n);
@@ -279,7 +381,7 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
                              std::to_string(m_state.framesWritten) + ", written " +
                              std::to_string(written) + " samples, expected " +
                              std::to_string(samples) + " samples.",
-                         kJoinDestinationError);
+                         kJoinDestinationError, vbvfw_write_errno());
         }
         m_state.framesWritten += samples;
     }
@@ -385,7 +487,7 @@ int32_t JoinRun::writeAudio(const uint8_t* data, int32_t samples, int32_t bytes)
                          std::to_string(m_state.framesWritten - 1) + ", written " +
                          std::to_string(written) + " samples, expected " + std::to_string(samples) +
                          " samples.",
-                     kJoinDestinationError);
+                     kJoinDestinationError, vbvfw_write_errno());
     }
     m_destAudioPos += samples;
     return kFrameNext;
@@ -456,7 +558,8 @@ int32_t JoinRun::cleanUp(int32_t result) {
         status = status != 0 ? status : s;
         m_destVideo = m_destAudio = m_destFile = -1;
         if (result == kJoinDone && status != 0) {
-            result = fatal(status, "writing data to joined file.", kJoinDestinationError);
+            result = fatal(status, "writing data to joined file.", kJoinDestinationError,
+                           vbvfw_write_errno());
         }
     }
     if (m_srcFile >= 0) {

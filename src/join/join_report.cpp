@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "media/clip_inspection.h"
 
 namespace join {
@@ -53,6 +55,13 @@ JoinReport ComposeJoinReport(int32_t result, const JoinState& state, int32_t ver
                       "An error occurred while " + state.lastErrorText + kCrLf + "Error code " +
                       std::to_string(state.lastErrorCode & 0xFFF) + " (" +
                       std::to_string(state.lastErrorCode) + ")";
+        if (state.lastErrorErrno != 0) {
+            report.text += std::string(": ") + std::strerror(state.lastErrorErrno);
+        }
+        if (!state.partialFileName.empty()) {
+            report.text += std::string(kCrLf) + kCrLf +
+                           "The part written so far was kept as:" + kCrLf + state.partialFileName;
+        }
         return report;
     }
     report.status = 1;

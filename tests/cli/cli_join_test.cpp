@@ -211,23 +211,51 @@ TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {
         << r.output;
 }
 
-TEST_F(CliJoinTest, CtrlCCancelsAndLeavesThePartialFile) {
+// A join stopped by a signal never touches an existing destination: Ctrl-C, SIGTERM and SIGHUP
+// cancel and keep a finished partial file; SIGKILL leaves at most the unfinished part.
+TEST_F(CliJoinTest, ASignalLeavesTheDestinationAsItWasAndAtMostAPartialFile) {
     synthetic::ClipSpec shape;
     shape.frames = 200000;
     shape.frameSize = [](int) { return 4; };
     shape.audio = false;
     const std::string many = m_dir.file("many.avi");
     synthetic::Write(many, shape);
-    const std::string script = ShellQuote(clitest::CliPath()) + " join --quiet -o " +
-                               ShellQuote(out()) + " " + ShellQuote(many) + " " + ShellQuote(many) +
-                               " & pid=$!; while [ ! -e " + ShellQuote(out()) +
-                               " ]; do sleep 0.001; done; kill -INT $pid; wait $pid; echo rc=$?";
-    const auto r = testing_support::RunCommand(script);
-    EXPECT_NE(r.output.find("Join cancelled; " + out() + " is left as far as it was written."),
-              std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("rc=130"), std::string::npos) << r.output;
-    EXPECT_TRUE(std::filesystem::exists(out()));
+    for (const std::string signal : {"INT", "TERM", "HUP", "KILL"}) {
+        SCOPED_TRACE(signal);
+        TempDir folder;
+        const std::string dest = folder.file("out.avi");
+        std::filesystem::copy_file(F("a.avi"), dest);
+        const std::string before = clitest::Md5(dest);
+        const std::string script = ShellQuote(clitest::CliPath()) +
+                                   " join --quiet --overwrite -o " + ShellQuote(dest) + " " +
+                                   ShellQuote(many) + " " + ShellQuote(many) +
+                                   " & pid=$!; until ls " + ShellQuote(folder.path().string()) +
+                                   "/*.partial.avi >/dev/null 2>&1; do sleep 0.001; done; kill -" +
+                                   signal + " $pid; wait $pid; echo rc=$?";
+        const auto r = testing_support::RunCommand(script);
+        EXPECT_EQ(clitest::Md5(dest), before);
+        const std::vector<std::string> names = testing_support::FolderNames(folder.path());
+        ASSERT_LE(names.size(), 2u);
+        for (const std::string& name : names) {
+            EXPECT_TRUE(name == "out.avi" || name.ends_with(".partial.avi")) << name;
+        }
+        if (signal == "KILL") {
+            EXPECT_NE(r.output.find("rc=137"), std::string::npos) << r.output;
+            continue;
+        }
+        const std::string partial = folder.file("out.partial.avi");
+        EXPECT_NE(
+            r.output.find("Join cancelled; " + dest +
+                          " was not changed. The part written so far is kept as " + partial + "."),
+            std::string::npos)
+            << r.output;
+        EXPECT_NE(r.output.find("rc=130"), std::string::npos) << r.output;
+        EXPECT_EQ(names, (std::vector<std::string>{"out.avi", "out.partial.avi"}));
+        synthetic::ReadBack kept(partial);
+        ASSERT_TRUE(kept.ok());
+        EXPECT_GT(kept.samples(kept.video()), 0);
+        EXPECT_EQ(kept.read(kept.video(), 0, 1), synthetic::FrameBytes(shape, 0));
+    }
 }
 
 TEST_F(CliJoinTest, InfoSummarisesEachFile) {

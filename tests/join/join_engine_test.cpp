@@ -1,4 +1,5 @@
 #include "join/join_engine.h"
+#include "join/join_report.h"
 #include "join/transfer_buffer.h"
 
 #include <gtest/gtest.h>
@@ -292,6 +293,65 @@ TEST_F(MissingFrameTest, StoppingFailsWithTheFrameAndFile) {
     EXPECT_NE(m_state.lastErrorCode, 0);
 }
 
+// A failed join leaves an existing destination as it was and keeps what it wrote, finished,
+// under NAME.partial.avi; a second failure does not replace that one either.
+TEST_F(MissingFrameTest, AFailureKeepsTheDestinationAndThePartWritten) {
+    const auto before = testing_support::ReadFileBytes(make("joined.avi", ClipSpec{}));
+    ASSERT_EQ(run(job(), true), -2);
+    EXPECT_EQ(testing_support::ReadFileBytes(out()), before);
+    const std::string partial = m_dir.file("joined.partial.avi");
+    EXPECT_EQ(m_state.partialFileName, partial);
+    ReadBack kept(partial);
+    ASSERT_TRUE(kept.ok());
+    EXPECT_EQ(kept.samples(kept.video()), 40);
+    EXPECT_EQ(kept.samples(kept.audio()), 40 * 1920);
+    EXPECT_NE(join::MakeJoinReport(-2, m_state)
+                  .text.find("The part written so far was kept as:\r\n" + partial),
+              std::string::npos);
+
+    ASSERT_EQ(run(job(), true), -2);
+    EXPECT_NE(m_state.partialFileName, partial);
+    EXPECT_TRUE(m_state.partialFileName.ends_with(".partial.avi"));
+    EXPECT_EQ(ReadBack(partial).samples(kept.video()), 40);
+    EXPECT_EQ(testing_support::FolderNames(m_dir.path()).size(), 6u);
+}
+
+// Writing nothing is a failure, and leaves nothing behind.
+TEST_F(JoinEngineTest, AJoinThatWritesNoFrameFailsAndLeavesNoFile) {
+    ClipInfo empty = inspect(make("a.avi", ClipSpec{}));
+    empty.leadIn = 10;
+    empty.leadOut = 9;
+    empty.segmentFrames = 0;
+    EXPECT_EQ(run({empty}), -1);
+    EXPECT_EQ(m_state.lastErrorText,
+              "writing the joined file: no frame of the clips could be written, so no file was "
+              "made.");
+    EXPECT_EQ(m_state.partialFileName, "");
+    EXPECT_EQ(testing_support::FolderNames(m_dir.path()), std::vector<std::string>{"a.avi"});
+}
+
+// A link put at the destination is replaced by the joined file, never written through; the
+// destination may not name one of the clips.
+TEST_F(JoinEngineTest, TheDestinationIsReplacedNeverWrittenThrough) {
+    ClipSpec shape;
+    const std::string a = make("a.avi", shape);
+    shape.tag = "V";
+    const std::string victim = make("victim.avi", shape);
+    const auto before = testing_support::ReadFileBytes(victim);
+    std::filesystem::create_symlink(victim, out());
+    ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(testing_support::ReadFileBytes(victim), before);
+    EXPECT_FALSE(std::filesystem::is_symlink(out()));
+    EXPECT_EQ(ReadBack(out()).read(0, 0, 1), synthetic::FrameBytes(ClipSpec{}, 0));
+
+    std::filesystem::remove(out());
+    std::filesystem::create_symlink(a, out());
+    EXPECT_EQ(run({inspect(a)}), -1);
+    EXPECT_NE(m_state.lastErrorText.find("(it is one of the clips being joined)"),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_symlink(out()));
+}
+
 // A frame whose chunk is damaged fails when it is read. Before the lead-in such a frame would
 // not be written anyway, so it is skipped without a word.
 TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
@@ -340,8 +400,8 @@ TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
     ClipSpec shape;
     shape.frames = 100;
     const std::string a = make("a.avi", shape);
+    const auto before = testing_support::ReadFileBytes(make("joined.avi", shape));
     m_progress.cancelAt = 3;
-    m_state.lastErrorText = "earlier";
     join::JoinState& state = m_state;
     state = join::JoinState{};
     state.clipCount = 1;
@@ -353,9 +413,19 @@ TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
     EXPECT_EQ(state.lastErrorText, "earlier");
     EXPECT_EQ(state.framesWritten, 3);
     EXPECT_EQ(m_progress.calls.size(), 3u);
-    EXPECT_TRUE(std::filesystem::exists(out()));
+    // The destination is as it was; the three frames are a finished file of their own.
+    EXPECT_EQ(testing_support::ReadFileBytes(out()), before);
+    EXPECT_EQ(state.partialFileName, m_dir.file("joined.partial.avi"));
+    ReadBack partial(state.partialFileName);
+    ASSERT_TRUE(partial.ok());
+    EXPECT_EQ(partial.samples(partial.video()), 3);
+    EXPECT_EQ(testing_support::FolderNames(m_dir.path()),
+              (std::vector<std::string>{"a.avi", "joined.avi", "joined.partial.avi"}));
     // Every handle was released: the file can be replaced and read at once.
     EXPECT_EQ(run({inspect(a)}), 0);
+    EXPECT_EQ(m_state.partialFileName, "");
+    ReadBack joined(out());
+    EXPECT_EQ(joined.samples(joined.video()), 100);
 }
 
 TEST_F(JoinEngineTest, FirstClipWithoutAudioMakesASilentJoin) {
@@ -381,6 +451,9 @@ TEST_F(JoinEngineTest, OpeningFailuresNameTheSideAndTheFile) {
     EXPECT_EQ(join::RunJoin(m_state, false), -1);
     EXPECT_EQ(m_state.lastErrorText, "opening destination file " + m_state.destFileName);
     EXPECT_LT(m_state.lastErrorCode, 0);
+    EXPECT_EQ(m_state.lastErrorErrno, ENOENT);
+    EXPECT_NE(join::MakeJoinReport(-1, m_state).text.find(": No such file or directory"),
+              std::string::npos);
 
     ClipInfo gone = inspect(a);
     gone.fileName = m_dir.file("gone.avi");

@@ -43,6 +43,9 @@ std::filesystem::path BinaryDir();  // the build folder
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
 
+// The names in a folder, sorted.
+std::vector<std::string> FolderNames(const std::filesystem::path& folder);
+
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 

@@ -337,7 +337,7 @@ int32_t Writer::Create(const std::string& path, const WriterOptions& options,
     auto impl = std::make_unique<Impl>();
     impl->options = options;
     impl->partLimit = std::clamp<uint64_t>(options.riffPartLimit, 1, kMaxPartLimit);
-    if (!impl->file.create(path)) {
+    if (!impl->file.create(path, options.createNew)) {
         if (sysErrno != nullptr) {
             *sysErrno = impl->file.errorNumber();
         }
@@ -499,6 +499,10 @@ int64_t Writer::samplesWritten(int s) const {
 
 uint32_t Writer::largestChunk(int s) const {
     return m_impl->valid(s) ? m_impl->streams[static_cast<size_t>(s)].largest : 0;
+}
+
+int Writer::systemError() const {
+    return m_impl->file.errorNumber();
 }
 
 int32_t Writer::finish(int* sysErrno) {

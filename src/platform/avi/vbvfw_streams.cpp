@@ -170,6 +170,9 @@ int32_t vbvfw_AVIStreamWrite(int16_t stream, int64_t start, int32_t count, const
     }
     const int32_t status = t.file->writer->write(t.stream->index, start, count, buffer, size, flags,
                                                  samplesWritten, bytesWritten);
+    if (status != AVIERR_OK && t.file->writer->systemError() != 0) {
+        state.lastWriteErrno = t.file->writer->systemError();
+    }
     return Logged("AVIStreamWrite", t, status);
 } catch (const std::bad_alloc&) {
     return AVIERR_MEMORY;
