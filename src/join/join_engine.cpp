@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "join/audio_span.h"
@@ -38,6 +39,8 @@ struct EntryAudio {
     int64_t base = 0;          // first position of the stream
     int64_t end = 0;           // one past its last position
     int64_t silentFrames = 0;  // written frames that found no audio at all
+    bool silence = false;      // an entry without audio in a PCM job: silence of its span
+    int64_t padded = 0;        // samples of silence written for this entry
 };
 
 // True when a stored audio format is PCM (integer or float, also in the extensible form).
@@ -89,7 +92,8 @@ class JoinRun {
     int32_t readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
                             int64_t f, bool write, int64_t* got);
     int32_t writeAudio(const uint8_t* data, int32_t samples, int32_t bytes);
-    int32_t padWithSilence(int64_t samples);
+    int32_t padWithSilence(EntryAudio& audio, int64_t samples);
+    void noteEntryAudio(const ClipInfo& clip, const EntryAudio& audio);
     int32_t reportProgress(int index, int64_t k, int64_t leadOut);
     void releaseSource();
     int32_t cleanUp(int32_t result);
@@ -110,6 +114,9 @@ class JoinRun {
     uint32_t m_frameRate = 0;  // entry 0's video clock
     uint32_t m_frameScale = 0;
     bool m_destPcm = false;
+    bool m_destVbr = false;
+    uint32_t m_destAudioRate = 0;  // entry 0's audio clock
+    uint32_t m_destAudioScale = 0;
     uint16_t m_destBlockAlign = 0;
     uint8_t m_silenceByte = 0;
     int16_t m_lastSegment = 0;
@@ -136,6 +143,7 @@ int32_t JoinRun::sourceProblem(int32_t code, const std::string& what, const Clip
 int32_t JoinRun::execute() {
     m_state.framesWritten = 0;
     m_state.warnings.clear();
+    m_state.notes.clear();
     m_state.partialFileName.clear();
     m_totalFrames = TotalSegmentFrames(m_state);
     const int32_t opened = openDestination();
@@ -265,11 +273,8 @@ int32_t JoinRun::copyEntry(int index) {
     if (result == kJoinDone && clip.segmentFrames > 0) {
         result = frameLoop(index, audio);
     }
-    if (result == kJoinDone && audio.silentFrames > 0) {
-        m_state.warnings += "Audio of " + clip.fileName + " ends " +
-                            std::to_string(audio.silentFrames) +
-                            (audio.silentFrames == 1 ? " frame" : " frames") +
-                            " before its video; later clips may be out of sync\r\n";
+    if (result == kJoinDone) {
+        noteEntryAudio(clip, audio);
     }
     if (result == kJoinDone) {
         releaseSource();
@@ -302,6 +307,17 @@ int32_t JoinRun::copyFormat(int16_t source, int16_t destination, const std::stri
 
 int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
+    if (index != 0 && m_destAudio >= 0 && clip.audioPresent <= 0) {
+        // Accepted without audio into a job with audio: PCM gets silence of the entry's span so
+        // that the clips after it stay in sync; other audio cannot be made up.
+        audio.clock = {m_destAudioRate, m_destAudioScale, m_frameRate, m_frameScale};
+        audio.silence = m_destPcm && !m_destVbr && audio.clock.valid();
+        if (!audio.silence && clip.segmentFrames > 0) {
+            m_state.warnings +=
+                clip.fileName + " has no audio; the audio of the clips after it plays early\r\n";
+        }
+        return kJoinDone;
+    }
     if (clip.audioPresent <= 0 || (index != 0 && m_destAudio < 0)) {
         return kJoinDone;
     }
@@ -323,6 +339,9 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
             m_destPcm = IsPcmFormat(m_buffer.data(), size);
         }
         m_destBlockAlign = clip.audioFormat.nBlockAlign;
+        m_destVbr = clip.audioInfo.dwSampleSize == 0;
+        m_destAudioRate = clip.audioInfo.dwRate;
+        m_destAudioScale = clip.audioInfo.dwScale;
         m_silenceByte = clip.audioFormat.wBitsPerSample == 8 ? 0x80 : 0x00;
     }
     AVISTREAMINFO live = clip.audioInfo;
@@ -386,6 +405,11 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
         m_state.framesWritten += samples;
     }
     *n = samples;
+    if (audio.silence) {
+        const int64_t j = f - clip.videoInfo.dwStart;
+        return padWithSilence(
+            audio, AudioBoundary(audio.clock, j + samples) - AudioBoundary(audio.clock, j));
+    }
     return audio.copy ? copyFrameAudio(clip, audio, f, samples, k) : kFrameNext;
 }
 
@@ -418,7 +442,7 @@ int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t
         return r;
     }
     if (m_destPcm && !audio.vbr) {
-        return padWithSilence(count - got);
+        return padWithSilence(audio, count - got);
     }
     if (got == 0) {
         ++audio.silentFrames;
@@ -493,7 +517,29 @@ int32_t JoinRun::writeAudio(const uint8_t* data, int32_t samples, int32_t bytes)
     return kFrameNext;
 }
 
-int32_t JoinRun::padWithSilence(int64_t samples) {
+// What the report says about an entry's audio: silence written for it (nothing lost), or audio
+// that ends before the video and could not be padded (later clips out of sync).
+void JoinRun::noteEntryAudio(const ClipInfo& clip, const EntryAudio& audio) {
+    if (audio.padded > 0) {
+        const double seconds = static_cast<double>(audio.padded) * m_destAudioScale /
+                               std::max<uint32_t>(m_destAudioRate, 1);
+        char duration[32];
+        std::snprintf(duration, sizeof duration, "%.2f", seconds);
+        m_state.notes += (audio.silence ? clip.fileName + " has no audio: "
+                                        : "Audio of " + clip.fileName + " ends early: ") +
+                         std::to_string(audio.padded) + " samples (" + duration +
+                         " seconds) of silence were written\r\n";
+    }
+    if (audio.silentFrames > 0) {
+        m_state.warnings += "Audio of " + clip.fileName + " ends " +
+                            std::to_string(audio.silentFrames) +
+                            (audio.silentFrames == 1 ? " frame" : " frames") +
+                            " before its video; later clips may be out of sync\r\n";
+    }
+}
+
+int32_t JoinRun::padWithSilence(EntryAudio& audio, int64_t samples) {
+    audio.padded += std::max<int64_t>(samples, 0);
     const int64_t block = std::max<int64_t>(m_destBlockAlign, 1);
     const int64_t perWrite = std::max<int64_t>(1, (1 << 20) / block);
     while (samples > 0) {

@@ -35,6 +35,7 @@ struct JoinState {
     std::string destFileName;
     int64_t framesWritten = 0;
     std::string warnings;  // one line per problem, each ending in CR LF
+    std::string notes;     // what the user should know though nothing was lost (silence written)
     int32_t lastErrorCode = 0;
     std::string lastErrorText;
     int32_t lastErrorErrno = 0;  // the system's error number behind the fatal error, 0 when none

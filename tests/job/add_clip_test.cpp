@@ -371,16 +371,48 @@ TEST_F(AddClipTest, BeforeAJoinEveryEntryIsCheckedAgainstTheBaseAudio) {
     ASSERT_EQ(FileTitle(job.clips()[0].fileName), "44k.avi");
     ASSERT_EQ(job.clips()[0].audioPresent, 1);
 
-    const std::string msg = " has no audio track, but the base clip does." + kNoAudio;
+    // An entry without audio keeps the job's audio: a PCM base gets silence in its place. The
+    // 22.05 kHz clip after it still differs, and accepting that means a join without audio.
+    const std::string msg =
+        " has no audio track, but the base clip does.  If you proceed, "
+        "silence will be joined in its place.";
+    const std::string differs =
+        " has a different audio format (22050Hz) than the base clip (44100Hz)." + kNoAudio;
     expectWarning("base.avi", msg, MessageAnswer::No);
     EXPECT_FALSE(job.confirmJoinAudio());
     EXPECT_EQ(job.clips()[0].audioPresent, 1);
 
     expectWarning("base.avi", msg, MessageAnswer::Yes);
+    expectWarning("same.avi", differs, MessageAnswer::No);
+    EXPECT_FALSE(job.confirmJoinAudio());
+    EXPECT_EQ(job.clips()[0].audioPresent, 1);
+
+    expectWarning("base.avi", msg, MessageAnswer::Yes);
+    expectWarning("same.avi", differs, MessageAnswer::Yes);
     EXPECT_TRUE(job.confirmJoinAudio());
     EXPECT_EQ(job.clips()[0].audioPresent, 0);
     EXPECT_TRUE(job.audioDropped());
     EXPECT_TRUE(job.confirmJoinAudio());  // a silent base asks nothing
+}
+
+// With compressed audio nothing can stand in for the missing audio: the question says so, and
+// Yes keeps the audio of the others.
+TEST_F(AddClipTest, AnEntryWithoutAudioInACompressedJobIsOutOfSync) {
+    addClean("silent.avi");
+    expectWarning("adpcm.avi",
+                  " contains an audio track, but the joined clip does not.  The audio from this "
+                  "clip will not be copied.",
+                  MessageAnswer::Yes);
+    job.AddClip(Path("adpcm.avi"));
+    boxes.listJoin.selectOnly({1});
+    job.MoveSelectedClip(-1);
+    ASSERT_EQ(job.clips()[0].audioPresent, 1);
+    expectWarning("silent.avi",
+                  " has no audio track, but the base clip does.  If you proceed, it is joined "
+                  "without audio and the audio of every clip after it will be out of sync.",
+                  MessageAnswer::Yes);
+    EXPECT_TRUE(job.confirmJoinAudio());
+    EXPECT_EQ(job.clips()[0].audioPresent, 1);
 }
 
 TEST_F(AddClipTest, ClipsMadeByFfmpegAreComparedByWhatTheyAre) {

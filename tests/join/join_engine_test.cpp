@@ -170,6 +170,9 @@ TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
         ASSERT_EQ(run({inspect(shortClip), inspect(b)}, stop), 0) << m_state.lastErrorText;
         EXPECT_EQ(m_state.framesWritten, 50);
         EXPECT_EQ(m_state.warnings, "");
+        EXPECT_EQ(m_state.notes, "Audio of " + shortClip +
+                                     " ends early: 2400 samples (0.05 seconds) of silence were "
+                                     "written\r\n");
         ReadBack joined(out());
         ASSERT_EQ(joined.samples(joined.audio()), 96000);
         EXPECT_EQ(joined.read(joined.audio(), 0, 45600), synthetic::SampleBytes(shape, 0, 45600));
@@ -177,6 +180,41 @@ TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
         EXPECT_EQ(joined.read(joined.audio(), 48000, 48000),
                   synthetic::SampleBytes(full, 0, 48000));
     }
+}
+
+// A clip accepted without audio into a PCM job gets silence of exactly its span, so the next
+// clip's audio starts with its first frame; the report names the silence and stays clean.
+TEST_F(JoinEngineTest, AClipWithoutAudioGetsSilenceInAPcmJob) {
+    ClipSpec loud;
+    loud.frames = 10;
+    loud.wave = WAVEFORMATEX{1, 1, 11025, 11025, 1, 8, 0};
+    loud.audioRate = 11025;  // 441 samples a frame
+    const std::string a = make("a.avi", loud);
+    ClipSpec quiet = loud;
+    quiet.tag = "Q";
+    quiet.audio = false;
+    const std::string q = make("q.avi", quiet);
+    ASSERT_EQ(run({inspect(a), inspect(q, 3, 9), inspect(a)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(m_state.warnings, "");
+    EXPECT_EQ(m_state.notes,
+              q + " has no audio: 3087 samples (0.28 seconds) of silence were written\r\n");
+    ReadBack joined(out());
+    ASSERT_EQ(joined.samples(joined.audio()), 27 * 441);
+    EXPECT_EQ(joined.read(joined.audio(), 4410, 3087), std::vector<uint8_t>(3087, 0x80));
+    EXPECT_EQ(joined.read(joined.audio(), 7497, 4410), synthetic::SampleBytes(loud, 0, 4410));
+    const join::JoinReport report = join::MakeJoinReport(0, m_state);
+    EXPECT_TRUE(report.clean);
+    EXPECT_TRUE(report.text.ends_with("\r\n" + q +
+                                      " has no audio: 3087 samples (0.28 seconds) "
+                                      "of silence were written"))
+        << report.text;
+
+    loud.wave = WAVEFORMATEX{2, 1, 11025, 5588, 256, 4, 0};  // ADPCM cannot be made up
+    loud.audioRate = 25;
+    const std::string adpcm = make("adpcm.avi", loud);
+    ASSERT_EQ(run({inspect(adpcm), inspect(q), inspect(adpcm)}), 0);
+    EXPECT_EQ(m_state.warnings,
+              q + " has no audio; the audio of the clips after it plays early\r\n");
 }
 
 // Other formats cannot be padded: the video goes on and a warning tells by how much.
@@ -213,19 +251,40 @@ TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
     }
 }
 
-// An audio clock that asks for more than the transfer limit per frame is a bad read, not an
-// endless stream of silence.
-TEST_F(JoinEngineTest, AbsurdAudioSpansAreSourceErrors) {
+// An audio clock beyond any real stream, or a PCM block align of 65535, makes the audio
+// unreadable: the clip joins without it and keeps every frame. Handed to the engine anyway, such
+// audio is a bad read, never an endless stream of silence.
+TEST_F(JoinEngineTest, AbsurdAudioClocksLoseTheAudioNotTheVideo) {
     ClipSpec shape;
+    shape.frames = 60;
+    const std::string wide = make("wide.avi", shape);
+    ASSERT_TRUE(testing_support::PatchStreamFormat16(wide, "auds", 12, 65535));
     shape.frames = 5;
     shape.wave = WAVEFORMATEX{1, 1, 4000000000u, 4000000000u, 1, 8, 0};
     shape.audioRate = 4000000000u;  // 160 million samples per frame
     shape.audioSamples = 1000;
     const std::string a = make("absurd.avi", shape);
-    ASSERT_EQ(run({inspect(a)}, false), 0);
+    for (const auto& [path, frames] : {std::pair{wide, 60}, std::pair{a, 5}}) {
+        ClipInfo clip;
+        clip.fileName = path;
+        ASSERT_EQ(LoadClipInfo(clip), 1) << path;
+        EXPECT_EQ(clip.audioPresent, 0);
+        ASSERT_EQ(run({clip}), 0) << m_state.lastErrorText;
+        ReadBack joined(out());
+        EXPECT_EQ(joined.samples(joined.video()), frames);
+        EXPECT_EQ(joined.read(joined.video(), frames - 1, 1),
+                  synthetic::FrameBytes(shape, frames - 1));
+        EXPECT_EQ(joined.audio(), -1);
+    }
+
+    ClipInfo forced;
+    forced.fileName = a;
+    ASSERT_EQ(LoadClipInfo(forced), 1);
+    forced.audioPresent = 1;
+    ASSERT_EQ(run({forced}, false), 0);
     EXPECT_EQ(m_state.warnings, "Error reading audio for frame 0 from source file " + a + "\r\n");
     EXPECT_LT(std::filesystem::file_size(out()), 1u << 20);
-    EXPECT_EQ(run({inspect(a)}, true), -2);
+    EXPECT_EQ(run({forced}, true), -2);
     EXPECT_EQ(m_state.lastErrorText, "reading audio for frame 0 from source file " + a);
 }
 
