@@ -11,6 +11,7 @@
 
 #include "join/audio_span.h"
 #include "join/destination_file.h"
+#include "join/palette_follower.h"
 #include "join/transfer_buffer.h"
 #include "media/clip_inspection.h"
 #include "media/numbers.h"
@@ -81,7 +82,7 @@ class JoinRun {
     int32_t sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip);
     int32_t copyEntry(int index);
     int32_t copyFormat(int16_t source, int16_t destination, const std::string& readText,
-                       const std::string& writeText);
+                       const std::string& writeText, int32_t* formatSize = nullptr);
     int32_t prepareAudio(int index, EntryAudio& audio);
     int32_t frameLoop(int index, EntryAudio& audio);
     int32_t copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k, int64_t* n);
@@ -103,6 +104,7 @@ class JoinRun {
     std::string m_tempName;  // what the joined file is written as until it replaces the destination
     TransferBuffer m_buffer;
     TransferBuffer m_silence;
+    PaletteFollower m_palette;
     int16_t m_destFile = -1;
     int16_t m_destVideo = -1;
     int16_t m_destAudio = -1;
@@ -261,12 +263,14 @@ int32_t JoinRun::copyEntry(int index) {
         m_frameRate = clip.videoInfo.dwRate;
         m_frameScale = clip.videoInfo.dwScale;
         m_destVideo = vbvfw_AVIFileCreateStream(m_destFile, &clip.videoInfo, 0);
+        int32_t formatSize = 0;
         const int32_t r = copyFormat(m_srcVideo, m_destVideo,
                                      "error reading stream format in source file " + clip.fileName,
-                                     "error writing video format to joined file.");
+                                     "error writing video format to joined file.", &formatSize);
         if (r != 0) {
             return r;
         }
+        m_palette.start(m_buffer.data(), formatSize);
     }
     EntryAudio audio;
     int32_t result = prepareAudio(index, audio);
@@ -284,7 +288,7 @@ int32_t JoinRun::copyEntry(int index) {
 
 // Copies a stream's whole format, however long, from a source stream to a destination stream.
 int32_t JoinRun::copyFormat(int16_t source, int16_t destination, const std::string& readText,
-                            const std::string& writeText) {
+                            const std::string& writeText, int32_t* formatSize) {
     int32_t size = 0;
     int32_t status = vbvfw_AVIStreamReadFormat(source, 0, nullptr, &size);
     if (status == 0 && (size < 0 || !m_buffer.reserve(size))) {
@@ -298,6 +302,9 @@ int32_t JoinRun::copyFormat(int16_t source, int16_t destination, const std::stri
         return fatal(status, readText, kJoinSourceError);
     }
     size = std::min(size, m_buffer.capacity());
+    if (formatSize != nullptr) {
+        *formatSize = size;
+    }
     status = vbvfw_AVIStreamSetFormat(destination, 0, m_buffer.data(), size);
     if (status != 0) {
         return fatal(status, writeText, kJoinDestinationError);
@@ -388,6 +395,12 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
         return sourceProblem(status, "frame " + std::to_string(f), clip);
     }
     if (k >= clip.leadIn) {
+        const int32_t p = m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten,
+                                                k == clip.leadIn);
+        if (p != 0) {
+            return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
+                         vbvfw_write_errno());
+        }
         const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
         int32_t written = 0;
         int32_t bytesWritten = 0;

@@ -107,6 +107,7 @@ inline constexpr int32_t kFindPrev = 0x0004;
 inline constexpr int32_t kFindFromStart = 0x0008;
 inline constexpr int32_t kFindKey = 0x0010;
 inline constexpr int32_t kFindAny = 0x0020;
+inline constexpr int32_t kFindFormat = 0x0040;
 
 inline constexpr int32_t MakeAviErr(int n) {
     return static_cast<int32_t>(0x80044000u + n);

@@ -316,6 +316,26 @@ TEST_F(CliCorpusTest, JoinableGroups) {
     EXPECT_EQ(clitest::DecodeErrors(out()), "");
 }
 
+// Palette changes are copied with the frames they precede, and a segment that starts under another
+// palette than the joined file has gets its palette first: every picture is the source's.
+TEST_F(CliCorpusTest, PaletteChangesTravelWithTheirFrames) {
+    const std::string name = "cram8-200x100-8fps-pcm8-mono-22k-rec-palette-truncated.avi";
+    const std::string source = (testing_support::CorpusDir() / name).string();
+    const auto r = join(C(name) + "@0-60 " + C(name) + "@0-115");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const std::vector<std::string> pictures = clitest::Pictures(source);
+    ASSERT_EQ(pictures.size(), 116u);
+    ASSERT_NE(pictures[58], pictures[60]);  // the palette changes at 59 and 60 matter
+    std::vector<std::string> expected = clitest::Slice(pictures, 0, 61);
+    clitest::Append(expected, pictures);
+    EXPECT_EQ(clitest::Pictures(out()), expected);
+    const std::vector<std::string> packets = clitest::Packets(source, 'v');
+    std::vector<std::string> copied = clitest::Slice(packets, 0, 61);
+    clitest::Append(copied, clitest::Slice(packets, 0, 116));
+    EXPECT_EQ(clitest::Packets(out(), 'v'), copied);
+    EXPECT_EQ(clitest::DecodeErrors(out()), "");
+}
+
 // J4: the first member holds no frames at all.
 TEST_F(CliCorpusTest, TruncatedMemberFailsCleanly) {
     const std::string args = C("fmp4-96x54-15fps-mp3-first-8k-only.avi") + " " +

@@ -37,6 +37,16 @@ class Collector {
         ++m_total;
         return true;
     }
+    // A palette change counts against the same limit as the entries.
+    bool addPalette(int s, uint64_t pos, uint32_t size) {
+        if (m_total >= m_cap) {
+            return false;
+        }
+        StreamIndex& stream = (*m_out)[static_cast<size_t>(s)];
+        stream.paletteChanges.push_back({stream.entries.size(), pos, size});
+        ++m_total;
+        return true;
+    }
     void clear() {
         for (auto& stream : *m_out) {
             stream = StreamIndex{};
@@ -253,13 +263,22 @@ bool LoadIdx1(const FileHandle& file, const FileLayout& layout, const Limits& li
             const uint32_t size = ReadU32(e + 12);
             const int s = StreamOfChunkId(ckid);
             if ((flags & kIndexList) != 0 || s < 0 || s >= streams ||
-                ChunkType(ckid) == kTypePalette || ChunkType(ckid) == kTypeIndex) {
+                ChunkType(ckid) == kTypeIndex) {
                 continue;
             }
             if (!base) {
                 base = DetectIdx1Base(file, layout.movis[0], ckid, offset, size);
             }
             const uint64_t pos = base ? *base + offset + 8 : 0;
+            if (ChunkType(ckid) == kTypePalette) {
+                // Kept when it lies in the file; a palette change is never a sample.
+                if (base && EntryFits(pos, size, file, limits) &&
+                    !collector.addPalette(s, pos, size)) {
+                    collector.clear();
+                    return false;
+                }
+                continue;
+            }
             if (!base || !EntryFits(pos, size, file, limits) ||
                 !collector.add(s, {pos, size, (flags & kIndexKeyFrame) ? kEntryKey : 0u})) {
                 collector.clear();
@@ -427,8 +446,13 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
             }
         }
         const int s = StreamOfChunkId(id);
-        if (s >= 0 && s < streams && ChunkType(id) != kTypePalette && ChunkType(id) != kTypeIndex &&
-            !AddScanned(st, s, pos + 8, size)) {
+        if (s >= 0 && s < streams && ChunkType(id) == kTypePalette) {
+            if (InRange(pos + 8, size, st.file.size()) &&
+                !st.collector.addPalette(s, pos + 8, size)) {
+                return false;
+            }
+        } else if (s >= 0 && s < streams && ChunkType(id) != kTypeIndex &&
+                   !AddScanned(st, s, pos + 8, size)) {
             return false;
         }
         afterOdd = (size & 1) != 0;

@@ -30,8 +30,16 @@ struct StreamShape {
     bool keyFrameOnly = false;  // codec whose every frame is a key frame (used when scanning)
 };
 
+// A palette-change chunk ('##pc') of a video stream: it takes effect at the entry that follows it.
+struct PaletteChange {
+    uint64_t entry = 0;  // entries of the stream before the chunk
+    uint64_t pos = 0;    // first payload byte
+    uint32_t size = 0;
+};
+
 struct StreamIndex {
     std::vector<IndexEntry> entries;
+    std::vector<PaletteChange> paletteChanges;  // in file order
     std::vector<uint64_t> byteStart;  // block-addressed streams: byte offset of each entry
     std::vector<uint32_t> keys;       // chunk-addressed streams: entry numbers of key samples
     // Chunk-addressed streams: runs of empty chunks (drop frames) as [first, end) entry numbers.
