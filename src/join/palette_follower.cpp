@@ -46,7 +46,8 @@ int32_t PaletteFollower::beforeFrame(int16_t sourceVideo, int16_t destVideo, int
     auto size = static_cast<int32_t>(source.size());
     const int32_t status =
         vbvfw_AVIStreamReadFormat(sourceVideo, static_cast<int32_t>(f), source.data(), &size);
-    if ((status != 0 && !IsBufferTooSmall(status)) || size != static_cast<int32_t>(m_format.size())) {
+    if ((status != 0 && !IsBufferTooSmall(status)) ||
+        size != static_cast<int32_t>(m_format.size())) {
         return 0;  // a source whose format has another shape keeps the joined file's palette
     }
     // The joined stream keeps its own header; only the palette entries follow the source.
@@ -55,9 +56,9 @@ int32_t PaletteFollower::beforeFrame(int16_t sourceVideo, int16_t destVideo, int
     if (wanted == m_format) {
         return 0;
     }
-    const int32_t written = vbvfw_AVIStreamSetFormat(destVideo, static_cast<int32_t>(destPos),
-                                                     wanted.data(),
-                                                     static_cast<int32_t>(wanted.size()));
+    const int32_t written =
+        vbvfw_AVIStreamSetFormat(destVideo, static_cast<int32_t>(destPos), wanted.data(),
+                                 static_cast<int32_t>(wanted.size()));
     if (written == 0) {
         m_format = std::move(wanted);
         ++m_written;

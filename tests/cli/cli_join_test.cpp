@@ -184,6 +184,16 @@ TEST_F(CliJoinTest, SourceErrorsWarnOrStop) {
         << r.output;
 }
 
+// One damaged size field in a chunk header spoils nothing while the index is intact: every frame
+// is joined as it is.
+TEST_F(CliJoinTest, ADamagedChunkSizeUnderAnIntactIndexLosesNoFrame) {
+    const std::string damaged = patched("a.avi", "00dc", 20, 4, 0x7FFF);
+    const auto r = join(ShellQuote(damaged));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(clitest::Packets(out(), 'v'), clitest::Packets(F("a.avi"), 'v'));
+    EXPECT_EQ(clitest::DecodeErrors(out()), "");
+}
+
 // Past a file-size limit the join fails as a destination error and the sources are untouched;
 // the same when only the final index no longer fits.
 TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {

@@ -193,7 +193,7 @@ int32_t Reader::Impl::readChunk(int s, const IndexEntry& e, uint64_t skip, uint6
     } else if (!file.readAt(e.pos - 8, h, 8) || !file.readAt(e.pos + skip, out, len)) {
         return AVIERR_FILEREAD;
     }
-    return detail::HeaderMatches(h, s, e) ? AVIERR_OK : AVIERR_FILEREAD;
+    return detail::ChunkMatches(file, h, s, e) ? AVIERR_OK : AVIERR_FILEREAD;
 }
 
 int32_t Reader::Impl::readChunks(int s, int64_t rel, int64_t count, uint8_t* buffer,

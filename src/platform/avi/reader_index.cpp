@@ -76,7 +76,7 @@ bool VerifyHeaders(const FileHandle& file, const std::vector<StreamIndex>& strea
         for (uint64_t i = 0;; i += step) {
             const IndexEntry& e = entries[std::min(i, n - 1)];
             uint8_t h[8];
-            if (!file.readAt(e.pos - 8, h, 8) || !HeaderMatches(h, static_cast<int>(s), e)) {
+            if (!file.readAt(e.pos - 8, h, 8) || !ChunkMatches(file, h, static_cast<int>(s), e)) {
                 return false;
             }
             if (i >= n - 1) {
@@ -549,6 +549,28 @@ bool HeaderMatches(const uint8_t header[8], int s, const IndexEntry& entry) {
     const bool sizeOk =
         (entry.flags & kEntryPartial) != 0 ? size >= entry.size : size == entry.size;
     return sizeOk && StreamOfChunkId(ReadU32(header)) == s;
+}
+
+bool ChunkMatches(const FileHandle& file, const uint8_t header[8], int s, const IndexEntry& entry) {
+    if (HeaderMatches(header, s, entry)) {
+        return true;
+    }
+    if (StreamOfChunkId(ReadU32(header)) != s || (entry.flags & kEntryPartial) != 0) {
+        return false;
+    }
+    // Only the size field disagrees. The index holds when the chunk it describes is followed by
+    // the next chunk's header (or by the end of the file): then the header's size is the damage.
+    const uint64_t next = entry.pos + entry.size + (entry.size & 1);
+    if (next >= file.size()) {
+        return next == file.size() || entry.pos + entry.size == file.size();
+    }
+    uint8_t id[4];
+    if (!file.readAt(next, id, 4)) {
+        return false;
+    }
+    const uint32_t fourcc = ReadU32(id);
+    return StreamOfChunkId(fourcc) >= 0 || fourcc == FourCC("LIST") || fourcc == FourCC("JUNK") ||
+           fourcc == FourCC("idx1");
 }
 
 StreamShape ShapeOf(const StreamData& stream) {

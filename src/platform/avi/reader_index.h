@@ -58,6 +58,9 @@ IndexSource BuildIndex(const FileHandle& file, const FileLayout& layout, const L
 
 // Whether a chunk header read from the file agrees with an index entry of stream s.
 bool HeaderMatches(const uint8_t header[8], int s, const IndexEntry& entry);
+// The same, except that a header whose size alone disagrees is accepted when the file confirms
+// the index's size: one damaged size field spoils no more than itself.
+bool ChunkMatches(const FileHandle& file, const uint8_t header[8], int s, const IndexEntry& entry);
 
 // The shape of a stream from its header and format.
 StreamShape ShapeOf(const StreamData& stream);
