@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "join/join_engine.h"
 #include "join/join_report.h"
+#include "join/splice_check.h"
 #include "media/clip_compare.h"
 #include "media/clip_inspection.h"
 
@@ -155,15 +156,34 @@ int ApplySegment(const ClipArg& arg, ClipInfo& clip) {
     const bool key = video >= 0 && join::IsKeyFrame(video, static_cast<int32_t>(pos));
     const int64_t previous =
         video >= 0 ? vbvfw_AVIStreamFindSample(video, pos, kFindPrev | kFindKey) : -1;
+    const int64_t next =
+        video >= 0 && !key ? vbvfw_AVIStreamFindSample(video, pos, kFindNext | kFindKey) : -1;
+    const int32_t leading =
+        key ? join::CountLeadingPictures(video, join::ClipCompression(clip), pos) : 0;
     if (file >= 0) {
         (void)vbvfw_AVIFileRelease(file);
     }
     if (!key) {
+        const int64_t start = clip.videoInfo.dwStart;
+        std::string around;
+        if (previous >= 0) {
+            around += "the key frame before it is " + std::to_string(previous - start);
+        }
+        if (next >= 0) {
+            around += (around.empty() ? "the key frame after it is " : ", after it ") +
+                      std::to_string(next - start);
+        }
         PrintError("frame " + std::to_string(in) + " of " + clip.fileName + " is not a key frame" +
-                   (previous >= 0 ? "; the key frame before it is " +
-                                        std::to_string(previous - clip.videoInfo.dwStart)
-                                  : std::string()));
+                   (around.empty() ? std::string() : "; " + around));
         return kExitUsage;
+    }
+    if (leading > 0) {
+        std::fprintf(stderr,
+                     "Note: frame %lld of %s opens an open group of pictures; the %d frame%s "
+                     "after it that need%s the frames before it will be written as repeated "
+                     "frames.\n",
+                     static_cast<long long>(in), clip.fileName.c_str(), leading,
+                     leading == 1 ? "" : "s", leading == 1 ? "s" : "");
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "join/audio_span.h"
 #include "join/destination_file.h"
 #include "join/palette_follower.h"
+#include "join/splice_check.h"
 #include "join/transfer_buffer.h"
 #include "media/clip_inspection.h"
 #include "media/numbers.h"
@@ -41,6 +42,8 @@ struct EntryAudio {
     int64_t end = 0;           // one past its last position
     int64_t silentFrames = 0;  // written frames that found no audio at all
     bool silence = false;      // an entry without audio in a PCM job: silence of its span
+    bool leading = false;      // the frames being copied may still be B pictures of an open group
+    int64_t dropped = 0;       // of those, written as drop frames
     int64_t padded = 0;        // samples of silence written for this entry
 };
 
@@ -94,7 +97,7 @@ class JoinRun {
                             int64_t f, bool write, int64_t* got);
     int32_t writeAudio(const uint8_t* data, int32_t samples, int32_t bytes);
     int32_t padWithSilence(EntryAudio& audio, int64_t samples);
-    void noteEntryAudio(const ClipInfo& clip, const EntryAudio& audio);
+    void noteEntry(const ClipInfo& clip, const EntryAudio& audio);
     int32_t reportProgress(int index, int64_t k, int64_t leadOut);
     void releaseSource();
     int32_t cleanUp(int32_t result);
@@ -278,7 +281,7 @@ int32_t JoinRun::copyEntry(int index) {
         result = frameLoop(index, audio);
     }
     if (result == kJoinDone) {
-        noteEntryAudio(clip, audio);
+        noteEntry(clip, audio);
     }
     if (result == kJoinDone) {
         releaseSource();
@@ -401,7 +404,21 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
             return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
                          vbvfw_write_errno());
         }
-        const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
+        int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
+        // B pictures right after a splice into an open group were predicted from frames before
+        // it, which the joined file does not hold: they become drop frames (the picture before
+        // them stays on screen), and the audio and every later frame keep their places.
+        const uint32_t codec = ClipCompression(clip);
+        if (k == clip.leadIn) {
+            audio.leading = (m_state.framesWritten > 0 || clip.leadIn > 0) &&
+                            OpensOpenGroup(codec, m_buffer.data(), bytes);
+        } else if (audio.leading && IsBidirectional(codec, m_buffer.data(), bytes)) {
+            bytes = 0;
+            flags = 0;
+            ++audio.dropped;
+        } else {
+            audio.leading = false;
+        }
         int32_t written = 0;
         int32_t bytesWritten = 0;
         const int32_t w =
@@ -530,9 +547,17 @@ int32_t JoinRun::writeAudio(const uint8_t* data, int32_t samples, int32_t bytes)
     return kFrameNext;
 }
 
-// What the report says about an entry's audio: silence written for it (nothing lost), or audio
-// that ends before the video and could not be padded (later clips out of sync).
-void JoinRun::noteEntryAudio(const ClipInfo& clip, const EntryAudio& audio) {
+// What the report says about an entry: pictures that could not follow the splice, silence
+// written for its audio (nothing lost), or audio that ends before the video and could not be
+// padded (later clips out of sync).
+void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
+    if (audio.dropped > 0) {
+        m_state.warnings += std::to_string(audio.dropped) +
+                            (audio.dropped == 1 ? " frame" : " frames") +
+                            " after the splice into " + clip.fileName +
+                            " cannot be shown without the previous clip and were written as "
+                            "repeated frames\r\n";
+    }
     if (audio.padded > 0) {
         const double seconds = static_cast<double>(audio.padded) * m_destAudioScale /
                                std::max<uint32_t>(m_destAudioRate, 1);

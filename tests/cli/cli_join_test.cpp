@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "cli_support.h"
@@ -192,6 +193,96 @@ TEST_F(CliJoinTest, ADamagedChunkSizeUnderAnIntactIndexLosesNoFrame) {
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(clitest::Packets(out(), 'v'), clitest::Packets(F("a.avi"), 'v'));
     EXPECT_EQ(clitest::DecodeErrors(out()), "");
+}
+
+// Splices into open groups of pictures: the B pictures that follow a segment's key frame but were
+// predicted from the frames before it become drop frames, named in the report. Every picture
+// ffmpeg shows from the join is one the sources show, and every other frame is copied as it was.
+TEST_F(CliJoinTest, SplicesIntoOpenGroupsShowOnlyTheSourcesPictures) {
+    struct Codec {
+        std::string options;
+        int gopA, gopB;          // key frame spacing
+        int keyA, keyB;          // a key frame of each in file order
+        int droppedA, droppedB;  // B pictures after those key frames
+        bool cleanDecode;
+    };
+    const Codec codecs[] = {
+        {"-c:v mpeg4 -vtag XVID -bf 2", 50, 48, 49, 94, 2, 2, true},
+        // x264's reference B pictures leave the decoder a memory-management complaint.
+        {"-c:v libx264 -bf 2 -x264-params open-gop=1:scenecut=0:min-keyint=", 50, 48, 50, 95, 0, 1,
+         false},
+    };
+    for (const Codec& codec : codecs) {
+        SCOPED_TRACE(codec.options);
+        const bool x264 = codec.options.find("x264") != std::string::npos;
+        const auto make = [&](const std::string& name, const char* source, int gop) {
+            const std::string path = m_dir.file(name);
+            Ffmpeg(std::string("-f lavfi -i ") + source + "=size=160x120:rate=25:duration=8 " +
+                   codec.options + (x264 ? std::to_string(gop) + ":keyint=" : " -g ") +
+                   std::to_string(gop) + " " + ShellQuote(path));
+            return path;
+        };
+        const std::string a = make("open-a.avi", "testsrc", codec.gopA);
+        const std::string b = make("open-b.avi", "testsrc2", codec.gopB);
+        const std::string segA = "@" + std::to_string(codec.keyA) + "-144";
+        const std::string segB = "@" + std::to_string(codec.keyB) + "-190";
+        const auto r =
+            Cli("join --quiet --overwrite -o " + ShellQuote(out()) + " " + ShellQuote(a + segA) +
+                " " + ShellQuote(b + segB) + " " + ShellQuote(a + "@0-48"));
+        EXPECT_EQ(r.exitCode, 1) << r.output;
+        for (const auto& [file, dropped] : {std::pair{a, codec.droppedA}, {b, codec.droppedB}}) {
+            const std::string line = std::to_string(dropped) +
+                                     (dropped == 1 ? " frame" : " frames") +
+                                     " after the splice into " + file + " cannot be shown";
+            EXPECT_EQ(r.output.find(line) != std::string::npos, dropped > 0) << r.output;
+        }
+        if (codec.droppedA > 0) {
+            EXPECT_NE(r.output.find("Note: frame " + std::to_string(codec.keyA) + " of " + a +
+                                    " opens an open group of pictures; the 2 frames"),
+                      std::string::npos)
+                << r.output;
+        }
+
+        std::vector<std::string> shown = clitest::Pictures(a);
+        clitest::Append(shown, clitest::Pictures(b));
+        std::sort(shown.begin(), shown.end());
+        for (const std::string& picture : clitest::Pictures(out())) {
+            EXPECT_TRUE(std::binary_search(shown.begin(), shown.end(), picture))
+                << "a picture no source shows";
+        }
+        const std::string errors = clitest::DecodeErrors(out());
+        EXPECT_EQ(errors.find("Missing reference"), std::string::npos) << errors;
+        if (codec.cleanDecode) {
+            EXPECT_EQ(errors, "");
+        }
+        // Drop frames are no packets to ffmpeg: the rest are the sources' own.
+        const auto packetsA = clitest::Packets(a, 'v');
+        const auto packetsB = clitest::Packets(b, 'v');
+        std::vector<std::string> expected = clitest::Slice(packetsA, codec.keyA, codec.keyA + 1);
+        clitest::Append(expected, clitest::Slice(packetsA, codec.keyA + 1 + codec.droppedA, 145));
+        clitest::Append(expected, clitest::Slice(packetsB, codec.keyB, codec.keyB + 1));
+        clitest::Append(expected, clitest::Slice(packetsB, codec.keyB + 1 + codec.droppedB, 191));
+        clitest::Append(expected, clitest::Slice(packetsA, 0, 49));
+        EXPECT_EQ(clitest::Packets(out(), 'v'), expected);
+
+        // Without its index the clip is scanned, and its key frames come from the bitstream:
+        // the same segment is still accepted and joined the same way.
+        std::vector<unsigned char> bytes = testing_support::ReadFileBytes(a);
+        const std::string text(bytes.begin(), bytes.end());
+        const size_t idx1 = text.rfind("idx1");
+        ASSERT_NE(idx1, std::string::npos);
+        std::copy_n("JUNK", 4, bytes.begin() + static_cast<std::ptrdiff_t>(idx1));
+        const std::string scanned = m_dir.file("open-scanned.avi");
+        std::FILE* file = std::fopen(scanned.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+        const auto again = Cli("join --quiet --overwrite -o " + ShellQuote(out()) + " " +
+                               ShellQuote(scanned + segA));
+        EXPECT_EQ(again.exitCode, codec.droppedA > 0 ? 1 : 0) << again.output;
+        EXPECT_EQ(clitest::Packets(out(), 'v'),
+                  clitest::Slice(expected, 0, 145 - codec.keyA - codec.droppedA));
+    }
 }
 
 // Past a file-size limit the join fails as a destination error and the sources are untouched;

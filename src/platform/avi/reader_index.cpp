@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "media/vbvfw.h"
+#include "platform/avi/frame_probe.h"
 
 namespace avi::detail {
 
@@ -18,6 +19,7 @@ constexpr size_t kBatch = 4096;         // index entries read per call
 constexpr uint64_t kVerifySpread = 64;  // headers checked per stream when an index is loaded
 
 constexpr uint16_t kTypePalette = TwoCC('p', 'c');
+constexpr size_t kProbeBytes = 2048;  // enough for the headers in front of a first picture
 constexpr uint16_t kTypeIndex = TwoCC('i', 'x');
 
 // Adds entries under the limit on index entries for the whole file.
@@ -354,7 +356,17 @@ bool AddScanned(ScanState& st, int s, uint64_t pos, uint32_t size) {
         return false;
     }
     const bool everyKey = !shape.isVideo || shape.keyFrameOnly;
-    if (keep > 0 && (everyKey || !st.keySeen[static_cast<size_t>(s)])) {
+    bool probedKey = false;
+    if (keep > 0 && shape.compression != 0) {
+        // Without an index, the picture type says which frames a segment may start at.
+        uint8_t start[kProbeBytes];
+        const size_t n = std::min<size_t>(keep, sizeof start);
+        const PictureType type = st.headers.read(pos, start, n)
+                                     ? ProbePicture(shape.compression, start, n)
+                                     : PictureType::kUnknown;
+        probedKey = type == PictureType::kIntra || type == PictureType::kClosedIntra;
+    }
+    if (keep > 0 && (everyKey || probedKey || !st.keySeen[static_cast<size_t>(s)])) {
         flags |= kEntryKey;
         st.keySeen[static_cast<size_t>(s)] = true;
     }
@@ -588,6 +600,13 @@ StreamShape ShapeOf(const StreamData& stream) {
         const BITMAPINFOHEADER bi = DecodeBitmapInfoHeader(
             stream.format.data(), static_cast<int32_t>(stream.format.size()));
         shape.keyFrameOnly = stream.format.size() >= 20 && IsKeyFrameOnlyCodec(bi.biCompression);
+        if (!shape.keyFrameOnly) {
+            if (IsProbedCodec(bi.biCompression)) {
+                shape.compression = bi.biCompression;
+            } else if (IsProbedCodec(stream.header.fccHandler)) {
+                shape.compression = stream.header.fccHandler;
+            }
+        }
     } else if (type == FourCC("iavs")) {
         shape.isVideo = true;
         shape.keyFrameOnly = true;  // interleaved DV: every frame stands alone

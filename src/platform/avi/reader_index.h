@@ -28,6 +28,7 @@ struct StreamShape {
     bool isVideo = false;
     uint32_t blockAlign = 0;    // > 0: fixed-size audio addressed in blocks of this many bytes
     bool keyFrameOnly = false;  // codec whose every frame is a key frame (used when scanning)
+    uint32_t compression = 0;   // a codec the bitstream probe reads (used when scanning), or 0
 };
 
 // A palette-change chunk ('##pc') of a video stream: it takes effect at the entry that follows it.
