@@ -25,8 +25,11 @@ constexpr uint16_t kTypeIndex = TwoCC('i', 'x');
 // Adds entries under the limit on index entries for the whole file.
 class Collector {
   public:
-    Collector(std::vector<StreamIndex>* out, const Limits& limits)
-        : m_out(out), m_cap(std::min<uint64_t>(limits.maxIndexEntries, UINT32_MAX)) {
+    // Every entry stands for a chunk with its own 8-byte header, so a file cannot hold more
+    // entries than an eighth of its size, whatever its indexes claim.
+    Collector(std::vector<StreamIndex>* out, const Limits& limits, uint64_t fileSize)
+        : m_out(out),
+          m_cap(std::min<uint64_t>({limits.maxIndexEntries, UINT32_MAX, fileSize / 8})) {
         for (const auto& stream : *out) {
             m_total += stream.entries.size();
         }
@@ -117,8 +120,9 @@ bool ReadStandardIndex(const FileHandle& file, uint64_t pos, int s, const Limits
     const uint32_t size = ReadU32(h + 4);
     const uint32_t longs = ReadU16(h + 8);
     const uint64_t base = ReadU64(h + 20);
+    // The chunks it lists must be this stream's: an index of another stream is damage.
     if (size < 24 || !InRange(pos + 8, size, file.size()) || h[11] != 1 ||
-        (longs != 2 && longs != 3) || base > file.size()) {
+        (longs != 2 && longs != 3) || base > file.size() || StreamOfChunkId(ReadU32(h + 16)) != s) {
         return false;
     }
     *end = pos + 8 + size;
@@ -169,7 +173,7 @@ bool ReadSuperIndex(const std::vector<uint8_t>& indx, int s, const FileHandle& f
 
 bool LoadOpenDml(const FileHandle& file, const FileLayout& layout, const Limits& limits,
                  std::vector<StreamIndex>* out) {
-    Collector collector(out, limits);
+    Collector collector(out, limits, file.size());
     bool any = false;
     for (size_t s = 0; s < layout.streams.size(); ++s) {
         const auto& indx = layout.streams[s].superIndex;
@@ -245,7 +249,7 @@ bool LoadIdx1(const FileHandle& file, const FileLayout& layout, const Limits& li
     if (!layout.hasIdx1 || layout.idx1Cut || layout.movis.empty()) {
         return false;
     }
-    Collector collector(out, limits);
+    Collector collector(out, limits, file.size());
     const uint64_t count = layout.idx1Size / 16;
     const int streams = static_cast<int>(layout.streams.size());
     std::optional<uint64_t> base;
@@ -476,7 +480,7 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
 // Scans the movi lists from the given one on, adding to what the index already holds.
 void Scan(const FileHandle& file, const FileLayout& layout, const Limits& limits,
           const std::vector<StreamShape>& shapes, size_t firstMovi, std::vector<StreamIndex>* out) {
-    Collector collector(out, limits);
+    Collector collector(out, limits, file.size());
     ScanState st{file, limits, shapes, collector, std::vector<bool>(shapes.size())};
     for (size_t s = 0; s < out->size(); ++s) {
         st.keySeen[s] = !(*out)[s].entries.empty();
