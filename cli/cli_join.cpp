@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "cli.h"
@@ -66,7 +68,10 @@ bool ParseClip(const std::string& arg, ClipArg* clip) {
     parsed.path = arg.substr(0, at);
     if (!ParseFrame(range.substr(0, dash), &parsed.in) ||
         !ParseFrame(range.substr(dash + 1), &parsed.out)) {
-        return false;
+        // Not frame numbers ("zz@1-2.avi"): a file name of its own, which inspection reports
+        // missing when it is; a range on a file that exists is a typing error.
+        struct stat base {};
+        return ::stat(parsed.path.c_str(), &base) != 0;
     }
     *clip = parsed;
     return true;
@@ -114,6 +119,18 @@ bool ParseJoinArgs(const std::vector<std::string>& args, JoinArgs* out) {
 // The destination may not be one of the clips, however it is named; an existing one is replaced
 // only when asked to.
 bool CheckOutput(const JoinArgs& args) {
+    const size_t slash = args.output.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : args.output.substr(0, slash));
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) {
+        PrintError("the folder " + folder + " for " + args.output + " does not exist");
+        return false;
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        PrintError("the folder " + folder + " cannot be written to: " + std::strerror(errno));
+        return false;
+    }
     struct stat out {};
     if (::stat(args.output.c_str(), &out) != 0) {
         return true;
@@ -193,6 +210,17 @@ int Refuse(const std::string& path, const std::string& message) {
     return kExitRefused;
 }
 
+// The inspection message with the plain reason of a failed open.
+std::string InspectionMessage(int32_t status) {
+    const int32_t libraryError = vbvfw_error();
+    const int32_t systemError = vbvfw_errno();
+    std::string message = LoadClipInfoMessage(status, libraryError, systemError);
+    if (status == -1) {
+        message += ": " + PlainOpenReason(libraryError, systemError);
+    }
+    return message;
+}
+
 int WarnAudio(const std::string& path, const std::string& message) {
     std::fprintf(stderr, "Clip %s%s  Use --drop-audio to join the clips without audio.\n",
                  path.c_str(), message.c_str());
@@ -206,7 +234,11 @@ int BuildJob(const JoinArgs& args, std::vector<ClipInfo>* clips) {
         clip.fileName = args.clips[i].path;
         const int32_t status = LoadClipInfo(clip);
         if (status != 0 && status != 1) {
-            return Refuse(clip.fileName, LoadClipInfoMessage(status, vbvfw_error(), vbvfw_errno()));
+            return Refuse(clip.fileName, InspectionMessage(status));
+        }
+        const std::string extra = ExtraStreamsMessage(CountClipStreams(clip.fileName));
+        if (!extra.empty()) {
+            std::fprintf(stderr, "Note: clip %s%s\n", clip.fileName.c_str(), extra.c_str());
         }
         if (i > 0) {
             const ClipCheck check = CompareClipWithBase((*clips)[0], clip, args.dropAudio);

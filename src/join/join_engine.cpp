@@ -262,6 +262,15 @@ int32_t JoinRun::copyEntry(int index) {
         return fatal(m_srcVideo, "opening video stream in source file " + clip.fileName,
                      kJoinSourceError);
     }
+    for (const uint32_t type : {kStreamTypeVideo, kStreamTypeAudio}) {
+        const int16_t second = vbvfw_AVIFileGetStream(m_srcFile, type, 1);
+        if (second >= 0) {
+            (void)vbvfw_AVIStreamRelease(second);
+            m_state.warnings += clip.fileName + " has more than one " +
+                                (type == kStreamTypeVideo ? "video" : "audio") +
+                                " stream; only the first was joined\r\n";
+        }
+    }
     if (index == 0) {
         m_frameRate = clip.videoInfo.dwRate;
         m_frameScale = clip.videoInfo.dwScale;

@@ -112,6 +112,35 @@ int32_t LoadClipInfo(ClipInfo& clip) {
     return result;
 }
 
+StreamCounts CountClipStreams(const std::string& path) {
+    StreamCounts counts;
+    const int16_t file = vbvfw_AVIFileOpen(path, kOpenRead);
+    if (file < 0) {
+        return counts;
+    }
+    for (int* count : {&counts.video, &counts.audio}) {
+        const uint32_t type = count == &counts.video ? kStreamTypeVideo : kStreamTypeAudio;
+        for (int16_t s; (s = vbvfw_AVIFileGetStream(file, type, *count)) >= 0;) {
+            (void)vbvfw_AVIStreamRelease(s);
+            ++*count;
+        }
+    }
+    (void)vbvfw_AVIFileRelease(file);
+    return counts;
+}
+
+std::string ExtraStreamsMessage(const StreamCounts& counts) {
+    if (counts.video <= 1 && counts.audio <= 1) {
+        return {};
+    }
+    const auto streams = [](int n, const char* kind) {
+        return std::to_string(n) + " " + kind + (n == 1 ? " stream" : " streams");
+    };
+    return " has " + streams(counts.video, "video") + " and " + streams(counts.audio, "audio") +
+           ".  Only the first video stream" +
+           (counts.audio > 0 ? " and the first audio stream" : "") + " will be joined.";
+}
+
 std::string LoadClipInfoMessage(int32_t result, int32_t libraryError, int32_t systemError) {
     const char* const kCorrupt =
         "  The file is corrupt, or is not a format recognized by this program.";

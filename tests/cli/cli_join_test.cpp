@@ -8,6 +8,7 @@
 
 #include "cli_support.h"
 #include "join/synthetic_clip.h"
+#include "trelvane_version.h"
 
 namespace {
 
@@ -368,13 +369,89 @@ TEST_F(CliJoinTest, InfoSummarisesEachFile) {
     r = Cli("info --json " + Q("a.avi") + " " + ShellQuote(m_dir.file("none.avi")));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("\"result\": -1, \"message\": \"The file did not open.  error status "
-                            "111, system 2\""),
+                            "111, system 2: No such file or directory\""),
               std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("\"frames\": 50"), std::string::npos);
     r = Cli("info " + ShellQuote(patched("b.avi", "strf", 1, 20, 0)));
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.output.find("Audio:  (No Audio)"), std::string::npos);
+}
+
+// Every refusal says why in plain words, and every command explains itself.
+TEST_F(CliJoinTest, MessagesSayThePlainReason) {
+    auto r = join(ShellQuote(m_dir.file("zz@1-2.avi")));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.output.find("zz@1-2.avi could not be joined. (The file did not open.  error status "
+                            "111, system 2: No such file or directory)"),
+              std::string::npos)
+        << r.output;
+    const std::string text = m_dir.file("text.avi");
+    std::FILE* file = std::fopen(text.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("not a movie at all, only some words", file);
+    std::fclose(file);
+    r = join(ShellQuote(text));
+    EXPECT_NE(r.output.find("error status 102, system 0: not an AVI file)"), std::string::npos)
+        << r.output;
+    r = Cli("join --quiet -o " + ShellQuote(m_dir.file("gone/out.avi")) + " " + Q("a.avi"));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("the folder " + m_dir.file("gone") + " for " +
+                            m_dir.file("gone/out.avi") + " does not exist"),
+              std::string::npos)
+        << r.output;
+    r = join(Q("gop.avi") + "@0-20 " + Q("gop.avi") + "@15-30");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("frame 15 of " + F("gop.avi") +
+                            " is not a key frame; the key frame before it is 10, after it 20"),
+              std::string::npos)
+        << r.output;
+    r = Cli("--version");
+    EXPECT_EQ(r.output, std::string("trelvane-cli ") + kTrelvaneVersion + "\n");
+    for (const std::string command : {"info", "join"}) {
+        r = Cli(command + " --help");
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.output.rfind("usage: trelvane-cli " + command, 0), 0u) << r.output;
+    }
+}
+
+// A second audio stream is not joined: info shows it, the join says so before and after.
+TEST_F(CliJoinTest, ExtraStreamsAreNamedNotDroppedSilently) {
+    const std::string two = m_dir.file("two-audio.avi");
+    Ffmpeg(
+        "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i "
+        "sine=duration=1:sample_rate=48000 -f lavfi -i sine=frequency=900:duration=1:sample_rate="
+        "48000 -map 0 -map 1 -map 2 -c:v mjpeg -c:a pcm_s16le " +
+        ShellQuote(two));
+    auto r = Cli("info " + ShellQuote(two));
+    EXPECT_NE(r.output.find("  Streams:  1 video, 2 audio; only the first of each is joined"),
+              std::string::npos)
+        << r.output;
+    r = Cli("info --json " + ShellQuote(two));
+    EXPECT_NE(r.output.find("\"videoStreams\": 1, \"audioStreams\": 2"), std::string::npos);
+    r = join(ShellQuote(two) + " " + Q("a.avi"));
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("Note: clip " + two +
+                            " has 1 video stream and 2 audio streams.  Only the first video "
+                            "stream and the first audio stream will be joined."),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find(two + " has more than one audio stream; only the first was joined"),
+              std::string::npos)
+        << r.output;
+}
+
+// A name that is not UTF-8 still makes valid JSON, and its bytes are given exactly.
+TEST_F(CliJoinTest, InfoJsonEscapesNamesThatAreNotUtf8) {
+    const std::string odd = m_dir.file("odd\xff\xc3(.avi");
+    std::filesystem::copy_file(F("a.avi"), odd);
+    const auto r = Cli("info --json " + ShellQuote(odd));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("odd\\ufffd\\ufffd(.avi\""), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("6f6464ffc3282e617669\""), std::string::npos) << r.output;
+    const auto parsed = testing_support::RunCommand(
+        "python3 -c 'import json,sys; json.load(sys.stdin)' <<'EOF'\n" + r.output + "EOF\n");
+    EXPECT_EQ(parsed.exitCode, 0) << parsed.output;
 }
 
 class CliCorpusTest : public CliJoinTest {

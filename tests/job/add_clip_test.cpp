@@ -415,6 +415,25 @@ TEST_F(AddClipTest, AnEntryWithoutAudioInACompressedJobIsOutOfSync) {
     EXPECT_EQ(job.clips()[0].audioPresent, 1);
 }
 
+// Only the first video and audio stream are joined: a clip with more is added only when the
+// user accepts that.
+TEST_F(AddClipTest, AClipWithMoreStreamsIsAddedOnlyAfterAWarning) {
+    const std::string source = "-f lavfi -i testsrc=size=320x240:rate=30:duration=0.4 ";
+    const std::string tone = "-f lavfi -i sine=sample_rate=22050:duration=0.4 ";
+    ASSERT_TRUE(testing_support::Ffmpeg(source + tone + tone +
+                                        "-map 0 -map 1 -map 2 -c:v mjpeg -c:a pcm_s16le -ac 2 " +
+                                        testing_support::ShellQuote(Path("two_audio.avi"))));
+    const std::string msg =
+        " has 1 video stream and 2 audio streams.  Only the first video stream and the first "
+        "audio stream will be joined.";
+    expectWarning("two_audio.avi", msg, MessageAnswer::No);
+    addExpectingNoChange("two_audio.avi");
+    expectWarning("two_audio.avi", msg, MessageAnswer::Yes);
+    job.AddClip(Path("two_audio.avi"));
+    EXPECT_EQ(job.clipCount(), 1);
+    EXPECT_EQ(job.clips()[0].audioPresent, 1);
+}
+
 TEST_F(AddClipTest, ClipsMadeByFfmpegAreComparedByWhatTheyAre) {
     if (testing_support::FfmpegPath().empty()) {
         GTEST_SKIP() << "ffmpeg not found";
