@@ -456,11 +456,7 @@ TEST_F(CliJoinTest, InfoJsonEscapesNamesThatAreNotUtf8) {
 
 class CliCorpusTest : public CliJoinTest {
   protected:
-    void SetUp() override {
-        if (!std::filesystem::exists(testing_support::CorpusDir() / "MANIFEST.md")) {
-            GTEST_SKIP() << "corpus not found";
-        }
-    }
+    void SetUp() override { TRELVANE_SKIP_WITHOUT_CORPUS(); }
     static std::string C(const std::string& name) {
         return ShellQuote((testing_support::CorpusDir() / name).string());
     }

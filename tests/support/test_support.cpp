@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -79,7 +80,14 @@ std::string FfprobePath() {
     return TRELVANE_FFPROBE;
 }
 std::filesystem::path CorpusDir() {
-    return TRELVANE_CORPUS_DIR;
+    const char* folder = std::getenv("TRELVANE_CORPUS");
+    return folder != nullptr && *folder != '\0' ? std::filesystem::path(folder)
+                                                : std::filesystem::path(TRELVANE_CORPUS_DIR);
+}
+
+bool HaveCorpus() {
+    std::error_code error;
+    return std::filesystem::exists(CorpusDir() / "MANIFEST.md", error);
 }
 std::filesystem::path BinaryDir() {
     return TRELVANE_BINARY_DIR;

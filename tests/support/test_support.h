@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+// Skips the running test, with a message, when the corpus is absent.
+#define TRELVANE_SKIP_WITHOUT_CORPUS()                                              \
+    if (!testing_support::HaveCorpus())                                             \
+    GTEST_SKIP() << "no sample corpus at " << testing_support::CorpusDir().string() \
+                 << " (set TRELVANE_CORPUS to its folder)"
+
 namespace testing_support {
 
 // A fresh folder under the system temp folder, removed with everything in it on destruction.
@@ -36,7 +42,10 @@ std::string ShellQuote(const std::string& text);
 
 std::string FfmpegPath();  // empty when ffmpeg was not found at configure time
 std::string FfprobePath();
-std::filesystem::path CorpusDir();  // ../shared/corpus
+// The folder of real-world samples: $TRELVANE_CORPUS when set, else ../shared/corpus beside the
+// sources. HaveCorpus() tells whether it is there; tests that read it skip without it.
+std::filesystem::path CorpusDir();
+bool HaveCorpus();
 std::filesystem::path BinaryDir();  // the build folder
 
 // Runs ffmpeg with the given arguments (quiet, overwrite); true on success. Fails the current
