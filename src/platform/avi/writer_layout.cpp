@@ -31,9 +31,14 @@ class ByteSink {
         WriteU64(b, v);
         bytes(b, 8);
     }
+    // Grown and then copied into: gcc 12 at -O3 warns falsely about inserting a range.
     void bytes(const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        m_out->insert(m_out->end(), b, b + n);
+        if (n == 0) {
+            return;
+        }
+        const size_t at = m_out->size();
+        m_out->resize(at + n);
+        std::memcpy(m_out->data() + at, p, n);
     }
     void zeros(size_t n) { m_out->insert(m_out->end(), n, 0); }
     size_t size() const { return m_out->size(); }
