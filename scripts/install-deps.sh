@@ -7,9 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang clang-format libclang-rt-dev
   libgtest-dev libgmock-dev googletest
-  qt6-base-dev qt6-multimedia-dev
+  qt6-base-dev qt6-multimedia-dev qt6-svg-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  ffmpeg
+  ffmpeg libqt6svg6
 )
 
 missing=()

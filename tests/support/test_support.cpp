@@ -61,6 +61,14 @@ CommandResult RunCommand(const std::string& command, bool mergeStderr) {
     return result;
 }
 
+TempSettingsHome::TempSettingsHome() {
+    setenv("TRELVANE_HOME", m_dir.path().c_str(), 1);
+}
+
+TempSettingsHome::~TempSettingsHome() {
+    unsetenv("TRELVANE_HOME");
+}
+
 std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {
@@ -111,6 +119,29 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+std::vector<unsigned char> FfmpegRawFrames(const std::string& path,
+                                           const std::string& pixelFormat) {
+    TempDir dir;
+    const std::string out = dir.file("frames.raw");
+    if (!Ffmpeg("-i " + ShellQuote(path) +
+                " -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " + pixelFormat + " " +
+                ShellQuote(out))) {
+        return {};
+    }
+    return ReadFileBytes(out);
+}
+
+int64_t FfprobeVideoPackets(const std::string& path) {
+    const auto result = RunCommand(ShellQuote(FfprobePath()) +
+                                       " -v error -select_streams v:0 -count_packets"
+                                       " -show_entries stream=nb_read_packets -of csv=p=0 " +
+                                       ShellQuote(path),
+                                   false);
+    if (result.exitCode != 0 || result.output.empty()) {
+        ADD_FAILURE() << "ffprobe cannot read " << path << "\n" << result.output;
+        return -1;
+    }
+    return std::strtoll(result.output.c_str(), nullptr, 10);
 }
 
 std::vector<unsigned char> ReadFileBytes(const std::string& path) {
@@ -184,3 +215,9 @@ bool PatchStreamFormat16(const std::string& path, const char* type, int offset, 
 }
 
 }  // namespace testing_support
+
+// Under LeakSanitizer: leaks inside system libraries that window tests load are not ours.
+// fontconfig keeps a small cache for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}

@@ -29,6 +29,19 @@ class TempDir {
     std::filesystem::path m_path;
 };
 
+// Points $TRELVANE_HOME, and so the settings file, at a fresh folder while it lives.
+class TempSettingsHome {
+  public:
+    TempSettingsHome();
+    ~TempSettingsHome();
+    TempSettingsHome(const TempSettingsHome&) = delete;
+    TempSettingsHome& operator=(const TempSettingsHome&) = delete;
+    const std::filesystem::path& path() const { return m_dir.path(); }
+
+  private:
+    TempDir m_dir;
+};
+
 struct CommandResult {
     int exitCode = -1;   // exit status, or -1 when the command could not run or was killed
     std::string output;  // standard output (and standard error when merged)
@@ -54,6 +67,14 @@ bool Ffmpeg(const std::string& args);
 
 // The names in a folder, sorted.
 std::vector<std::string> FolderNames(const std::filesystem::path& folder);
+// Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
+// format ("yuv420p", ...), one after another in stream order; empty (with a test failure) when
+// ffmpeg fails.
+std::vector<unsigned char> FfmpegRawFrames(const std::string& path, const std::string& pixelFormat);
+
+// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
+// failure) when ffprobe cannot read it.
+int64_t FfprobeVideoPackets(const std::string& path);
 
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);

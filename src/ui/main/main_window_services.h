@@ -34,6 +34,10 @@ struct MainWindowServices {
     std::function<int32_t(const std::string& destination, int16_t clipCount,
                           const std::vector<ClipInfo>& clips)>
         startJoin;
+    // Whether the report of the join startJoin ran last was clean: verified, complete and without
+    // warnings. "Clear_Job" clears the job only after a clean report (joins that deleted their
+    // sources always clear it); unset counts as not clean, so the job is kept.
+    std::function<bool()> lastJoinClean;
 
     // The preferences dialog, given the folder list's current folder (saveDirectory is in
     // texts); the about box; the help file's contents.

@@ -1,0 +1,157 @@
+#include "platform/qt/qt_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "platform/qt/help_viewer.h"
+
+namespace platform {
+
+namespace {
+
+// Save dialog flags that change what Qt does; the others (hide the read-only box, keep the current
+// folder, no read-only returns, long names) describe what Qt does anyway.
+constexpr uint32_t kOverwritePrompt = 0x2;
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToUtf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+}  // namespace
+
+QString QtMessageText(const std::string& text) {
+    QString result = FromUtf8(text);
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return result;
+}
+
+QStringList QtNameFilters(const std::string& filter) {
+    const QStringList parts = FromUtf8(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            pattern = pattern.trimmed();
+        }
+        const QString bracketed =
+            QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        filters << (description.contains(bracketed) ? description
+                                                    : description + QLatin1Char(' ') + bracketed);
+    }
+    return filters;
+}
+
+QtDialogs::QtDialogs(QWidget* owner) : m_owner(owner) {}
+
+void QtDialogs::setOwner(QWidget* owner) {
+    m_owner = owner;
+}
+
+QWidget* QtDialogs::owner() const {
+    return m_owner.data();
+}
+
+MessageAnswer QtDialogs::messageBox(const std::string& title, const std::string& text,
+                                    MessageButtons buttons) {
+    QMessageBox box(m_owner.data());
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(FromUtf8(title));
+    box.setText(QtMessageText(text));
+    box.setTextFormat(Qt::PlainText);
+    switch (buttons) {
+        case MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            box.setDefaultButton(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Ok);
+            break;
+        case MessageButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        case MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+    }
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    const QMessageBox::StandardButton pressed =
+        clicked != nullptr ? box.standardButton(clicked) : QMessageBox::NoButton;
+    switch (pressed) {
+        case QMessageBox::Ok:
+            return MessageAnswer::Ok;
+        case QMessageBox::Cancel:
+            return MessageAnswer::Cancel;
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        default:
+            break;
+    }
+    // Closed without a button: the answer that changes nothing.
+    switch (buttons) {
+        case MessageButtons::Ok:
+            return MessageAnswer::Ok;
+        case MessageButtons::OkCancel:
+            return MessageAnswer::Cancel;
+        case MessageButtons::YesNo:
+            return MessageAnswer::No;
+    }
+    return MessageAnswer::Cancel;
+}
+
+SaveDialogResult QtDialogs::saveFile(const SaveDialogRequest& request) {
+    QFileDialog dialog(m_owner.data(), FromUtf8(request.title));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = QtNameFilters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const qsizetype index = request.filterIndex >= 1 && request.filterIndex <= filters.size()
+                                    ? request.filterIndex - 1
+                                    : 0;
+        dialog.selectNameFilter(filters[index]);
+    }
+    QString suffix = FromUtf8(request.defaultExtension);
+    while (suffix.startsWith(QLatin1Char('.'))) {
+        suffix.remove(0, 1);
+    }
+    dialog.setDefaultSuffix(suffix);
+    if (!request.initialFolder.empty() && QDir(FromUtf8(request.initialFolder)).exists()) {
+        dialog.setDirectory(FromUtf8(request.initialFolder));
+    }
+    if (!request.fileName.empty()) {
+        dialog.selectFile(FromUtf8(request.fileName));
+    }
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & kOverwritePrompt) == 0);
+
+    SaveDialogResult result;
+    result.shown = true;
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        result.fileName = ToUtf8(dialog.selectedFiles().constFirst());
+    }
+    return result;
+}
+
+std::string QtDialogs::browseForFolder(const std::string& prompt, const std::string& startFolder) {
+    const QString start = startFolder.empty() ? QDir::homePath() : FromUtf8(startFolder);
+    return ToUtf8(QFileDialog::getExistingDirectory(m_owner.data(), FromUtf8(prompt), start,
+                                                    QFileDialog::ShowDirsOnly));
+}
+
+void QtDialogs::showHelp(const std::string& helpFile) {
+    ShowHelpFile(m_owner.data(), helpFile);
+}
+
+}  // namespace platform

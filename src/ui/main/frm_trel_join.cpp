@@ -1,0 +1,598 @@
+#include "ui/main/frm_trel_join.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QShortcut>
+#include <QStorageInfo>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "media/vbvfw.h"
+#include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_window.h"
+#include "settings/app_title.h"
+#include "settings/ini_store.h"
+#include "settings/preferences.h"
+#include "settings/settings_keys.h"
+#include "settings/window_placement.h"
+#include "ui/main/file_box.h"
+#include "ui/main/picture_button.h"
+
+// The pictures live in a static library: register them before the first window needs them.
+static void LoadMainWindowPictures() {
+    Q_INIT_RESOURCE(main_window);
+}
+
+namespace ui {
+
+namespace {
+
+// The window's client area, in twips.
+constexpr int kClientWidth = 7260;
+constexpr int kClientHeight = 3645;
+constexpr int kLabelHeight = 225;
+
+QString Q(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string S(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+// The layout is given in twips for a small system font; a larger or wider font scales it as a
+// whole, so the longest statistics line still fits beside the panels' buttons.
+double LayoutScale(const QWidget& widget) {
+    const double designHeight = 13.0;
+    const double designWidth = 3780.0 / settings::kTwipsPerPixel;
+    const QString longest = QStringLiteral("Audio:  16 bit Stereo, 22050Hz, PCM Uncompressed");
+    return std::max({1.0, widget.fontMetrics().height() / designHeight,
+                     widget.fontMetrics().horizontalAdvance(longest) / designWidth});
+}
+
+void Place(QWidget* widget, double scale, int left, int top, int width, int height) {
+    const auto px = [scale](int twips) {
+        return static_cast<int>(std::lround(twips * scale / settings::kTwipsPerPixel));
+    };
+    widget->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+QAction* Item(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+void Separator(QMenu* menu, const char* name) {
+    menu->addSeparator()->setObjectName(QLatin1String(name));
+}
+
+}  // namespace
+
+frmTrelJoin::frmTrelJoin(const MainWindowServices& services, QWidget* parent)
+    : QMainWindow(parent), m_services(services) {
+    LoadMainWindowPictures();
+    setObjectName(QStringLiteral("frmTrelJoin"));
+    setWindowTitle(QStringLiteral("Trelvane"));
+    setWindowIcon(PictureIcon(QStringLiteral(":/trelvane/main/trelvane.svg"), QSize(64, 64)));
+    // Message boxes and the save dialog belong to this window unless the caller chose another.
+    if (auto* qtDialogs = dynamic_cast<platform::QtDialogs*>(m_services.dialogs);
+        qtDialogs != nullptr && qtDialogs->owner() == nullptr) {
+        qtDialogs->setOwner(this);
+    }
+    createControls();
+    m_listJoinBox = std::make_unique<platform::QtListBox>(*listJoin);
+    m_listFilesBox = std::make_unique<platform::QtListBox>(*listFiles);
+    m_logic = std::make_unique<MainWindowLogic>(*m_listJoinBox, m_services);
+    m_logic->job().setRefreshStats([this] { RefreshStats(); });
+    createMenus();
+    createKeys();
+    connectEvents();
+    Form_Load();
+}
+
+frmTrelJoin::~frmTrelJoin() {
+    Form_Unload();
+}
+
+void frmTrelJoin::createControls() {
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    const double scale = LayoutScale(*this);
+    client->setFixedSize(
+        static_cast<int>(std::lround(kClientWidth * scale / settings::kTwipsPerPixel)),
+        static_cast<int>(std::lround(kClientHeight * scale / settings::kTwipsPerPixel)));
+
+    Drive1 = new QComboBox(client);
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    Place(Drive1, scale, 0, 0, 2775, 315);
+
+    Dir1 = new QListWidget(client);
+    Dir1->setObjectName(QStringLiteral("Dir1"));
+    Dir1->setToolTip(tr("Double-click or Enter opens a folder; Backspace goes up"));
+    Place(Dir1, scale, 0, 360, 2775, 1380);
+
+    Combo1 = new QComboBox(client);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->addItem(QStringLiteral("*.avi"));
+    Combo1->setEditText(QStringLiteral("*.avi"));
+    Place(Combo1, scale, 0, 1800, 2775, 315);
+
+    listFiles = new QListWidget(client);
+    listFiles->setObjectName(QStringLiteral("listFiles"));
+    listFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Place(listFiles, scale, 0, 2160, 2775, 1425);
+
+    File1 = new QListWidget(client);
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->setVisible(false);
+    Place(File1, scale, 2760, 1080, 495, 255);
+
+    const auto button = [&](QToolButton*& member, const char* name, const char* art,
+                            const QString& tip, QWidget* owner, int left, int top, int width,
+                            int height) {
+        member = new QToolButton(owner);
+        member->setObjectName(QLatin1String(name));
+        member->setToolTip(tip);
+        member->setAccessibleName(tip);
+        Place(member, scale, left, top, width, height);
+        member->setIconSize(member->size() - QSize(4, 4));
+        member->setIcon(PictureIcon(QStringLiteral(":/trelvane/main/") + QLatin1String(art),
+                                    member->iconSize()));
+    };
+    button(picCmdPreviewFile, "picCmdPreviewFile", "preview_file.svg",
+           tr("Preview the selected file"), client, 2880, 2160, 375, 375);
+    button(picCmdAddFile, "picCmdAddFile", "add_file.svg",
+           tr("Add the selected files to the join list (Enter)"), client, 2880, 2760, 375, 300);
+    button(picCmdDoJoin, "picCmdDoJoin", "do_join.svg", tr("Join the clips into one file"), client,
+           2880, 3240, 1125, 300);
+    button(picCmdClear, "picCmdClear", "clear.svg", tr("Clear the join list"), client, 3360, 2160,
+           300, 960);
+    button(picDelClip, "picDelClip", "del_clip.svg", tr("Remove the selected clips (Delete)"),
+           client, 3720, 2160, 300, 300);
+    button(picClipUp, "picClipUp", "clip_up.svg", tr("Move the selected clip up (Ctrl+Up)"), client,
+           3720, 2520, 300, 300);
+    button(picClipDn, "picClipDn", "clip_dn.svg", tr("Move the selected clip down (Ctrl+Down)"),
+           client, 3720, 2880, 300, 300);
+
+    listJoin = new QListWidget(client);
+    listJoin->setObjectName(QStringLiteral("listJoin"));
+    listJoin->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    listJoin->setAcceptDrops(true);
+    listJoin->viewport()->setAcceptDrops(true);
+    Place(listJoin, scale, 4080, 2160, 3135, 1425);
+
+    const auto label = [&](QLabel*& member, const char* name, QWidget* frame, int top, int width) {
+        member = new QLabel(frame);
+        member->setObjectName(QLatin1String(name));
+        Place(member, scale, 120, top, width, kLabelHeight);
+    };
+    frameJoin = new QGroupBox(client);
+    frameJoin->setObjectName(QStringLiteral("frameJoin"));
+    Place(frameJoin, scale, 2880, 0, 4335, 1095);
+    label(labLength, "labLength", frameJoin, 240, 3800);
+    label(labVideoStats, "labVideoStats", frameJoin, 480, 4100);
+    label(labAudioStats, "labAudioStats", frameJoin, 720, 4100);
+    button(picCmdPreviewJoined, "picCmdPreviewJoined", "preview_joined.svg",
+           tr("Preview the joined clip"), frameJoin, 3960, 120, 375, 375);
+
+    frameSeg = new QGroupBox(client);
+    frameSeg->setObjectName(QStringLiteral("frameSeg"));
+    Place(frameSeg, scale, 2880, 1200, 4335, 855);
+    label(labSegLength, "labSegLength", frameSeg, 240, 3800);
+    label(labSegLead, "labSegLead", frameSeg, 480, 4100);
+    button(picCmdPreviewSeg, "picCmdPreviewSeg", "preview_seg.svg",
+           tr("Preview and mark the selected segment (Enter)"), frameSeg, 3960, 120, 375, 375);
+    picCmdPreviewJoined->raise();
+    picCmdPreviewSeg->raise();
+}
+
+void frmTrelJoin::createMenus() {
+    mnuJoin = menuBar()->addMenu(tr("&Join"));
+    mnuJoin->setObjectName(QStringLiteral("mnuJoin"));
+    mnuPreferences = Item(mnuJoin, "mnuPreferences", tr("&Preferences"));
+    Separator(mnuJoin, "sep1a");
+    mnuExit = Item(mnuJoin, "mnuExit", tr("E&xit"));
+
+    mnuHelp = menuBar()->addMenu(tr("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpContents = Item(mnuHelp, "mnuHelpContents", tr("&Contents"));
+    mnuHelpContents->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuHelpContents->setShortcutContext(Qt::WindowShortcut);
+    Separator(mnuHelp, "sep1b");
+    mnuHelpAbout = Item(mnuHelp, "mnuHelpAbout", tr("&About Trelvane"));
+
+    // The two pop-ups are not in the menu bar.
+    mnuFileBox = new QMenu(tr("Filebox"), this);
+    mnuFileBox->setObjectName(QStringLiteral("mnuFileBox"));
+    mnuFBPreview = Item(mnuFileBox, "mnuFBPreview", tr("Preview File"));
+    mnuFBAdd = Item(mnuFileBox, "mnuFBAdd", tr("Add file"));
+    mnuFileBox->setDefaultAction(mnuFBAdd);
+
+    mnuJoinBox = new QMenu(tr("JoinBox"), this);
+    mnuJoinBox->setObjectName(QStringLiteral("mnuJoinBox"));
+    mnuJBPrevJoin = Item(mnuJoinBox, "mnuJBPrevJoin", tr("Preview Joined File"));
+    mnuJBPrevSeg = Item(mnuJoinBox, "mnuJBPrevSeg", tr("Preview/Mark Segment"));
+    Separator(mnuJoinBox, "sep1c");
+    mnuJBDelete = Item(mnuJoinBox, "mnuJBDelete", tr("Remove From List"));
+    mnuJoinBox->setDefaultAction(mnuJBPrevSeg);
+}
+
+void frmTrelJoin::createKeys() {
+    const auto key = [this](QWidget* widget, QKeySequence sequence, auto action) {
+        auto* shortcut = new QShortcut(sequence, widget);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    key(listJoin, QKeySequence(Qt::Key_Delete), [this] { m_logic->job().RemoveSelectedClips(); });
+    key(listJoin, QKeySequence(Qt::CTRL | Qt::Key_Up),
+        [this] { m_logic->job().MoveSelectedClip(-1); });
+    key(listJoin, QKeySequence(Qt::CTRL | Qt::Key_Down),
+        [this] { m_logic->job().MoveSelectedClip(1); });
+    key(listJoin, QKeySequence(Qt::Key_Return), [this] { m_logic->PreviewSelectedSegment(); });
+    key(listJoin, QKeySequence(Qt::Key_Enter), [this] { m_logic->PreviewSelectedSegment(); });
+    key(Dir1, QKeySequence(Qt::Key_Backspace),
+        [this] { setCurrentFolder(std::filesystem::path(m_folder).parent_path().string()); });
+    key(listFiles, QKeySequence(Qt::Key_Return), [this] { AddSelectedFiles(); });
+    key(listFiles, QKeySequence(Qt::Key_Enter), [this] { AddSelectedFiles(); });
+}
+
+void frmTrelJoin::connectEvents() {
+    connect(Drive1, &QComboBox::activated, this, &frmTrelJoin::Drive1_Change);
+    connect(Dir1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (item != nullptr) {
+            setCurrentFolder(S(item->data(Qt::UserRole).toString()));
+        }
+    });
+    connect(Combo1, &QComboBox::editTextChanged, this, &frmTrelJoin::Combo1_Change);
+    connect(Combo1, &QComboBox::textActivated, this, &frmTrelJoin::Combo1_Change);
+    Combo1->lineEdit()->installEventFilter(this);
+
+    connect(listFiles, &QListWidget::itemDoubleClicked, this, [this] { AddSelectedFiles(); });
+    connect(listJoin, &QListWidget::itemDoubleClicked, this,
+            [this] { m_logic->PreviewSelectedSegment(); });
+    connect(listJoin, &QListWidget::itemSelectionChanged, this, &frmTrelJoin::RefreshStats);
+    // The viewports get the mouse and drops; the lists themselves the keyboard's menu key.
+    for (QListWidget* list : {listFiles, listJoin}) {
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+    }
+
+    connect(picCmdDoJoin, &QToolButton::clicked, this, &frmTrelJoin::JoinCommand);
+    connect(picCmdAddFile, &QToolButton::clicked, this, &frmTrelJoin::AddSelectedFiles);
+    connect(picCmdPreviewFile, &QToolButton::clicked, this, &frmTrelJoin::PreviewSelectedFile);
+    connect(picCmdClear, &QToolButton::clicked, this, [this] { m_logic->job().ClearJob(); });
+    connect(picDelClip, &QToolButton::clicked, this,
+            [this] { m_logic->job().RemoveSelectedClips(); });
+    connect(picClipUp, &QToolButton::clicked, this,
+            [this] { m_logic->job().MoveSelectedClip(-1); });
+    connect(picClipDn, &QToolButton::clicked, this, [this] { m_logic->job().MoveSelectedClip(1); });
+    connect(picCmdPreviewSeg, &QToolButton::clicked, this,
+            [this] { m_logic->PreviewSelectedSegment(); });
+    connect(picCmdPreviewJoined, &QToolButton::clicked, this,
+            [this] { m_logic->PreviewJoinedClip(); });
+
+    connect(mnuPreferences, &QAction::triggered, this, [this] {
+        if (m_services.showPreferences) {
+            m_services.showPreferences(m_folder);
+        }
+    });
+    connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(mnuHelpContents, &QAction::triggered, this, [this] {
+        if (m_services.showHelpContents) {
+            m_services.showHelpContents();
+        }
+    });
+    connect(mnuHelpAbout, &QAction::triggered, this, [this] {
+        if (m_services.showAbout) {
+            m_services.showAbout();
+        }
+    });
+    connect(mnuFBPreview, &QAction::triggered, this, &frmTrelJoin::PreviewSelectedFile);
+    connect(mnuFBAdd, &QAction::triggered, this, &frmTrelJoin::AddSelectedFiles);
+    connect(mnuJBPrevJoin, &QAction::triggered, picCmdPreviewJoined, &QToolButton::click);
+    connect(mnuJBPrevSeg, &QAction::triggered, this, [this] { m_logic->PreviewSelectedSegment(); });
+    connect(mnuJBDelete, &QAction::triggered, this,
+            [this] { m_logic->job().RemoveSelectedClips(); });
+}
+
+void frmTrelJoin::Form_Load() {
+    m_logic->job().ClearJob();
+    const std::string pattern =
+        settings::ReadIniValue(settings::kSectionPreferences, settings::kKeyMatchPattern);
+    if (!pattern.empty()) {
+        const QSignalBlocker block(Combo1);
+        Combo1->setEditText(Q(pattern));
+    }
+    m_pattern = S(Combo1->currentText());
+    if (m_services.texts != nullptr) {
+        m_services.texts->saveDirectory =
+            settings::ReadIniValue(settings::kSectionPreferences, settings::kKeySaveDirectory);
+    }
+    fillDrives();
+    // A stored folder that no longer exists is passed over: the lists show the current folder.
+    const std::string stored =
+        settings::ReadIniValue(settings::kSectionPreferences, settings::kKeyReadDirectory);
+    std::error_code error;
+    const bool usable = !stored.empty() && std::filesystem::is_directory(stored, error);
+    setCurrentFolder(usable ? stored : S(QDir::currentPath()));
+    if (m_services.loadPreview) {
+        m_services.loadPreview();
+    }
+}
+
+void frmTrelJoin::closeEvent(QCloseEvent* event) {
+    // A join in progress keeps the window; its own window offers the cancel.
+    if (m_logic->joinRunning()) {
+        event->ignore();
+        return;
+    }
+    QueryUnload();
+    Form_Unload();
+    event->accept();
+}
+
+void frmTrelJoin::QueryUnload() {
+    if (m_unloaded) {
+        return;
+    }
+    vbvfw_AVIFileExit();
+    // The preview's position is final once it is unloaded.
+    Form_Unload();
+    const platform::QtPlacedWindow placed(*this);
+    const settings::SharedTexts none;
+    settings::SaveOnMainWindowClose(settings::GetWindowPosText(placed),
+                                    m_services.texts != nullptr ? *m_services.texts : none,
+                                    m_folder);
+}
+
+void frmTrelJoin::Form_Unload() {
+    if (m_unloaded) {
+        return;
+    }
+    m_unloaded = true;
+    if (m_services.unloadPreview) {
+        m_services.unloadPreview();
+    }
+}
+
+void frmTrelJoin::fillDrives() {
+    const QSignalBlocker block(Drive1);
+    Drive1->clear();
+    std::vector<std::string> roots{"/"};
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        const std::string root = S(volume.rootPath());
+        // Containers mount single files (/etc/hosts); only folders are volumes to browse.
+        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir() &&
+            std::find(roots.begin(), roots.end(), root) == roots.end()) {
+            roots.push_back(root);
+        }
+    }
+    std::sort(roots.begin() + 1, roots.end());
+    for (const std::string& root : roots) {
+        Drive1->addItem(Q(root));
+    }
+}
+
+void frmTrelJoin::Drive1_Change(int index) {
+    const std::string root = S(Drive1->itemText(index));
+    if (root == m_drive) {
+        return;
+    }
+    const QDir folder(Q(root));
+    if (!folder.exists() || !folder.isReadable()) {
+        m_services.dialogs->messageBox(settings::ApplicationTitle(),
+                                       "Error accessing drive " + root,
+                                       platform::MessageButtons::Ok);
+        const QSignalBlocker block(Drive1);
+        Drive1->setCurrentIndex(Drive1->findText(Q(m_drive)));
+        return;
+    }
+    setCurrentFolder(root);
+}
+
+void frmTrelJoin::setCurrentFolder(const std::string& folder) {
+    const std::filesystem::path normal = std::filesystem::path(folder).lexically_normal();
+    std::string path = normal.string();
+    if (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    m_folder = path.empty() ? folder : path;
+    Dir1_Change();
+}
+
+void frmTrelJoin::Dir1_Change() {
+    {
+        const QSignalBlocker block(Dir1);
+        Dir1->clear();
+        for (const FolderLine& line : FolderListLines(m_folder)) {
+            auto* item =
+                new QListWidgetItem(QString(line.depth * 2, QLatin1Char(' ')) + Q(line.name));
+            item->setData(Qt::UserRole, Q(line.path));
+            item->setIcon(style()->standardIcon(line.open ? QStyle::SP_DirOpenIcon
+                                                          : QStyle::SP_DirClosedIcon));
+            Dir1->addItem(item);
+            if (line.open && line.path == m_folder) {
+                Dir1->setCurrentItem(item);
+            }
+        }
+    }
+    std::vector<std::string> roots;
+    for (int i = 0; i < Drive1->count(); ++i) {
+        roots.push_back(S(Drive1->itemText(i)));
+    }
+    m_drive = VolumeHolding(m_folder, roots);
+    {
+        const QSignalBlocker block(Drive1);
+        Drive1->setCurrentIndex(Drive1->findText(Q(m_drive)));
+    }
+    File1_PathChange();
+}
+
+void frmTrelJoin::Combo1_Change(const QString& text) {
+    m_pattern = S(text);
+    File1_PathChange();
+}
+
+void frmTrelJoin::File1_PathChange() {
+    File1->clear();
+    for (const std::string& name : ListMatchingFiles(m_folder, m_pattern)) {
+        File1->addItem(Q(name));
+    }
+    RefreshFileBox();
+}
+
+void frmTrelJoin::RefreshFileBox() {
+    listFiles->clear();
+    for (int i = 0; i < File1->count(); ++i) {
+        listFiles->addItem(File1->item(i)->text());
+    }
+}
+
+void frmTrelJoin::RefreshStats() {
+    const job::StatsCaptions captions = m_logic->job().refreshStatsCaptions();
+    frameJoin->setTitle(Q(captions.frameJoin));
+    labLength->setText(Q(captions.labLength));
+    labVideoStats->setText(Q(captions.labVideoStats));
+    labAudioStats->setText(Q(captions.labAudioStats));
+    frameSeg->setTitle(Q(captions.frameSeg));
+    labSegLength->setText(Q(captions.labSegLength));
+    labSegLead->setText(Q(captions.labSegLead));
+}
+
+void frmTrelJoin::JoinCommand() {
+    if (m_logic->JoinCommand() > 0) {
+        // The joined file appears in the file box, deleted sources leave it.
+        File1_PathChange();
+    }
+}
+
+void frmTrelJoin::AddSelectedFiles() {
+    m_logic->job().AddSelectedFiles(*m_listFilesBox, m_folder);
+}
+
+void frmTrelJoin::PreviewSelectedFile() {
+    m_logic->PreviewSelectedFile(*m_listFilesBox, m_folder);
+}
+
+void frmTrelJoin::addFiles(const std::vector<std::string>& paths) {
+    m_logic->addFiles(paths);
+}
+
+void frmTrelJoin::showFileBoxMenu(const QPoint& globalPos) {
+    const FileBoxMenuState state = FileBoxMenuRule(platform::SelectedCount(*m_listFilesBox));
+    mnuFBPreview->setEnabled(state.previewEnabled);
+    mnuFBAdd->setEnabled(state.addEnabled);
+    if (!state.addCaption.empty()) {
+        mnuFBAdd->setText(Q(state.addCaption));
+    }
+    mnuFileBox->exec(globalPos, mnuFBAdd);
+}
+
+void frmTrelJoin::showJoinBoxMenu(const QPoint& globalPos) {
+    const JoinBoxMenuState state =
+        JoinBoxMenuRule(m_logic->job().clipCount(), platform::SelectedCount(*m_listJoinBox));
+    mnuJBPrevJoin->setEnabled(state.previewJoinedEnabled);
+    mnuJBPrevSeg->setEnabled(state.previewSegmentEnabled);
+    mnuJBDelete->setEnabled(state.deleteEnabled);
+    mnuJoinBox->exec(globalPos, mnuJBPrevSeg);
+}
+
+bool frmTrelJoin::dropOnJoinList(QEvent* event) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QMimeData* data = drop->mimeData();
+    if (data == nullptr || !data->hasUrls()) {
+        return false;
+    }
+    std::vector<std::string> paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            paths.push_back(S(url.toLocalFile()));
+        }
+    }
+    if (paths.empty()) {
+        return false;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        // After the drop has finished: adding asks questions in modal boxes.
+        QTimer::singleShot(0, this, [this, paths] { addFiles(paths); });
+    }
+    return true;
+}
+
+bool frmTrelJoin::eventFilter(QObject* watched, QEvent* event) {
+    const bool onFiles = watched == listFiles || watched == listFiles->viewport();
+    const bool onJoin = watched == listJoin || watched == listJoin->viewport();
+    const bool onViewport = watched == listFiles->viewport() || watched == listJoin->viewport();
+    if (watched == Combo1->lineEdit() && event->type() == QEvent::FocusIn) {
+        // Entering the pattern box selects nothing; the caret goes to the start.
+        QTimer::singleShot(0, Combo1, [this] {
+            Combo1->lineEdit()->deselect();
+            Combo1->lineEdit()->setCursorPosition(0);
+        });
+        return false;
+    }
+    if (!onFiles && !onJoin) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (!onViewport && event->type() != QEvent::ContextMenu) {
+        return false;
+    }
+    switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() != Qt::RightButton) {
+                return false;
+            }
+            // The right button shows the pop-up and leaves the selection as it is.
+            const QPoint at = mouse->globalPosition().toPoint();
+            onFiles ? showFileBoxMenu(at) : showJoinBoxMenu(at);
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            if (onJoin) {
+                RefreshStats();
+            }
+            return false;
+        case QEvent::ContextMenu: {
+            auto* menu = static_cast<QContextMenuEvent*>(event);
+            if (menu->reason() == QContextMenuEvent::Keyboard) {
+                QListWidget* list = onFiles ? listFiles : listJoin;
+                const QRect current = list->visualItemRect(list->currentItem());
+                const QPoint at =
+                    list->viewport()->mapToGlobal(current.isValid() ? current.center() : QPoint());
+                onFiles ? showFileBoxMenu(at) : showJoinBoxMenu(at);
+            }
+            return true;  // the mouse's pop-up came with the button press
+        }
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return onJoin && dropOnJoinList(event);
+        default:
+            return false;
+    }
+}
+
+}  // namespace ui

@@ -1,0 +1,46 @@
+// File length, deletion with the system's reason, and telling whether two paths are one file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/files.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(Files, LengthAndDeletionReportWhatTheSystemSays) {
+    testing_support::TempDir dir;
+    const std::string file = dir.file("clip.avi");
+    std::ofstream(file) << "12345";
+    EXPECT_EQ(platform::FileLength(file), 5);
+    EXPECT_EQ(platform::FileLength(dir.path().string()), -1);  // a folder has no length here
+    EXPECT_EQ(platform::FileLength(dir.file("missing")), -1);
+
+    EXPECT_EQ(platform::DeleteFileReporting(file), 0);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    std::string reason;
+    EXPECT_EQ(platform::DeleteFileReporting(file, &reason), ENOENT);
+    EXPECT_EQ(reason, "No such file or directory");
+}
+
+TEST(Files, SameFileThroughLinksAndDotsButNotByNameAlone) {
+    testing_support::TempDir dir;
+    const std::string file = dir.file("a.avi");
+    std::ofstream(file) << "x";
+    std::ofstream(dir.file("b.avi")) << "x";
+    std::filesystem::create_directory(dir.path() / "sub");
+    std::filesystem::create_symlink(file, dir.file("sym.avi"));
+    ASSERT_EQ(::link(file.c_str(), dir.file("hard.avi").c_str()), 0);
+
+    EXPECT_TRUE(platform::IsSameFile(file, dir.file("sym.avi")));
+    EXPECT_TRUE(platform::IsSameFile(file, dir.file("hard.avi")));
+    EXPECT_TRUE(platform::IsSameFile(file, dir.file("sub/../a.avi")));
+    EXPECT_TRUE(platform::IsSameFile(dir.file("sub/../new.avi"), dir.file("new.avi")));
+    EXPECT_FALSE(platform::IsSameFile(file, dir.file("b.avi")));
+    EXPECT_FALSE(platform::IsSameFile(dir.file("new.avi"), file));
+    EXPECT_FALSE(platform::IsSameFile("", file));
+}
+
+}  // namespace
