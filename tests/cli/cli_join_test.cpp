@@ -316,7 +316,7 @@ TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {
 // A join stopped by a signal never touches an existing destination: Ctrl-C, SIGTERM and SIGHUP
 // cancel and keep a finished partial file; SIGKILL leaves at most the unfinished part.
 TEST_F(CliJoinTest, ASignalLeavesTheDestinationAsItWasAndAtMostAPartialFile) {
-    synthetic::ClipSpec shape;
+    synthetic::ClipShape shape;
     shape.frames = 200000;
     shape.frameSize = [](int) { return 4; };
     shape.audio = false;

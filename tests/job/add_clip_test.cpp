@@ -13,7 +13,7 @@
 
 namespace {
 
-using job_testing::ClipSpec;
+using job_testing::ClipShape;
 using platform::MessageAnswer;
 using platform::MessageButtons;
 
@@ -29,33 +29,33 @@ class AddClipTest : public ::testing::Test {
     static void SetUpTestSuite() {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<testing_support::TempDir>();
-        const ClipSpec base;
+        const ClipShape base;
         Write("base.avi", base);
         Write("same.avi", base);
-        Write("ntsc.avi", With(base, [](ClipSpec& s) { s.rate = 30000, s.scale = 1001; }));
-        Write("rate25.avi", With(base, [](ClipSpec& s) { s.rate = 25; }));
-        Write("rate24.avi", With(base, [](ClipSpec& s) { s.rate = 24; }));
-        Write("rate12_5.avi", With(base, [](ClipSpec& s) { s.rate = 25, s.scale = 2; }));
-        Write("rate13.avi", With(base, [](ClipSpec& s) { s.rate = 13; }));
-        Write("mjpg.avi", With(base, [](ClipSpec& s) { s.codec = "MJPG"; }));
-        Write("upper.avi", With(base, [](ClipSpec& s) { s.codec = "CVID"; }));
-        Write("big.avi", With(base, [](ClipSpec& s) { s.width = 640, s.height = 480; }));
-        Write("adpcm.avi", With(base, [](ClipSpec& s) {
+        Write("ntsc.avi", With(base, [](ClipShape& s) { s.rate = 30000, s.scale = 1001; }));
+        Write("rate25.avi", With(base, [](ClipShape& s) { s.rate = 25; }));
+        Write("rate24.avi", With(base, [](ClipShape& s) { s.rate = 24; }));
+        Write("rate12_5.avi", With(base, [](ClipShape& s) { s.rate = 25, s.scale = 2; }));
+        Write("rate13.avi", With(base, [](ClipShape& s) { s.rate = 13; }));
+        Write("mjpg.avi", With(base, [](ClipShape& s) { s.codec = "MJPG"; }));
+        Write("upper.avi", With(base, [](ClipShape& s) { s.codec = "CVID"; }));
+        Write("big.avi", With(base, [](ClipShape& s) { s.width = 640, s.height = 480; }));
+        Write("adpcm.avi", With(base, [](ClipShape& s) {
                   s.formatTag = 2, s.channels = 1, s.bitsPerSample = 4, s.samplesPerSec = 11025,
                   s.blockAlign = 256;
               }));
-        Write("mono.avi", With(base, [](ClipSpec& s) { s.channels = 1; }));
-        Write("8bit.avi", With(base, [](ClipSpec& s) { s.bitsPerSample = 8; }));
-        Write("44k.avi", With(base, [](ClipSpec& s) { s.samplesPerSec = 44100; }));
-        Write("align8.avi", With(base, [](ClipSpec& s) { s.blockAlign = 8; }));
-        Write("silent.avi", With(base, [](ClipSpec& s) { s.audio = false; }));
-        Write("silent25.avi", With(base, [](ClipSpec& s) { s.audio = false, s.rate = 25; }));
-        Write("audio_only.avi", With(base, [](ClipSpec& s) { s.video = false; }));
+        Write("mono.avi", With(base, [](ClipShape& s) { s.channels = 1; }));
+        Write("8bit.avi", With(base, [](ClipShape& s) { s.bitsPerSample = 8; }));
+        Write("44k.avi", With(base, [](ClipShape& s) { s.samplesPerSec = 44100; }));
+        Write("align8.avi", With(base, [](ClipShape& s) { s.blockAlign = 8; }));
+        Write("silent.avi", With(base, [](ClipShape& s) { s.audio = false; }));
+        Write("silent25.avi", With(base, [](ClipShape& s) { s.audio = false, s.rate = 25; }));
+        Write("audio_only.avi", With(base, [](ClipShape& s) { s.video = false; }));
         // Damaged copies: audio block align 0 (audio unusable), a video start past its length.
         Write("bad_audio.avi", base);
         job_testing::PatchStreamFormat16(Path("bad_audio.avi"), "auds",
                                          job_testing::kWaveBlockAlign, 0);
-        Write("bad_audio_big.avi", With(base, [](ClipSpec& s) { s.width = 640, s.height = 480; }));
+        Write("bad_audio_big.avi", With(base, [](ClipShape& s) { s.width = 640, s.height = 480; }));
         job_testing::PatchStreamFormat16(Path("bad_audio_big.avi"), "auds",
                                          job_testing::kWaveBlockAlign, 0);
         // A zero rate is repaired by the reader from the main header, so a start beyond the
@@ -68,11 +68,11 @@ class AddClipTest : public ::testing::Test {
     static void TearDownTestSuite() { s_dir.reset(); }
 
     template <typename Change>
-    static ClipSpec With(ClipSpec shape, Change change) {
+    static ClipShape With(ClipShape shape, Change change) {
         change(shape);
         return shape;
     }
-    static void Write(const std::string& name, const ClipSpec& shape) {
+    static void Write(const std::string& name, const ClipShape& shape) {
         job_testing::WriteClip(Path(name), shape);
     }
     static std::string Path(const std::string& name) { return s_dir->file(name); }

@@ -12,7 +12,7 @@
 
 namespace job_testing {
 
-struct ClipSpec {
+struct ClipShape {
     std::string codec = "cvid";  // handler code and compression, four characters
     uint32_t rate = 30;
     uint32_t scale = 1;
@@ -29,9 +29,11 @@ struct ClipSpec {
     uint16_t blockAlign = 0;      // 0: channels x bytes per sample
     uint32_t avgBytesPerSec = 0;  // 0: samples per second x block align
 };
+// The former name, kept while work written against it is merged.
+using ClipSpec = ClipShape;
 
 // Writes the clip through vbvfw_*; false (with a test failure) when the writer refuses.
-bool WriteClip(const std::string& path, const ClipSpec& shape);
+bool WriteClip(const std::string& path, const ClipShape& shape);
 
 // Damaging a written clip: see testing_support.
 using testing_support::PatchStreamFormat16;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using synthetic::ClipSpec;
+using synthetic::ClipShape;
 using synthetic::ReadBack;
 
 class RecordingProgress : public join::JoinProgress {
@@ -31,7 +31,7 @@ class RecordingProgress : public join::JoinProgress {
 
 class JoinEngineTest : public ::testing::Test {
   protected:
-    std::string make(const std::string& name, const ClipSpec& shape) {
+    std::string make(const std::string& name, const ClipShape& shape) {
         const std::string path = m_dir.file(name);
         synthetic::Write(path, shape);
         return path;
@@ -64,7 +64,7 @@ class JoinEngineTest : public ::testing::Test {
 
 // Frames far beyond the old 32 KB buffer, and a frame's audio of 864,000 bytes.
 TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.videoRate = 1;
     shape.frames = 4;
     shape.frameSize = [](int f) { return f % 2 == 0 ? 144000 : 500000; };
@@ -79,7 +79,7 @@ TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
     ReadBack joined(out());
     ASSERT_TRUE(joined.ok());
     for (int f = 0; f < 8; ++f) {
-        ClipSpec source = shape;
+        ClipShape source = shape;
         source.tag = f < 4 ? "A" : "B";
         EXPECT_EQ(joined.read(joined.video(), f, 1), synthetic::FrameBytes(source, f % 4)) << f;
     }
@@ -90,7 +90,7 @@ TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
 // Frames before the lead-in are read, not written; a first frame that is no key frame keeps
 // its missing key flag; the audio of a trimmed segment is exactly its span.
 TEST_F(JoinEngineTest, TrimmedSegmentsTakeTheirOwnFramesAndAudio) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 30;
     shape.isKey = [](int f) { return f % 5 == 0; };
     shape.audioRate = 11025;
@@ -118,7 +118,7 @@ TEST_F(JoinEngineTest, TrimmedSegmentsTakeTheirOwnFramesAndAudio) {
 // 48 kHz under 29.97 fps for 20,000 frames: the joined audio is one unbroken ramp per segment,
 // with no sample repeated or skipped at any frame.
 TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 20000;
     shape.frameSize = [](int) { return 12; };
     shape.videoRate = 30000;
@@ -142,7 +142,7 @@ TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
 
 // Less than one audio block per frame: frames without a block get no audio, and no warning.
 TEST_F(JoinEngineTest, FramesWithoutAudioBlocksAreNoError) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.wave = WAVEFORMATEX{2, 1, 22050, 10240, 512, 4, 0};
     shape.audioRate = 20;  // 0.8 blocks per frame at 25 fps
     const std::string a = make("adpcm.avi", shape);
@@ -158,11 +158,11 @@ TEST_F(JoinEngineTest, FramesWithoutAudioBlocksAreNoError) {
 
 // PCM that ends before its video is padded with silence, so the next clip stays in sync.
 TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 25;
     shape.audioSamples = 45600;  // 0.95 s under 1 s of video
     const std::string shortClip = make("short.avi", shape);
-    ClipSpec full;
+    ClipShape full;
     full.tag = "B";
     full.frames = 25;
     const std::string b = make("b.avi", full);
@@ -185,12 +185,12 @@ TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
 // A clip accepted without audio into a PCM job gets silence of exactly its span, so the next
 // clip's audio starts with its first frame; the report names the silence and stays clean.
 TEST_F(JoinEngineTest, AClipWithoutAudioGetsSilenceInAPcmJob) {
-    ClipSpec loud;
+    ClipShape loud;
     loud.frames = 10;
     loud.wave = WAVEFORMATEX{1, 1, 11025, 11025, 1, 8, 0};
     loud.audioRate = 11025;  // 441 samples a frame
     const std::string a = make("a.avi", loud);
-    ClipSpec quiet = loud;
+    ClipShape quiet = loud;
     quiet.tag = "Q";
     quiet.audio = false;
     const std::string q = make("q.avi", quiet);
@@ -219,7 +219,7 @@ TEST_F(JoinEngineTest, AClipWithoutAudioGetsSilenceInAPcmJob) {
 
 // Other formats cannot be padded: the video goes on and a warning tells by how much.
 TEST_F(JoinEngineTest, ShortCompressedAudioIsReported) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 25;
     shape.wave = WAVEFORMATEX{2, 1, 22050, 25600, 256, 4, 0};
     shape.audioRate = 100;    // 4 blocks per frame
@@ -234,7 +234,7 @@ TEST_F(JoinEngineTest, ShortCompressedAudioIsReported) {
 
 // Audio with a sample size of 0 keeps its chunks: n chunks in, the same n chunks out.
 TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.vbr = true;
     shape.wave = WAVEFORMATEX{85, 2, 48000, 16000, 1152, 0, 0};
     shape.audioRate = 48000;
@@ -255,7 +255,7 @@ TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
 // unreadable: the clip joins without it and keeps every frame. Handed to the engine anyway, such
 // audio is a bad read, never an endless stream of silence.
 TEST_F(JoinEngineTest, AbsurdAudioClocksLoseTheAudioNotTheVideo) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 60;
     const std::string wide = make("wide.avi", shape);
     ASSERT_TRUE(testing_support::PatchStreamFormat16(wide, "auds", 12, 65535));
@@ -303,7 +303,7 @@ TEST(TransferBuffer, GrowsOnlyUpToTheCapAndNeverShrinks) {
 }
 
 TEST_F(JoinEngineTest, ZeroByteFramesAreCopiedAsEmptyFrames) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frameSize = [](int f) { return f == 3 || f == 4 ? 0 : 24; };
     shape.isKey = [](int f) { return f != 3 && f != 4; };
     const std::string a = make("drops.avi", shape);
@@ -322,7 +322,7 @@ class MissingFrameTest : public JoinEngineTest {
   protected:
     void SetUp() override {
         for (const char* tag : {"A", "B", "C"}) {
-            ClipSpec shape;
+            ClipShape shape;
             shape.tag = tag;
             shape.frames = 20;
             paths.push_back(make(std::string(tag) + ".avi", shape));
@@ -340,7 +340,7 @@ TEST_F(MissingFrameTest, ContinuingSkipsTheRestOfThatClipWithAWarning) {
     EXPECT_EQ(m_state.framesWritten, 60);
     EXPECT_EQ(m_state.warnings, "Error reading frame 20 from source file " + paths[1] + "\r\n");
     ReadBack joined(out());
-    ClipSpec c;
+    ClipShape c;
     c.tag = "C";
     EXPECT_EQ(joined.read(joined.video(), 40, 1), synthetic::FrameBytes(c, 0));
     EXPECT_EQ(joined.samples(joined.audio()), 60 * 1920);
@@ -355,7 +355,7 @@ TEST_F(MissingFrameTest, StoppingFailsWithTheFrameAndFile) {
 // A failed join leaves an existing destination as it was and keeps what it wrote, finished,
 // under NAME.partial.avi; a second failure does not replace that one either.
 TEST_F(MissingFrameTest, AFailureKeepsTheDestinationAndThePartWritten) {
-    const auto before = testing_support::ReadFileBytes(make("joined.avi", ClipSpec{}));
+    const auto before = testing_support::ReadFileBytes(make("joined.avi", ClipShape{}));
     ASSERT_EQ(run(job(), true), -2);
     EXPECT_EQ(testing_support::ReadFileBytes(out()), before);
     const std::string partial = m_dir.file("joined.partial.avi");
@@ -377,7 +377,7 @@ TEST_F(MissingFrameTest, AFailureKeepsTheDestinationAndThePartWritten) {
 
 // Writing nothing is a failure, and leaves nothing behind.
 TEST_F(JoinEngineTest, AJoinThatWritesNoFrameFailsAndLeavesNoFile) {
-    ClipInfo empty = inspect(make("a.avi", ClipSpec{}));
+    ClipInfo empty = inspect(make("a.avi", ClipShape{}));
     empty.leadIn = 10;
     empty.leadOut = 9;
     empty.segmentFrames = 0;
@@ -392,7 +392,7 @@ TEST_F(JoinEngineTest, AJoinThatWritesNoFrameFailsAndLeavesNoFile) {
 // A link put at the destination is replaced by the joined file, never written through; the
 // destination may not name one of the clips.
 TEST_F(JoinEngineTest, TheDestinationIsReplacedNeverWrittenThrough) {
-    ClipSpec shape;
+    ClipShape shape;
     const std::string a = make("a.avi", shape);
     shape.tag = "V";
     const std::string victim = make("victim.avi", shape);
@@ -401,7 +401,7 @@ TEST_F(JoinEngineTest, TheDestinationIsReplacedNeverWrittenThrough) {
     ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
     EXPECT_EQ(testing_support::ReadFileBytes(victim), before);
     EXPECT_FALSE(std::filesystem::is_symlink(out()));
-    EXPECT_EQ(ReadBack(out()).read(0, 0, 1), synthetic::FrameBytes(ClipSpec{}, 0));
+    EXPECT_EQ(ReadBack(out()).read(0, 0, 1), synthetic::FrameBytes(ClipShape{}, 0));
 
     std::filesystem::remove(out());
     std::filesystem::create_symlink(a, out());
@@ -414,7 +414,7 @@ TEST_F(JoinEngineTest, TheDestinationIsReplacedNeverWrittenThrough) {
 // A frame whose chunk is damaged fails when it is read. Before the lead-in such a frame would
 // not be written anyway, so it is skipped without a word.
 TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 640;  // the reader checks a sample of chunk headers on open, not frame 5
     shape.frameSize = [](int) { return 12; };
     shape.audio = false;
@@ -430,7 +430,7 @@ TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
 }
 
 TEST_F(JoinEngineTest, ProgressReachesOneHundredWithoutRepeatsAndSkipsEmptySegments) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 100;
     const std::string a = make("a.avi", shape);
     ClipInfo empty = inspect(a, 60, 9);  // a segment of -50 frames
@@ -456,7 +456,7 @@ TEST_F(JoinEngineTest, ProgressReachesOneHundredWithoutRepeatsAndSkipsEmptySegme
 }
 
 TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 100;
     const std::string a = make("a.avi", shape);
     const auto before = testing_support::ReadFileBytes(make("joined.avi", shape));
@@ -488,10 +488,10 @@ TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
 }
 
 TEST_F(JoinEngineTest, FirstClipWithoutAudioMakesASilentJoin) {
-    ClipSpec silent;
+    ClipShape silent;
     silent.audio = false;
     const std::string a = make("a.avi", silent);
-    ClipSpec loud;
+    ClipShape loud;
     loud.tag = "B";
     const std::string b = make("b.avi", loud);
     ASSERT_EQ(run({inspect(a), inspect(b)}), 0) << m_state.lastErrorText;
@@ -501,7 +501,7 @@ TEST_F(JoinEngineTest, FirstClipWithoutAudioMakesASilentJoin) {
 }
 
 TEST_F(JoinEngineTest, OpeningFailuresNameTheSideAndTheFile) {
-    ClipSpec shape;
+    ClipShape shape;
     const std::string a = make("a.avi", shape);
     m_state = join::JoinState{};
     m_state.clipCount = 1;

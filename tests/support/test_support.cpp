@@ -119,6 +119,8 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
 std::vector<unsigned char> FfmpegRawFrames(const std::string& path,
                                            const std::string& pixelFormat) {
     TempDir dir;
