@@ -19,7 +19,8 @@ release: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 
-run: demo
+run: build
+	@./build/src/app/trelvane
 
 demo: build
 	@bash scripts/demo.sh build

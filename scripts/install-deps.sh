@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libqt6svg6
+  pulseaudio
 )
 
 missing=()

@@ -1,9 +1,11 @@
 #include "settings/app_title.h"
 
+#include "text/text_store.h"
+
 namespace settings {
 
 std::string ApplicationTitle() {
-    return "Trelvane";
+    return text::GetStoredText(text::kApplicationTitle);
 }
 
 }  // namespace settings

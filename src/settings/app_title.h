@@ -5,7 +5,7 @@
 
 namespace settings {
 
-// "Trelvane". The text store supplies it once it exists.
+// "Trelvane", from the text store.
 std::string ApplicationTitle();
 
 }  // namespace settings

@@ -70,8 +70,14 @@ class QtAudioOutput : public AudioOutput {
   public:
     QtAudioOutput(std::unique_ptr<AudioDecoder> decoder, double framesPerSecond)
         : m_decoder(std::move(decoder)), m_framesPerSecond(framesPerSecond) {}
+    // Runs on the GUI thread, which owns the sink, after the player's thread has stopped: the
+    // sink is stopped before it goes (an active sink must not be destroyed), and start or stop
+    // calls still queued for it are dropped with it.
     ~QtAudioOutput() override {
         stopFeeder();
+        if (m_sink != nullptr) {
+            m_sink->stop();
+        }
         delete m_sink;
     }
 

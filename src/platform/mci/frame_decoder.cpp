@@ -40,6 +40,17 @@ char FirstPictureType(const uint8_t* data, size_t size, AVCodecID codec) {
     return 0;
 }
 
+// True when an MPEG-4 part 2 packet holds a B picture (packed streams hold two pictures).
+bool HasMpeg4BPicture(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i + 4 < size; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB6 &&
+            (data[i + 4] >> 6) == 2) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void FrameDeleter::operator()(AVFrame* frame) const {
@@ -73,6 +84,7 @@ std::unique_ptr<FrameDecoder> FrameDecoder::Create(const avi::Reader& reader, in
     const AVISTREAMINFO info = reader.streamInfo(stream);
     decoder->m_start = info.dwStart;
     decoder->m_frameCount = info.dwLength;
+    decoder->m_stored = std::min<int64_t>(reader.indexedSamples(stream), info.dwLength);
     decoder->openCodec();
     return decoder;
 }
@@ -116,6 +128,18 @@ void FrameDecoder::openCodec() {
     }
     m_codec = codec;
     m_header = bih;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(id);
+    m_byChunk = descriptor == nullptr || (descriptor->props & AV_CODEC_PROP_REORDER) == 0;
+    if (id == AV_CODEC_ID_MPEG4) {
+        // MPEG-4 part 2 reorders only when the stream has B pictures; without them a chunk that
+        // is not coded gives no picture and must not move the pictures after it.
+        m_byChunk = true;
+        std::vector<uint8_t> bytes;
+        constexpr int64_t kLookAhead = 64;
+        for (int64_t index = 0; index < std::min(m_stored, kLookAhead) && m_byChunk; ++index) {
+            m_byChunk = !readChunk(index, &bytes) || !HasMpeg4BPicture(bytes.data(), bytes.size());
+        }
+    }
     m_packet = av_packet_alloc();
     m_context = m_packet == nullptr ? nullptr : newContext();
     if (m_context == nullptr) {
@@ -157,28 +181,28 @@ int64_t FrameDecoder::keyFrameAtOrBefore(int64_t frame) const {
     return found < m_start ? -1 : found - m_start;
 }
 
+bool FrameDecoder::readChunk(int64_t index, std::vector<uint8_t>* bytes) const {
+    int64_t size = 0;
+    int64_t samples = 0;
+    if (m_reader.read(m_stream, m_start + index, 1, nullptr, 0, &size, &samples) != AVIERR_OK ||
+        size < 0 || size > (64 << 20)) {
+        return false;
+    }
+    bytes->resize(static_cast<size_t>(size));
+    return m_reader.read(m_stream, m_start + index, 1, bytes->data(), size, &size, &samples) ==
+           AVIERR_OK;
+}
+
 // Open groups of pictures (MPEG-1/2, MPEG-4 part 2): B pictures that follow a key frame in the
 // file but are shown before it, so they cannot be decoded from that key frame. The decoder drops
 // them after a restart there, and the key frame's picture is shown that many frames later.
 int64_t FrameDecoder::leadingPictures(int64_t key) {
     const AVCodecID codec = m_context->codec_id;
-    if (key <= 0 || (codec != AV_CODEC_ID_MPEG4 && codec != AV_CODEC_ID_MPEG1VIDEO &&
-                     codec != AV_CODEC_ID_MPEG2VIDEO)) {
-        return 0;
-    }
     constexpr int64_t kMaxLeading = 16;
     int64_t count = 0;
     std::vector<uint8_t> bytes;
-    for (int64_t index = key + 1; index < m_frameCount && count < kMaxLeading; ++index) {
-        int64_t size = 0;
-        int64_t samples = 0;
-        if (m_reader.read(m_stream, m_start + index, 1, nullptr, 0, &size, &samples) != AVIERR_OK ||
-            size <= 0 || size > (64 << 20)) {
-            break;
-        }
-        bytes.resize(static_cast<size_t>(size));
-        if (m_reader.read(m_stream, m_start + index, 1, bytes.data(), size, &size, &samples) !=
-                AVIERR_OK ||
+    for (int64_t index = key + 1; index < m_stored && count < kMaxLeading; ++index) {
+        if (!readChunk(index, &bytes) || bytes.empty() ||
             FirstPictureType(bytes.data(), bytes.size(), codec) != 'B') {
             break;
         }
@@ -187,19 +211,71 @@ int64_t FrameDecoder::leadingPictures(int64_t key) {
     return count;
 }
 
-// The key frame to decode from so that frame n comes out: at or before n, and early enough that
-// n is not one of the pictures that key frame's open group cannot show.
-int64_t FrameDecoder::startFor(int64_t n, int64_t* leading) {
-    int64_t key = std::max<int64_t>(keyFrameAtOrBefore(n), 0);
-    *leading = leadingPictures(key);
-    while (key > 0 && n < key + *leading) {
-        key = std::max<int64_t>(keyFrameAtOrBefore(key - 1), 0);
-        *leading = leadingPictures(key);
+// How many pictures after a key frame's chunk are shown before it, or -1 when that is not known
+// without decoding across the key frame from the one before (which then records it).
+int64_t FrameDecoder::knownLeading(int64_t key) {
+    if (key <= 0) {
+        return 0;
     }
-    return key;
+    const auto found = m_leadingOf.find(key);
+    if (found != m_leadingOf.end()) {
+        return found->second;
+    }
+    const AVCodecID codec = m_context->codec_id;
+    std::vector<uint8_t> bytes;
+    if (!readChunk(key, &bytes)) {
+        return -1;
+    }
+    int64_t leading = -1;
+    if (codec == AV_CODEC_ID_H264) {
+        // After an IDR picture nothing is shown before it; other key frames (open groups) may
+        // have pictures that lean on the group before.
+        for (size_t i = 0; i + 3 < bytes.size(); ++i) {
+            if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 &&
+                (bytes[i + 3] & 0x1F) == 5) {
+                leading = 0;
+                break;
+            }
+        }
+    } else if (codec == AV_CODEC_ID_MPEG1VIDEO || codec == AV_CODEC_ID_MPEG2VIDEO) {
+        leading = leadingPictures(key);
+    } else if (codec == AV_CODEC_ID_MPEG4) {
+        // A key chunk that packs a second picture (a B picture of the group before) is learnt.
+        int pictures = 0;
+        for (size_t i = 0; i + 3 < bytes.size(); ++i) {
+            if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == 0xB6) {
+                ++pictures;
+            }
+        }
+        leading = pictures > 1 ? -1 : leadingPictures(key);
+    }
+    if (leading >= 0) {
+        m_leadingOf[key] = leading;
+    }
+    return leading;
 }
 
-void FrameDecoder::restart(int64_t key, int64_t leading) {
+// Where to decode from so that frame n comes out with its right number: the key frame at or
+// before n, or the one before that when n may be one of the pictures that key frame's group
+// cannot show (or how many those are is not yet known).
+FrameDecoder::Start FrameDecoder::startFor(int64_t n) {
+    Start start;
+    start.key = std::max<int64_t>(keyFrameAtOrBefore(n), 0);
+    if (m_byChunk || start.key == 0) {
+        return start;
+    }
+    const int64_t leading = knownLeading(start.key);
+    if (leading >= 0 && n >= start.key + leading) {
+        start.leading = leading;
+        return start;
+    }
+    start.syncKey = start.key;
+    start.key = std::max<int64_t>(keyFrameAtOrBefore(start.key - 1), 0);
+    start.leading = std::max<int64_t>(knownLeading(start.key), 0);
+    return start;
+}
+
+void FrameDecoder::restart(const Start& start) {
     if (m_context->codec_id == AV_CODEC_ID_MPEG4) {
         // This decoder learns from the stream as it goes (encoder quirks, packed B pictures,
         // delay): a fresh one makes a seek give the same picture whatever was decoded before.
@@ -211,12 +287,17 @@ void FrameDecoder::restart(int64_t key, int64_t leading) {
     }
     avcodec_flush_buffers(m_context);
     m_pending.clear();
-    m_nextPacket = key;
-    m_nextDisplay = key + leading;
-    m_restartKey = key;
-    m_leading = leading;
+    m_nextPacket = start.key;
+    m_nextDisplay = start.key + start.leading;
+    m_restartKey = start.key;
+    m_leading = start.leading;
+    m_syncKey = start.syncKey;
+    m_lastResolved.reset();  // before the first picture there is none to repeat
+    m_haveReceived = false;
+    av_frame_unref(m_received.get());
     m_draining = false;
     m_held = false;
+    m_restartNeeded = false;
     m_sendPalette = !m_palette.empty();
 }
 
@@ -224,18 +305,24 @@ bool FrameDecoder::decodeTo(int64_t n, const std::atomic<bool>* cancel) {
     if (n == m_current) {
         return true;
     }
-    if (m_context == nullptr || n < 0 || n >= m_frameCount) {
+    m_cacheCentre = n;
+    if (m_context == nullptr || n < 0 || n >= m_stored) {
+        // Frames the header counts but the file does not hold have no picture.
         m_picture.reset();
         m_current = n;
         return true;
     }
-    int64_t leading = 0;
-    const int64_t key = startFor(n, &leading);
-    if (n < m_nextDisplay || m_draining || key > m_nextPacket) {
-        restart(key, leading);
+    if (recall(n)) {
+        return true;
     }
-    while (m_nextDisplay <= n) {
+    const Start start = startFor(n);
+    if (m_restartNeeded || n < m_nextDisplay || start.key > m_nextPacket ||
+        (m_syncKey >= 0 && n < m_syncKey)) {
+        restart(start);
+    }
+    while (m_syncKey >= 0 || m_nextDisplay <= n) {
         if (cancel != nullptr && cancel->load()) {
+            m_restartNeeded = m_syncKey >= 0;
             return false;
         }
         if (resolveFront() || receive()) {
@@ -246,7 +333,7 @@ bool FrameDecoder::decodeTo(int64_t n, const std::atomic<bool>* cancel) {
                 // Neither input nor output possible: give up on this packet rather than spin.
                 m_held = false;
                 if (m_heldShown) {
-                    m_pending.back() = Slot::Broken;
+                    m_pending.back().kind = Kind::Broken;
                 }
             }
             continue;
@@ -259,61 +346,115 @@ bool FrameDecoder::decodeTo(int64_t n, const std::atomic<bool>* cancel) {
             m_draining = true;
             continue;
         }
-        // The decoder has nothing more to give: what is still pending cannot be shown.
+        // The decoder has nothing more to give: what is still pending shows no new picture.
         if (m_pending.empty()) {
+            m_syncKey = -1;
             break;
         }
-        m_pending.front() = Slot::Broken;
+        m_pending.front().kind = m_byChunk ? Kind::Repeat : Kind::Broken;
+    }
+    if (m_current != n) {
+        // Past the last picture the decoder gives (a chunk that could not be read at the end).
+        m_picture.reset();
+        m_current = n;
+        m_restartNeeded = true;
     }
     return true;
+}
+
+// Hands out the next frame's picture, with its number; while the numbers are not yet known
+// (before the key frame to synchronise on) the picture only becomes the one to repeat.
+void FrameDecoder::resolve(const SharedFrame& picture) {
+    m_lastResolved = picture;
+    if (m_syncKey >= 0) {
+        m_current = -1;
+        ++m_nextDisplay;
+        return;
+    }
+    m_picture = picture;
+    m_current = m_nextDisplay++;
+    remember(m_current, m_picture);
 }
 
 // Frames at the front that need no decoder output are resolved at once.
 bool FrameDecoder::resolveFront() {
-    if (m_pending.empty() || m_pending.front() == Slot::Decoded) {
+    if (m_pending.empty() || m_pending.front().kind == Kind::Decoded) {
         return false;
     }
-    if (m_pending.front() == Slot::Broken) {
-        m_picture.reset();
-    }
+    const Kind kind = m_pending.front().kind;
     m_pending.pop_front();
-    m_current = m_nextDisplay++;
+    resolve(kind == Kind::Broken ? nullptr : m_lastResolved);
     return true;
 }
 
 bool FrameDecoder::receive() {
-    if (!m_pending.empty() && m_pending.front() != Slot::Decoded) {
+    if (!m_pending.empty() && m_pending.front().kind != Kind::Decoded) {
         return false;
     }
-    const int result = avcodec_receive_frame(m_context, m_received.get());
-    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) {
-        return false;
-    }
-    if (result < 0) {
-        // The decoder failed on the picture it owed next: that frame shows no picture.
-        if (!m_pending.empty()) {
-            m_pending.front() = Slot::Broken;
+    if (!m_haveReceived) {
+        const int result = avcodec_receive_frame(m_context, m_received.get());
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) {
+            return false;
         }
-        return !m_pending.empty();
+        if (result < 0) {
+            // The decoder failed on the picture it owed next: that frame shows no picture.
+            if (!m_pending.empty()) {
+                m_pending.front().kind = Kind::Broken;
+            }
+            return !m_pending.empty();
+        }
+        m_haveReceived = true;
+        ++m_decodedCount;
+    }
+    const int64_t chunk = m_received->pts;
+    const bool byChunk = m_byChunk;
+    if (byChunk && chunk != AV_NOPTS_VALUE) {
+        // A chunk before this picture's own gave none: it shows the picture before it. One at a
+        // time, so that the picture waits here while earlier frames are asked for.
+        if (!m_pending.empty() && m_pending.front().index < chunk) {
+            m_pending.pop_front();
+            resolve(m_lastResolved);
+            return true;
+        }
+        if (m_pending.empty() || m_pending.front().index != chunk) {
+            m_haveReceived = false;
+            av_frame_unref(m_received.get());  // not a picture of a chunk still to be shown
+            return true;
+        }
+    }
+    m_haveReceived = false;
+    if (!byChunk && m_syncKey >= 0 && chunk != AV_NOPTS_VALUE && chunk >= m_syncKey) {
+        // The first picture of the key frame's group is shown at the key frame's number.
+        while (!m_pending.empty() && m_pending.front().index < m_syncKey) {
+            m_pending.pop_front();
+        }
+        m_nextDisplay = m_syncKey;
+        m_syncKey = -1;
     }
     if (m_pending.empty()) {
         av_frame_unref(m_received.get());  // more pictures than frames sent: not ours to show
         return true;
     }
     m_pending.pop_front();
-    if (!m_picture) {
-        m_picture.reset(av_frame_alloc());
+    if (!byChunk && m_syncKey < 0 && chunk != AV_NOPTS_VALUE && chunk > 0 &&
+        m_leadingOf.count(chunk) == 0 && m_nextDisplay >= chunk && m_nextDisplay - chunk <= 64 &&
+        keyFrameAtOrBefore(chunk) == chunk) {
+        m_leadingOf[chunk] = m_nextDisplay - chunk;
     }
-    if (m_picture) {
-        av_frame_unref(m_picture.get());
-        av_frame_move_ref(m_picture.get(), m_received.get());
+    AVFrame* picture = av_frame_alloc();
+    if (picture != nullptr) {
+        av_frame_move_ref(picture, m_received.get());
     }
-    m_current = m_nextDisplay++;
+    av_frame_unref(m_received.get());
+    resolve(SharedFrame(picture, [](const AVFrame* f) {
+        AVFrame* owned = const_cast<AVFrame*>(f);
+        av_frame_free(&owned);
+    }));
     return true;
 }
 
 bool FrameDecoder::feedNext() {
-    if (m_held || m_draining || m_nextPacket >= m_frameCount) {
+    if (m_held || m_draining || m_nextPacket >= m_stored) {
         return false;
     }
     const int64_t index = m_nextPacket++;
@@ -323,13 +464,13 @@ bool FrameDecoder::feedNext() {
     int32_t status = m_reader.read(m_stream, m_start + index, 1, nullptr, 0, &bytes, &samples);
     if (status != AVIERR_OK || bytes < 0 || bytes > INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE) {
         if (m_heldShown) {
-            m_pending.push_back(Slot::Broken);
+            m_pending.push_back({index, Kind::Broken});
         }
         return true;
     }
     if (bytes == 0) {
         if (m_heldShown) {
-            m_pending.push_back(Slot::Repeat);
+            m_pending.push_back({index, Kind::Repeat});
         }
         return true;
     }
@@ -337,13 +478,12 @@ bool FrameDecoder::feedNext() {
         sendPacket(index);  // a picture of the earlier group: decoded for nothing, not shown
         return true;
     }
-    m_pending.push_back(Slot::Decoded);
+    m_pending.push_back({index, Kind::Decoded});
     if (!sendPacket(index)) {
-        m_pending.back() = Slot::Broken;
+        m_pending.back().kind = Kind::Broken;
     }
     return true;
 }
-
 bool FrameDecoder::sendPacket(int64_t index) {
     av_packet_unref(m_packet);
     int64_t bytes = 0;
@@ -376,10 +516,48 @@ bool FrameDecoder::sendPacket(int64_t index) {
 bool FrameDecoder::retryHeld() {
     const int result = avcodec_send_packet(m_context, m_packet);
     m_held = result == AVERROR(EAGAIN);
-    if (result < 0 && !m_held && m_heldShown) {
-        m_pending.back() = Slot::Broken;
+    if (result < 0 && !m_held && m_heldShown && !m_pending.empty()) {
+        m_pending.back().kind = Kind::Broken;
     }
     return result >= 0;
+}
+
+// Pictures near the latest request are kept (references, not copies) up to the byte limit;
+// the ones farthest from that frame go first.
+void FrameDecoder::remember(int64_t frame, const SharedFrame& picture) {
+    if (!picture || m_cache.count(frame) != 0) {
+        return;
+    }
+    size_t bytes = 0;
+    for (const AVBufferRef* buffer : picture->buf) {
+        bytes += buffer != nullptr ? buffer->size : 0;
+    }
+    if (bytes == 0 || bytes > kPictureCacheBytes / 4) {
+        return;
+    }
+    m_cache.emplace(frame, picture);
+    m_cacheBytes += bytes;
+    while (m_cacheBytes > kPictureCacheBytes && !m_cache.empty()) {
+        auto first = m_cache.begin();
+        auto last = std::prev(m_cache.end());
+        auto victim = m_cacheCentre - first->first > last->first - m_cacheCentre ? first : last;
+        size_t size = 0;
+        for (const AVBufferRef* buffer : victim->second->buf) {
+            size += buffer != nullptr ? buffer->size : 0;
+        }
+        m_cacheBytes -= std::min(size, m_cacheBytes);
+        m_cache.erase(victim);
+    }
+}
+
+bool FrameDecoder::recall(int64_t frame) {
+    const auto found = m_cache.find(frame);
+    if (found == m_cache.end()) {
+        return false;
+    }
+    m_picture = found->second;
+    m_current = frame;
+    return true;
 }
 
 }  // namespace mci

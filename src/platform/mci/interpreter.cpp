@@ -41,8 +41,9 @@ int32_t TakeInteger(const std::vector<Word>& args, size_t* i, int64_t* value) {
 }
 
 bool IsVerb(const std::string& verb) {
-    static constexpr std::string_view kVerbs[] = {
-        "open", "close", "put", "set", "cue", "status", "play", "stop", "seek", "pause", "resume"};
+    static constexpr std::string_view kVerbs[] = {"open", "close",  "put",    "set",
+                                                  "cue",  "status", "play",   "stop",
+                                                  "seek", "pause",  "resume", "step"};
     for (std::string_view v : kVerbs) {
         if (verb == v) {
             return true;
@@ -81,11 +82,16 @@ Movie* Interpreter::movie(const std::string& alias) const {
 int32_t Interpreter::send(const std::string& command, std::string& reply) {
     std::vector<Word> words;
     std::string answer;
+    m_failureText.clear();
     int32_t result = SplitCommand(command, &words);
     if (result == kOk) {
         result = execute(words, &answer);
     }
-    reply = result == kOk ? std::move(answer) : std::string(ErrorText(result));
+    if (result == kOk) {
+        reply = std::move(answer);
+    } else {
+        reply = m_failureText.empty() ? std::string(ErrorText(result)) : m_failureText;
+    }
     return result;
 }
 
@@ -133,6 +139,8 @@ int32_t Interpreter::execute(const Args& words, std::string* reply) {
         result = doSeek(device, args, verb == "cue");
     } else if (verb == "play") {
         result = doPlay(device, args);
+    } else if (verb == "step") {
+        result = doStep(device, args);
     } else {
         result = doStopPause(device, verb, args);
     }
@@ -256,6 +264,7 @@ int32_t Interpreter::doPut(Device& device, const Args& args) {
         }
     }
     if (v[2] < 0 || v[3] < 0) {
+        m_failureText = "The width and height of a window cannot be negative.";
         return kErrOutOfRange;
     }
     const WindowRect rect{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]),
@@ -372,6 +381,33 @@ int32_t Interpreter::doSeek(Device& device, const Args& args, bool cue) {
     } else {
         movie.seek(target, device.seekExactly);
     }
+    return kOk;
+}
+
+// "step movie [reverse] [by N]": N frames on (back with reverse or a negative N) from the
+// position, exactly; by 1 when no number is given. The target must lie in the movie.
+int32_t Interpreter::doStep(Device& device, const Args& args) {
+    Movie& movie = *device.movie;
+    int64_t by = 1;
+    bool reverse = false;
+    for (size_t i = 0; i < args.size();) {
+        if (SameWord(args[i].text, "reverse")) {
+            reverse = true;
+            ++i;
+        } else if (SameWord(args[i].text, "by")) {
+            const int32_t result = TakeInteger(args, &i, &by);
+            if (result != kOk) {
+                return result;
+            }
+        } else {
+            return kErrUnrecognizedKeyword;
+        }
+    }
+    const int64_t target = movie.position() + (reverse ? -by : by);
+    if (target < 0 || target > movie.length()) {
+        return kErrOutOfRange;
+    }
+    movie.seek(target, true);
     return kOk;
 }
 

@@ -44,11 +44,13 @@ class Interpreter {
     int32_t doStatus(Device& device, const Args& args, std::string* reply);
     int32_t doSeek(Device& device, const Args& args, bool cue);
     int32_t doPlay(Device& device, const Args& args);
+    int32_t doStep(Device& device, const Args& args);
     int32_t doStopPause(Device& device, const std::string& verb, const Args& args);
 
     MovieFactory& m_factory;
     std::map<std::string, Device> m_devices;  // by lower-case alias
     int32_t m_nextId = 1;
+    std::string m_failureText;  // a text that fits the failure better than the code's own
 };
 
 }  // namespace mci

@@ -23,14 +23,27 @@ MoviePlayer::MoviePlayer(std::unique_ptr<avi::Reader> reader, int stream)
 }
 
 MoviePlayer::~MoviePlayer() {
+    shutdown();
+}
+
+void MoviePlayer::shutdown() {
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
         m_cancel = true;
         m_sink = nullptr;
+        m_listener = nullptr;
+        ++m_serial;
+        if (m_mode != Mode::Stopped) {
+            m_mode = Mode::Stopped;
+            m_position = m_shownPosition;
+        }
     }
     m_wake.notify_all();
-    m_thread.join();
+    m_state.notify_all();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
 }
 
 int64_t MoviePlayer::keyFrameAtOrBefore(int64_t frame) const {
@@ -68,6 +81,9 @@ void MoviePlayer::play(int64_t from, int64_t to) {
 void MoviePlayer::post(const Request& request) {
     {
         std::lock_guard lock(m_mutex);
+        if (m_quit) {
+            return;
+        }
         m_request = request;
         m_request->serial = ++m_serial;
         m_cancel = true;
@@ -93,6 +109,10 @@ void MoviePlayer::stop() {
         m_paused = false;
         m_mode = Mode::Stopped;
         m_position = m_shownPosition;
+        if (!m_everShown && !m_quit) {
+            // Stopped before the first picture came: show the one at the position.
+            m_request = Request{Job::Show, m_position, m_position, m_serial};
+        }
     }
     m_wake.notify_all();
     m_state.notify_all();
@@ -128,7 +148,7 @@ void MoviePlayer::resume() {
 bool MoviePlayer::waitSettled(bool includePlay, int timeoutMs) {
     std::unique_lock lock(m_mutex);
     return m_state.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return !m_request && m_mode != Mode::Seeking &&
+        return !m_request && !m_running && m_mode != Mode::Seeking &&
                (!includePlay || (m_mode != Mode::Playing && m_mode != Mode::Paused));
     });
 }
@@ -185,11 +205,16 @@ void MoviePlayer::run() {
             request = *m_request;
             m_request.reset();
             m_cancel = false;
+            m_running = true;
         }
         if (request.job == Job::Play) {
             runPlay(request);
         } else {
             runSeek(request);
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_running = false;
         }
         m_state.notify_all();
     }
@@ -197,11 +222,11 @@ void MoviePlayer::run() {
 
 void MoviePlayer::runSeek(const Request& request) {
     if (m_length > 0) {
-        const int64_t frame = std::min(request.to, m_length - 1);
+        const int64_t frame = std::clamp<int64_t>(request.to, 0, m_length - 1);
         if (!m_decoder->decodeTo(frame, &m_cancel)) {
             return;
         }
-        show(request.to);
+        show(request.to, request.serial);
     }
     if (request.job == Job::Seek) {
         finish(request, Mode::Stopped);
@@ -246,7 +271,9 @@ void MoviePlayer::runPlay(const Request& request) {
                 listener->playbackStarted(frame, request.to);
             }
         }
-        show(frame);
+        if (!show(frame, request.serial)) {
+            break;
+        }
         ++frame;
     }
     if (listener != nullptr) {
@@ -255,7 +282,9 @@ void MoviePlayer::runPlay(const Request& request) {
     if (!m_cancel) {
         if (request.to >= m_length) {
             std::lock_guard lock(m_mutex);
-            m_position = m_shownPosition = request.to;
+            if (request.serial == m_serial) {
+                m_position = m_shownPosition = request.to;
+            }
         }
         finish(request, Mode::Stopped);
     }
@@ -293,11 +322,14 @@ bool MoviePlayer::waitUntil(Clock::time_point when, Clock::time_point* pausedSin
     }
 }
 
-void MoviePlayer::show(int64_t position) {
-    show(position, m_decoder->picture(), m_decoder->currentFrame());
+bool MoviePlayer::show(int64_t position, uint64_t serial) {
+    return show(position, m_decoder->sharedPicture(), m_decoder->currentFrame(), serial);
 }
 
-void MoviePlayer::show(int64_t position, const AVFrame* picture, int64_t frame) {
+// Scales the picture and makes it, with its frame, the one on screen; a picture of a request
+// that has since been replaced or stopped is dropped, so that the position never answers a frame
+// other than the one painted. False when dropped.
+bool MoviePlayer::show(int64_t position, SharedFrame picture, int64_t frame, uint64_t serial) {
     int width = 0;
     int height = 0;
     {
@@ -307,21 +339,26 @@ void MoviePlayer::show(int64_t position, const AVFrame* picture, int64_t frame) 
         m_rescale = false;
     }
     std::shared_ptr<BgraPicture> painted;
-    if (picture != nullptr) {
+    if (picture) {
         painted = std::make_shared<BgraPicture>();
-        if (!m_scaler.toBgra(picture, width, height, painted.get())) {
+        if (!m_scaler.toBgra(picture.get(), width, height, painted.get())) {
             painted.reset();
+        } else {
+            painted->frame = position;
         }
     }
-    SharedFrame shown = ShareFrame(picture);
     std::function<void()> sink;
     {
         std::lock_guard lock(m_mutex);
-        m_shown = std::move(shown);
+        if (serial != m_serial) {
+            return false;
+        }
+        m_shown = std::move(picture);
         m_shownFrame = frame;
         m_painted = std::move(painted);
         m_shownPosition = position;
-        if (m_mode == Mode::Playing) {
+        m_everShown = true;
+        if (m_mode == Mode::Playing || m_mode == Mode::Paused) {
             m_position = position;
         }
         sink = m_sink;
@@ -329,19 +366,22 @@ void MoviePlayer::show(int64_t position, const AVFrame* picture, int64_t frame) 
     if (sink) {
         sink();
     }
+    return true;
 }
 
 void MoviePlayer::rescale() {
     int64_t position = 0;
     int64_t frame = -1;
     SharedFrame picture;
+    uint64_t serial = 0;
     {
         std::lock_guard lock(m_mutex);
         position = m_shownPosition;
         frame = m_shownFrame;
         picture = m_shown;
+        serial = m_serial;
     }
-    show(position, picture.get(), frame);
+    show(position, picture, frame, serial);
 }
 
 void MoviePlayer::finish(const Request& request, Mode mode) {

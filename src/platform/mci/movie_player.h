@@ -35,6 +35,9 @@ class MoviePlayer {
     // stream: index of the video stream in reader. The first frame is shown at once.
     MoviePlayer(std::unique_ptr<avi::Reader> reader, int stream);
     ~MoviePlayer();
+    // Stops the player's thread for good (also done by the destructor): afterwards no picture
+    // sink or playback listener is called again.
+    void shutdown();
     MoviePlayer(const MoviePlayer&) = delete;
     MoviePlayer& operator=(const MoviePlayer&) = delete;
 
@@ -81,8 +84,8 @@ class MoviePlayer {
     void runSeek(const Request& request);
     void runPlay(const Request& request);
     bool waitUntil(Clock::time_point when, Clock::time_point* pausedSince);
-    void show(int64_t position);
-    void show(int64_t position, const AVFrame* picture, int64_t frame);
+    bool show(int64_t position, uint64_t serial);
+    bool show(int64_t position, SharedFrame picture, int64_t frame, uint64_t serial);
     void rescale();
     void finish(const Request& request, Mode mode);
 
@@ -103,6 +106,8 @@ class MoviePlayer {
     bool m_quit = false;
     bool m_paused = false;
     bool m_rescale = false;
+    bool m_everShown = false;
+    bool m_running = false;  // the player's thread is carrying out a request
     Mode m_mode = Mode::Stopped;
     int64_t m_position = 0;
     int64_t m_shownPosition = 0;

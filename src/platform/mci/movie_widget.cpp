@@ -15,8 +15,8 @@ void MovieWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const std::shared_ptr<const BgraPicture> picture = m_player->paintedPicture();
     if (picture && picture->width > 0 && picture->height > 0) {
-        const QImage image(picture->pixels.data(), picture->width, picture->height,
-                           picture->width * 4, QImage::Format_RGB32);
+        const QImage image(picture->pixels.data(), picture->width, picture->height, picture->stride,
+                           QImage::Format_RGB32);
         painter.drawImage(rect(), image);
         return;
     }

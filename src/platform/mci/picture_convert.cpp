@@ -58,11 +58,13 @@ bool PictureScaler::toBgra(const AVFrame* frame, int width, int height, BgraPict
     const int space = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
     sws_setColorspaceDetails(m_context, sws_getCoefficients(space), fullRange ? 1 : 0,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    constexpr int kAlign = 64;
     out->width = width;
     out->height = height;
-    out->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+    out->stride = (width * 4 + kAlign - 1) / kAlign * kAlign;
+    out->pixels.assign(static_cast<size_t>(out->stride) * static_cast<size_t>(height) + kAlign, 0);
     uint8_t* planes[4] = {out->pixels.data(), nullptr, nullptr, nullptr};
-    const int strides[4] = {width * 4, 0, 0, 0};
+    const int strides[4] = {out->stride, 0, 0, 0};
     return sws_scale(m_context, frame->data, frame->linesize, 0, frame->height, planes, strides) ==
            height;
 }

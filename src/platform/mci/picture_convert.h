@@ -11,11 +11,15 @@ struct SwsContext;
 
 namespace mci {
 
-// 32-bit pixels, byte order B G R A (QImage::Format_RGB32 on little-endian machines).
+// 32-bit pixels, byte order B G R A (QImage::Format_RGB32 on little-endian machines). Rows are
+// padded to a multiple of 64 bytes, and the buffer has room after the last row, because the
+// scaler writes whole blocks of pixels.
 struct BgraPicture {
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> pixels;  // width * 4 bytes per row, no padding
+    int stride = 0;      // bytes from one row to the next
+    int64_t frame = -1;  // the frame the picture shows, when it is a movie's
+    std::vector<uint8_t> pixels;
 };
 
 // A cache for one scaling context; not thread-safe.

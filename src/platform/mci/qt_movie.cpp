@@ -21,10 +21,13 @@ QtMovie::QtMovie(std::shared_ptr<MoviePlayer> player, QWidget* parent)
         m_widget->setGeometry(0, 0, static_cast<int>(std::clamp<int64_t>(width, 0, 8192)),
                               static_cast<int>(std::clamp<int64_t>(height, 0, 8192)));
         m_widget->show();
+        // The player's thread only posts to an object of this movie that lives on the GUI
+        // thread until that thread has been joined; the widget is looked at there alone.
         QPointer<MovieWidget> widget = m_widget;
-        m_player->setPictureSink([widget] {
+        QObject* notifier = &m_notifier;
+        m_player->setPictureSink([notifier, widget] {
             QMetaObject::invokeMethod(
-                widget.data(),
+                notifier,
                 [widget] {
                     if (widget) {
                         widget->update();
@@ -40,11 +43,11 @@ QtMovie::QtMovie(std::shared_ptr<MoviePlayer> player, QWidget* parent)
 }
 
 QtMovie::~QtMovie() {
-    m_player->setPictureSink(nullptr);
-    m_player->setPlaybackListener(nullptr);
-    m_player->stop();
+    // No picture or sound call can come from the player's thread once it has been joined; then
+    // the widget and the sound (stopped on this thread before it goes) can go.
+    m_player->shutdown();
     delete m_widget.data();
-    m_player.reset();  // joins the player's thread before the sound it drives goes away
+    m_audio.reset();
 }
 
 int64_t QtMovie::length() const {
@@ -98,7 +101,7 @@ bool QtMovie::saveSnapshot(const std::string& path) const {
     if (!frame || !scaler.toBgra(frame.get(), 0, 0, &picture)) {
         return false;
     }
-    const QImage image(picture.pixels.data(), picture.width, picture.height, picture.width * 4,
+    const QImage image(picture.pixels.data(), picture.width, picture.height, picture.stride,
                        QImage::Format_RGB32);
     return image.save(QString::fromStdString(path), "PNG");
 }

@@ -35,11 +35,14 @@ class QtMovie : public Movie {
 
     MoviePlayer& player() { return *m_player; }
     QWidget* pictureWidget() const { return m_widget.data(); }
+    // True when the movie plays sound (an audio stream and an output device exist).
+    bool hasSound() const { return m_audio != nullptr; }
     // Saves the decoded picture shown, at the movie's own size, as a PNG file.
     bool saveSnapshot(const std::string& path) const;
 
   private:
     std::shared_ptr<MoviePlayer> m_player;
+    QObject m_notifier;  // receives the player's "new picture" on the GUI thread
     QPointer<MovieWidget> m_widget;
     std::unique_ptr<AudioOutput> m_audio;
 };

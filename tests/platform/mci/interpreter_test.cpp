@@ -217,7 +217,25 @@ TEST_F(InterpreterTest, PutPassesTheRectangleAsLeftTopWidthHeight) {
     ASSERT_EQ(0, send("put movie window client at 4 30 320 240"));
     EXPECT_EQ("put 4 30 320 240", calls.log.back());
     EXPECT_EQ(mci::kErrOutOfRange, send("put movie window client at 0 0 -1 5"));
+    EXPECT_NE(std::string::npos, reply.find("negative")) << reply;
     EXPECT_EQ(mci::kErrUnrecognizedKeyword, send("put movie window client at 0 0 1 5 6"));
+}
+
+TEST_F(InterpreterTest, StepMovesByFramesFromThePositionInEitherDirection) {
+    ASSERT_EQ(0, openMovie());
+    ASSERT_EQ(0, send("seek movie to 50"));
+    ASSERT_EQ(0, send("step movie"));
+    EXPECT_EQ("seek 51 exact", calls.log.back());
+    ASSERT_EQ(0, send("step movie by 9"));
+    EXPECT_EQ("seek 60 exact", calls.log.back());
+    ASSERT_EQ(0, send("step movie reverse by 20"));
+    EXPECT_EQ("seek 40 exact", calls.log.back());
+    ASSERT_EQ(0, send("step movie by -40 wait"));
+    EXPECT_EQ("seek 0 exact", calls.log[calls.log.size() - 2]);
+    EXPECT_EQ(mci::kErrOutOfRange, send("step movie reverse"));
+    EXPECT_EQ(mci::kErrOutOfRange, send("step movie by 101"));
+    EXPECT_EQ(mci::kErrBadInteger, send("step movie by x"));
+    EXPECT_EQ(mci::kErrUnrecognizedKeyword, send("step movie sideways"));
 }
 
 TEST_F(InterpreterTest, CloseReleasesTheMovieAndTheAliasCanBeUsedAgain) {

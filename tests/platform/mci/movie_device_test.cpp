@@ -288,4 +288,52 @@ TEST_F(MovieDeviceTest, SurvivesItsParentWindowAndAbsurdRectangles) {
     EXPECT_EQ(mci::kErrCreateWindow, openMovie(s_mjpeg));
 }
 
+// Stopping while pictures are being scaled: the position answered at once and after the player
+// has settled is the frame of the picture painted, every time.
+TEST_F(MovieDeviceTest, AfterStopThePositionIsThePictureOnScreen) {
+    const std::string path = s_dir->file("640x360.avi");
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=640x360:rate=25:duration=3 -c:v mjpeg " + path));
+    ASSERT_EQ(0, openMovie(path));
+    ASSERT_EQ(0, send("put movie window client at 0 0 1280 720"));
+    mci::QtMovie* movie = m_service->movie("movie");
+    for (int round = 0; round < 40; ++round) {
+        // (A stop before the first picture was painted paints the frame stopped at.)
+        ASSERT_EQ(0, send("play movie from 0 to 74"));
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 40 + round % 9 * 7) {
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
+        ASSERT_EQ(0, send("stop movie"));
+        const int64_t stoppedAt = position();
+        ASSERT_TRUE(movie->waitSettled(true, 5000));
+        EXPECT_EQ(stoppedAt, position()) << "round " << round;
+        auto painted = movie->player().paintedPicture();
+        ASSERT_TRUE(painted) << "round " << round << " at " << stoppedAt;
+        EXPECT_EQ(stoppedAt, painted->frame) << "round " << round;
+    }
+}
+
+// A header that claims far more frames than the file holds: the frames beyond what is stored
+// answer at once, with no picture, and the stored ones still show theirs.
+TEST_F(MovieDeviceTest, FramesTheFileDoesNotHoldAnswerAtOnce) {
+    const std::string path = s_dir->file("claims-more.avi");
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=0.4 -c:v mjpeg " + path));
+    ASSERT_TRUE(testing_support::PatchStreamHeader(path, "vids", 32, 0x7FFFFFFF));
+    ASSERT_EQ(0, openMovie(path));
+    ASSERT_EQ(0, send("set movie seek exactly on"));
+    ASSERT_EQ(0, send("status movie length"));
+    EXPECT_EQ("2147483647", m_reply);
+    for (const char* target : {"end", "2147483646", "1000", "5"}) {
+        ASSERT_EQ(0, send(std::string("seek movie to ") + target));
+        EXPECT_EQ("stopped", waitWhileMode("seeking", 2000)) << target;
+    }
+    EXPECT_EQ(5, position());
+    EXPECT_TRUE(m_service->movie("movie")->player().shownPicture());
+    ASSERT_EQ(0, send("seek movie to 20"));
+    EXPECT_EQ("stopped", waitWhileMode("seeking", 2000));
+    EXPECT_FALSE(m_service->movie("movie")->player().shownPicture());
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "trelvane_version.h"
 
 namespace {
 
@@ -21,6 +22,20 @@ std::vector<std::string> Lines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+std::string ToolPath() {
+    return (testing_support::BinaryDir() / "tools/trelvane-mci").string();
+}
+
+TEST(MciToolTest, AnswersHelpAndVersionWithoutADisplay) {
+    const auto help = testing_support::RunCommand(ShellQuote(ToolPath()) + " --help", false);
+    EXPECT_EQ(0, help.exitCode);
+    EXPECT_NE(std::string::npos, help.output.find("snapshot PATH")) << help.output;
+    const auto version = testing_support::RunCommand(ShellQuote(ToolPath()) + " --version", false);
+    EXPECT_EQ(0, version.exitCode);
+    EXPECT_EQ(std::string("trelvane-mci ") + kTrelvaneVersion + "\n", version.output);
+    EXPECT_EQ(2, testing_support::RunCommand(ShellQuote(ToolPath()) + " --bogus").exitCode);
 }
 
 TEST(MciToolTest, RunsAScriptAndSavesTheDecodedPicture) {
@@ -41,10 +56,8 @@ TEST(MciToolTest, RunsAScriptAndSavesTheDecodedPicture) {
                           << "seek movie to 0xfa\n"
                           << "bogus movie\n"
                           << "close movie\n";
-    const std::string tool =
-        (testing_support::BinaryDir() / "src/platform/mci/trelvane-mci").string();
     const auto result =
-        testing_support::RunCommand(ShellQuote(tool) + " < " + ShellQuote(script), false);
+        testing_support::RunCommand(ShellQuote(ToolPath()) + " < " + ShellQuote(script), false);
     ASSERT_EQ(0, result.exitCode) << result.output;
     const std::vector<std::string> expected = {"0\t1",  "0\t2",       "0\t",   "0\t",
                                                "0\t",   "0\tstopped", "0\t13", "0\t" + png,

@@ -3,19 +3,32 @@
 // stands for the id of a hidden window of the tool's own. Two extra lines:
 //   snapshot PATH   saves the movie's decoded picture (before scaling) as a PNG file
 //   wait-mode WORD  waits up to 10 s until "status movie mode" answers WORD
+// --help and --version print what the tool accepts and its version.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QWidget>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
 #include "media/vbvfw.h"
 #include "platform/mci/mci_service.h"
 #include "platform/mci/window_registry.h"
+#include "trelvane_version.h"
 
 namespace {
+
+constexpr const char kUsage[] =
+    "Usage: trelvane-mci [--help | --version] < COMMANDS\n"
+    "\n"
+    "Sends movie-device command strings, one per line of standard input, and prints\n"
+    "\"<result code>\\t<reply>\" for each. In a line, $WINDOW stands for the id of the\n"
+    "tool's own hidden window (for \"open ... parent $WINDOW\"). Two more lines are understood:\n"
+    "  snapshot PATH    saves the movie's decoded picture, at its own size, as a PNG file\n"
+    "  wait-mode WORD   waits up to 10 s until \"status movie mode\" answers WORD\n"
+    "Without a display it runs on Qt's offscreen platform.\n";
 
 void Print(int32_t code, const std::string& reply) {
     std::printf("%d\t%s\n", code, reply.c_str());
@@ -52,6 +65,20 @@ void WaitMode(const std::string& word) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("trelvane-mci %s\n", kTrelvaneVersion);
+            return 0;
+        }
+        if (std::strncmp(argv[i], "--", 2) == 0) {
+            std::fprintf(stderr, "trelvane-mci: unknown option '%s'\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

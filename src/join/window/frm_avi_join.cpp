@@ -1,0 +1,216 @@
+#include "join/window/frm_avi_join.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <algorithm>
+
+#include "media/clip_inspection.h"
+
+namespace join {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int kLineTwips = 255;
+
+QRect Twips(int left, int top, int width, int height) {
+    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+                 height / kTwipsPerPixel);
+}
+
+QString Qs(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+
+QProgressBar* MakeBar(QWidget* parent, const char* name, const QRect& where) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(name);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setGeometry(where);
+    return bar;
+}
+
+// Centred over the owner, never above or left of the origin; centred on the screen without one.
+void PlaceOver(QWidget* window, QWidget* owner) {
+    QRect area;
+    if (owner != nullptr) {
+        area = owner->frameGeometry();
+    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        area = screen->availableGeometry();
+    }
+    if (area.isEmpty()) {
+        return;
+    }
+    const QSize size = window->frameGeometry().size();
+    window->move(std::max(0, area.left() + (area.width() - size.width()) / 2),
+                 std::max(0, area.top() + (area.height() - size.height()) / 2));
+}
+
+}  // namespace
+
+frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
+                       std::function<void(const std::string&)> previewFile, QWidget* owner)
+    : QDialog(owner), m_logic(ModuleJoinState(), dialogs), m_previewFile(std::move(previewFile)) {
+    setObjectName("frmAviJoin");
+    setWindowTitle("Join Files");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    labSegment = new QLabel("Now Joining:", this);
+    labSegment->setObjectName("labSegment");
+    labSegment->setGeometry(Twips(120, 0, 4575, kLineTwips));
+    prgSegment = MakeBar(this, "prgSegment", Twips(120, 240, 4575, kLineTwips));
+    labJoined = new QLabel("To Joined File:", this);
+    labJoined->setObjectName("labJoined");
+    labJoined->setGeometry(Twips(120, 600, 4575, kLineTwips));
+    prgTotal = MakeBar(this, "prgTotal", Twips(120, 840, 4575, kLineTwips));
+
+    txtMsg = new QPlainTextEdit(this);
+    txtMsg->setObjectName("txtMsg");
+    txtMsg->setReadOnly(true);
+    txtMsg->setGeometry(Twips(120, 120, 4815, 975));
+    txtMsg->hide();
+
+    cmdDone = new QPushButton("Cancel", this);
+    cmdDone->setObjectName("cmdDone");
+    cmdDone->setGeometry(Twips(120, 1200, 975, 375));
+    cmdView = new QPushButton("View Joined File", this);
+    cmdView->setObjectName("cmdView");
+    cmdView->setGeometry(Twips(1200, 1200, 1455, 375));
+    cmdView->hide();
+    cmdDelete = new QPushButton("Delete Source Files", this);
+    cmdDelete->setObjectName("cmdDelete");
+    cmdDelete->setGeometry(Twips(3000, 1200, 1695, 375));
+    cmdDelete->hide();
+    // Elapsed and remaining time, where the report's buttons appear later.
+    labTime = new QLabel(this);
+    labTime->setObjectName("labTime");
+    labTime->setGeometry(Twips(1200, 1200, 3495, 375));
+
+    for (QPushButton* button : {cmdDone, cmdView, cmdDelete}) {
+        button->setAutoDefault(false);
+        // Fonts wider than the window was drawn for: grow rather than cut the caption.
+        button->resize(std::max(button->width(), button->sizeHint().width()), button->height());
+    }
+    connect(cmdDone, &QPushButton::clicked, this, [this] { cmdDone_Click(); });
+    connect(cmdView, &QPushButton::clicked, this, [this] { cmdView_Click(); });
+    connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
+
+    setFixedSize(5055 / kTwipsPerPixel, 1695 / kTwipsPerPixel);
+}
+
+void frmAviJoin::prepareJoin(const std::string& destination, int16_t clipCount,
+                             const std::vector<ClipInfo>& clips) {
+    m_logic.prepare(destination, clipCount, clips, this);
+    labJoined->setText(Qs("To Joined File: " + FileTitle(destination)));
+}
+
+void frmAviJoin::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_activationQueued) {
+        m_activationQueued = true;
+        QTimer::singleShot(0, this, [this] { Form_Activate(); });
+    }
+}
+
+void frmAviJoin::Form_Activate() {
+    m_elapsed.start();
+    if (!m_logic.runJoinOnce()) {
+        return;
+    }
+    if (m_logic.status() == kStatusCancelled) {
+        hide();
+        return;
+    }
+    showReport();
+}
+
+void frmAviJoin::showReport() {
+    cmdDone->setText("Done");
+    for (QWidget* progress : {static_cast<QWidget*>(labSegment), static_cast<QWidget*>(labJoined),
+                              static_cast<QWidget*>(prgSegment), static_cast<QWidget*>(prgTotal),
+                              static_cast<QWidget*>(labTime)}) {
+        progress->hide();
+    }
+    txtMsg->setPlainText(Qs(m_logic.report().text));
+    txtMsg->show();
+    setWindowTitle(Qs(m_logic.report().caption));
+    cmdView->setVisible(m_logic.offersView());
+    cmdDelete->setVisible(m_logic.offersDelete());
+    cmdDone->setFocus();
+}
+
+int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) {
+    if (std::optional<std::string> caption = m_logic.segmentCaption(clipIndex)) {
+        labSegment->setText(Qs(*caption));
+    }
+    const int total = std::clamp<int>(totalPercent, 0, 100);
+    prgSegment->setValue(std::clamp<int>(segmentPercent, 0, 100));
+    prgTotal->setValue(total);
+    setWindowTitle(QString("Join Files - %1%").arg(total));
+    labTime->setText(Qs(ProgressTimeText(m_elapsed.isValid() ? m_elapsed.elapsed() : 0, total)));
+    repaint();
+    if (m_progressObserver) {
+        m_progressObserver(clipIndex, segmentPercent, totalPercent);
+    }
+    QCoreApplication::processEvents();
+    return m_logic.progressResult();
+}
+
+void frmAviJoin::cmdDone_Click() {
+    if (m_logic.requestClose()) {
+        hide();
+    }
+}
+
+void frmAviJoin::cmdView_Click() {
+    if (m_previewFile) {
+        m_previewFile(ModuleJoinState().destFileName);
+    }
+}
+
+void frmAviJoin::cmdDelete_Click() {
+    if (m_logic.deleteSources()) {
+        hide();
+    }
+}
+
+void frmAviJoin::closeEvent(QCloseEvent* event) {
+    // The window only ever hides itself: the close box asks as the Cancel button does.
+    event->ignore();
+    cmdDone_Click();
+}
+
+void frmAviJoin::reject() {
+    cmdDone_Click();
+}
+
+int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs,
+                  std::function<void(const std::string&)> previewFile,
+                  const std::string& destination, int16_t clipCount,
+                  const std::vector<ClipInfo>& clips, bool* cleanReport) {
+    frmAviJoin window(dialogs, std::move(previewFile), owner);
+    window.prepareJoin(destination, clipCount, clips);
+    window.adjustSize();
+    PlaceOver(&window, owner);
+    window.exec();
+    ModuleJoinState().progressWindow = nullptr;
+    ModuleJoinState().progressEnabled = false;
+    if (cleanReport != nullptr) {
+        *cleanReport = window.logic().clean();
+    }
+    return window.logic().status();
+}
+
+}  // namespace join

@@ -1,0 +1,23 @@
+#include "ui/startup/about_and_help.h"
+
+#include "platform/qt/help_viewer.h"
+#include "settings/settings_folder.h"
+#include "text/help_file.h"
+#include "ui/startup/frm_startup.h"
+
+namespace ui {
+
+void ShowAbout(QWidget* owner) {
+    frmStartup about(nullptr, owner);
+    about.exec();
+}
+
+std::string HelpFilePath() {
+    return text::FindHelpFile(settings::ExecutableFolder());
+}
+
+void ShowHelpContents(QWidget* owner) {
+    platform::ShowHelpFile(owner, HelpFilePath());
+}
+
+}  // namespace ui

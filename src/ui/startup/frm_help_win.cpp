@@ -1,0 +1,37 @@
+#include "ui/startup/frm_help_win.h"
+
+#include <QPlainTextEdit>
+
+#include "ui/startup/startup_sequence.h"
+#include "ui/startup/widget_placement.h"
+
+namespace ui {
+
+frmHelpWin::frmHelpWin(QWidget* parent) : QDialog(parent) {
+    setObjectName("frmHelpWin");
+    setWindowTitle("Help Support Zezez Uvevuz Avurudozu");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(7500 / settings::kTwipsPerPixel, 3765 / settings::kTwipsPerPixel);
+
+    txtHelpMsg = new QPlainTextEdit(this);
+    txtHelpMsg->setObjectName("txtHelpMsg");
+    txtHelpMsg->setReadOnly(true);
+    txtHelpMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtHelpMsg->setGeometry(0, 0, 7455 / settings::kTwipsPerPixel, 3735 / settings::kTwipsPerPixel);
+    QPalette grey = txtHelpMsg->palette();
+    grey.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
+    grey.setColor(QPalette::Text, Qt::black);
+    txtHelpMsg->setPalette(grey);
+    Form_Load();
+}
+
+void frmHelpWin::Form_Load() {
+    WidgetPlacement placement(*this);
+    settings::CenterOnScreen(placement, ScreenAreaFor(this));
+    QString message = QString::fromStdString(ComposeHelpMessage());
+    message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    txtHelpMsg->setPlainText(message);
+}
+
+}  // namespace ui

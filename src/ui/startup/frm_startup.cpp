@@ -1,0 +1,209 @@
+#include "ui/startup/frm_startup.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+
+#include "settings/ini_store.h"
+#include "settings/settings_keys.h"
+#include "ui/startup/frm_help_win.h"
+#include "ui/startup/startup_art.h"
+#include "ui/startup/startup_sequence.h"
+#include "ui/startup/widget_placement.h"
+
+namespace ui {
+
+namespace {
+
+QRect Twips(int left, int top, int width, int height) {
+    const int t = settings::kTwipsPerPixel;
+    return QRect(left / t, top / t, width / t, height / t);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& where, qreal points, bool bold,
+                  bool centred) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setGeometry(where);
+    QFont font = label->font();
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    label->setFont(font);
+    label->setWordWrap(!centred);
+    label->setAlignment(centred ? Qt::AlignHCenter | Qt::AlignTop : Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+}  // namespace
+
+frmStartup::frmStartup(std::function<QWidget*()> createMainWindow, QWidget* parent)
+    : QDialog(parent), m_createMainWindow(std::move(createMainWindow)) {
+    setObjectName("frmStartup");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(7875 / settings::kTwipsPerPixel, 3540 / settings::kTwipsPerPixel);
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName("Picture1");
+    Picture1->setGeometry(Twips(0, 120, 2400, 3000));
+    Picture1->setPixmap(DrawFilmStrip(160, 200));
+    cmdOK = new QPushButton("OK", this);
+    cmdOK->setObjectName("cmdOK");
+    cmdOK->setGeometry(Twips(6480, 2160, 855, 375));
+    labAuthor = MakeLabel(this, "labAuthor", Twips(2880, 720, 3855, 255), 8.25, true, true);
+    labDisclaimer =
+        MakeLabel(this, "labDisclaimer", Twips(2520, 2640, 5295, 855), 8.25, false, false);
+    labVersion = MakeLabel(this, "labVersion", Twips(2880, 480, 3855, 255), 8.25, true, true);
+    labProduct = MakeLabel(this, "labProduct", Twips(2880, 0, 3975, 495), 18, false, true);
+    chkInfoOnly = new QCheckBox("Check1", this);
+    chkInfoOnly->setObjectName("chkInfoOnly");
+    chkInfoOnly->setGeometry(Twips(2640, 2160, 255, 435));
+    chkInfoOnly->hide();
+    labInfo = MakeLabel(this, "labInfo", Twips(2520, 1080, 5295, 975), 8.25, false, false);
+    cmdInfo = new QPushButton("I'd like more info on how I can help", this);
+    cmdInfo->setObjectName("cmdInfo");
+    cmdInfo->setGeometry(Twips(3120, 2160, 3015, 375));
+    // Wider fonts than the window was drawn for: let the button grow to the left, up to the
+    // labels' left edge, rather than cut its caption.
+    const int wanted = cmdInfo->sizeHint().width();
+    if (wanted > cmdInfo->width()) {
+        const QRect info = cmdInfo->geometry();
+        const int right = cmdOK->x() - 8;
+        const int left = std::max(2520 / settings::kTwipsPerPixel, right - wanted);
+        cmdInfo->setGeometry(std::min(info.x(), left), info.y(),
+                             std::max(info.width(), right - std::min(info.x(), left)),
+                             info.height());
+    }
+    Label1 = MakeLabel(this, "Label1", Twips(360, 3240, 1695, 255), 8.25, true, false);
+    Label1->setWordWrap(false);
+    Label1->setText("Hoist one for KV...");
+    Picture2 = new QLabel(this);
+    Picture2->setObjectName("Picture2");
+    Picture2->setGeometry(Twips(7200, 120, 480, 480));
+    Picture2->setPixmap(DrawProgramIcon(32));
+
+    // Neither button is the default: Enter presses the one that has the focus.
+    for (QPushButton* button : {cmdOK, cmdInfo}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    setTabOrder(cmdOK, cmdInfo);
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdInfo, &QPushButton::clicked, this, [this] { cmdInfo_Click(); });
+    Form_Load();
+}
+
+bool frmStartup::isAboutBox() const {
+    return chkInfoOnly->isChecked();
+}
+
+void frmStartup::Form_Load() {
+    WidgetPlacement placement(*this);
+    if (startupDone != 1) {
+        settings::CenterOnScreen(placement, ScreenAreaFor(this), 1);
+        return;
+    }
+    if (parentWidget() != nullptr) {
+        WidgetPlacement owner(*parentWidget()->window());
+        settings::CenterOverMainWindow(placement, owner, 1);
+    } else {
+        settings::CenterOnScreen(placement, ScreenAreaFor(this), 1);
+    }
+    chkInfoOnly->setChecked(true);
+}
+
+void frmStartup::Form_Activate() {
+    settings::SetIniFileName(settings::kIniFileName);
+    const StartupCaptions captions = GetStartupCaptions();
+    labProduct->setText(QString::fromStdString(captions.labProduct));
+    labVersion->setText(QString::fromStdString(captions.labVersion));
+    labInfo->setText(QString::fromStdString(captions.labInfo));
+    labDisclaimer->setText(QString::fromStdString(captions.labDisclaimer));
+    labAuthor->setText(QString::fromStdString(captions.labAuthor));
+    repaint();
+}
+
+void frmStartup::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Form_Activate();
+    cmdOK->setFocus();
+    if (!m_sequenceQueued && !isAboutBox()) {
+        m_sequenceQueued = true;
+        QTimer::singleShot(0, this, [this] { runStartupSequence(); });
+    }
+}
+
+void frmStartup::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        Form_Activate();
+    }
+}
+
+void frmStartup::runStartupSequence() {
+    if (startupDone != 0 || isAboutBox() || m_sequenceRunning) {
+        return;
+    }
+    m_sequenceRunning = true;
+    std::unique_ptr<WidgetPlacement> placement;
+    RunStartupSequence(
+        [this, &placement]() -> settings::PlacedWindow* {
+            m_mainWindow = m_createMainWindow ? m_createMainWindow() : nullptr;
+            if (m_mainWindow == nullptr) {
+                return nullptr;
+            }
+            placement = std::make_unique<WidgetPlacement>(*m_mainWindow);
+            return placement.get();
+        },
+        ScreenAreaFor(this));
+    m_sequenceRunning = false;
+}
+
+void frmStartup::cmdOK_Click() {
+    if (!isAboutBox() && !m_finished) {
+        // A press while the main window is being made (a box it shows) waits for nothing.
+        if (m_sequenceRunning) {
+            return;
+        }
+        runStartupSequence();  // pressed before it ran from the first show
+        m_finished = true;
+        if (m_mainWindow != nullptr) {
+            m_mainWindow->show();
+        }
+        if (m_startupFinished) {
+            m_startupFinished(m_mainWindow);
+        }
+    }
+    accept();
+}
+
+void frmStartup::cmdInfo_Click() {
+    frmHelpWin help(this);
+    help.exec();
+}
+
+void frmStartup::closeEvent(QCloseEvent* event) {
+    // At program start any way of closing counts as "OK", so the main window still appears.
+    if (!isAboutBox() && !m_finished) {
+        event->ignore();
+        cmdOK_Click();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void frmStartup::reject() {
+    if (!isAboutBox() && !m_finished) {
+        cmdOK_Click();
+        return;
+    }
+    QDialog::reject();
+}
+
+}  // namespace ui
