@@ -1,6 +1,6 @@
 # Convenience targets over the CMake presets. Every target first makes sure the Debian packages
 # it needs are installed (scripts/install-deps.sh installs only what is missing).
-.PHONY: all deps build run demo package test test-asan test-large bench fuzz fuzz-ci format format-check clean
+.PHONY: all deps build release run demo package test test-asan test-large bench fuzz fuzz-ci format format-check clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
@@ -13,6 +13,11 @@ deps:
 build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS)
+
+# A Release build as packagers make it (warnings do not stop it).
+release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
 
 run: build
 	@./build/src/app/trelvane
@@ -53,4 +58,4 @@ format-check:
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 
 clean:
-	@rm -rf build build-asan build-fuzz
+	@rm -rf build build-asan build-fuzz build-release

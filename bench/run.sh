@@ -9,3 +9,4 @@ for b in "$build"/bench/bench_*; do
   "$b"
 done
 bash "$(dirname "$0")/join_bench.sh" "$build"
+bash "$(dirname "$0")/trim_bench.sh" "$build"

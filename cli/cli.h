@@ -1,6 +1,7 @@
 // trelvane-cli: the join engine and clip inspection for scripts and tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ int RunJoinCommand(const std::vector<std::string>& args);
 
 // "trelvane-cli: " + text on standard error.
 void PrintError(const std::string& text);
+// Why a file did not open, in plain words: the system's error text, or "not an AVI file".
+std::string PlainOpenReason(int32_t libraryError, int32_t systemError);
 // CR LF line ends as the terminal wants them.
 std::string UnixLines(const std::string& text);
 

@@ -10,11 +10,48 @@ namespace cli {
 
 namespace {
 
+// Length of the valid UTF-8 sequence at text[i], 0 when there is none.
+size_t Utf8Length(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > text.size()) {
+        return 0;
+    }
+    uint32_t code = n == 1 ? c : c & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = code << 6 | (byte(i + k) & 0x3F);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool valid = code >= least[n] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+    return valid ? n : 0;
+}
+
+bool IsUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = Utf8Length(text, i);
+        if (n == 0) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+// A JSON string; bytes that are not UTF-8 (a file name may hold any) become U+FFFD.
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (const char ch : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
         const unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
+        if (c >= 0x80) {
+            const size_t n = Utf8Length(text, i);
+            out += n == 0 ? std::string("\\ufffd") : text.substr(i, n);
+            i += n == 0 ? 0 : n - 1;
+        } else if (c == '"' || c == '\\') {
             out += '\\';
             out += ch;
         } else if (c < 0x20) {
@@ -47,9 +84,21 @@ std::string AudioLine(const ClipInfo& clip) {
 }
 
 std::string JsonRecord(const ClipInfo& clip, int32_t result, const std::string& message) {
-    std::string json = "{\"file\": " + JsonString(clip.fileName) +
-                       ", \"result\": " + std::to_string(result) +
-                       ", \"message\": " + JsonString(message);
+    std::string json = "{\"file\": " + JsonString(clip.fileName);
+    if (!IsUtf8(clip.fileName)) {
+        // The name's bytes exactly, for scripts that must find the file again.
+        std::string hex;
+        for (const char ch : clip.fileName) {
+            char digits[3];
+            std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(ch));
+            hex += digits;
+        }
+        json += ", \"fileBytes\": \"" + hex + "\"";
+    }
+    const StreamCounts streams = CountClipStreams(clip.fileName);
+    json += ", \"videoStreams\": " + std::to_string(streams.video) +
+            ", \"audioStreams\": " + std::to_string(streams.audio) +
+            ", \"result\": " + std::to_string(result) + ", \"message\": " + JsonString(message);
     if (result == 0 || result == 1) {
         const VideoSummary v = GetVideoSummary(clip);
         const FrameSize size = GetFrameSize(clip);
@@ -101,7 +150,12 @@ int RunInfo(const std::vector<std::string>& args) {
         const int32_t result = LoadClipInfo(clip);
         std::string message;
         if (result != 0) {
-            message = LoadClipInfoMessage(result, vbvfw_error(), vbvfw_errno());
+            const int32_t libraryError = vbvfw_error();
+            const int32_t systemError = vbvfw_errno();
+            message = LoadClipInfoMessage(result, libraryError, systemError);
+            if (result == -1) {
+                message += ": " + PlainOpenReason(libraryError, systemError);
+            }
         }
         allInspected = allInspected && (result == 0 || result == 1);
         if (json) {
@@ -117,6 +171,11 @@ int RunInfo(const std::vector<std::string>& args) {
         }
         std::printf("  Video:  %s\n  Audio:  %s\n", VideoLine(clip).c_str(),
                     AudioLine(clip).c_str());
+        const StreamCounts streams = CountClipStreams(clip.fileName);
+        if (streams.video > 1 || streams.audio > 1) {
+            std::printf("  Streams:  %d video, %d audio; only the first of each is joined\n",
+                        streams.video, streams.audio);
+        }
     }
     if (json) {
         std::printf("%s\n]\n", jsonText.c_str());

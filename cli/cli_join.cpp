@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "cli.h"
 #include "join/join_engine.h"
 #include "join/join_report.h"
+#include "join/splice_check.h"
 #include "media/clip_compare.h"
 #include "media/clip_inspection.h"
 
@@ -65,7 +68,10 @@ bool ParseClip(const std::string& arg, ClipArg* clip) {
     parsed.path = arg.substr(0, at);
     if (!ParseFrame(range.substr(0, dash), &parsed.in) ||
         !ParseFrame(range.substr(dash + 1), &parsed.out)) {
-        return false;
+        // Not frame numbers ("zz@1-2.avi"): a file name of its own, which inspection reports
+        // missing when it is; a range on a file that exists is a typing error.
+        struct stat base {};
+        return ::stat(parsed.path.c_str(), &base) != 0;
     }
     *clip = parsed;
     return true;
@@ -113,6 +119,18 @@ bool ParseJoinArgs(const std::vector<std::string>& args, JoinArgs* out) {
 // The destination may not be one of the clips, however it is named; an existing one is replaced
 // only when asked to.
 bool CheckOutput(const JoinArgs& args) {
+    const size_t slash = args.output.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : args.output.substr(0, slash));
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) {
+        PrintError("the folder " + folder + " for " + args.output + " does not exist");
+        return false;
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        PrintError("the folder " + folder + " cannot be written to: " + std::strerror(errno));
+        return false;
+    }
     struct stat out {};
     if (::stat(args.output.c_str(), &out) != 0) {
         return true;
@@ -155,15 +173,34 @@ int ApplySegment(const ClipArg& arg, ClipInfo& clip) {
     const bool key = video >= 0 && join::IsKeyFrame(video, static_cast<int32_t>(pos));
     const int64_t previous =
         video >= 0 ? vbvfw_AVIStreamFindSample(video, pos, kFindPrev | kFindKey) : -1;
+    const int64_t next =
+        video >= 0 && !key ? vbvfw_AVIStreamFindSample(video, pos, kFindNext | kFindKey) : -1;
+    const int32_t leading =
+        key ? join::CountLeadingPictures(video, join::ClipCompression(clip), pos) : 0;
     if (file >= 0) {
         (void)vbvfw_AVIFileRelease(file);
     }
     if (!key) {
+        const int64_t start = clip.videoInfo.dwStart;
+        std::string around;
+        if (previous >= 0) {
+            around += "the key frame before it is " + std::to_string(previous - start);
+        }
+        if (next >= 0) {
+            around += (around.empty() ? "the key frame after it is " : ", after it ") +
+                      std::to_string(next - start);
+        }
         PrintError("frame " + std::to_string(in) + " of " + clip.fileName + " is not a key frame" +
-                   (previous >= 0 ? "; the key frame before it is " +
-                                        std::to_string(previous - clip.videoInfo.dwStart)
-                                  : std::string()));
+                   (around.empty() ? std::string() : "; " + around));
         return kExitUsage;
+    }
+    if (leading > 0) {
+        std::fprintf(stderr,
+                     "Note: frame %lld of %s opens an open group of pictures; the %d frame%s "
+                     "after it that need%s the frames before it will be written as repeated "
+                     "frames.\n",
+                     static_cast<long long>(in), clip.fileName.c_str(), leading,
+                     leading == 1 ? "" : "s", leading == 1 ? "s" : "");
     }
     return 0;
 }
@@ -171,6 +208,17 @@ int ApplySegment(const ClipArg& arg, ClipInfo& clip) {
 int Refuse(const std::string& path, const std::string& message) {
     std::fprintf(stderr, "Clip %s could not be joined. (%s)\n", path.c_str(), message.c_str());
     return kExitRefused;
+}
+
+// The inspection message with the plain reason of a failed open.
+std::string InspectionMessage(int32_t status) {
+    const int32_t libraryError = vbvfw_error();
+    const int32_t systemError = vbvfw_errno();
+    std::string message = LoadClipInfoMessage(status, libraryError, systemError);
+    if (status == -1) {
+        message += ": " + PlainOpenReason(libraryError, systemError);
+    }
+    return message;
 }
 
 int WarnAudio(const std::string& path, const std::string& message) {
@@ -186,7 +234,11 @@ int BuildJob(const JoinArgs& args, std::vector<ClipInfo>* clips) {
         clip.fileName = args.clips[i].path;
         const int32_t status = LoadClipInfo(clip);
         if (status != 0 && status != 1) {
-            return Refuse(clip.fileName, LoadClipInfoMessage(status, vbvfw_error(), vbvfw_errno()));
+            return Refuse(clip.fileName, InspectionMessage(status));
+        }
+        const std::string extra = ExtraStreamsMessage(CountClipStreams(clip.fileName));
+        if (!extra.empty()) {
+            std::fprintf(stderr, "Note: clip %s%s\n", clip.fileName.c_str(), extra.c_str());
         }
         if (i > 0) {
             const ClipCheck check = CompareClipWithBase((*clips)[0], clip, args.dropAudio);
@@ -250,6 +302,12 @@ class TerminalProgress : public join::JoinProgress {
     bool m_drawn = false;
 };
 
+std::string PartialText(const join::JoinState& state) {
+    return state.partialFileName.empty()
+               ? std::string()
+               : " The part written so far is kept as " + state.partialFileName + ".";
+}
+
 }  // namespace
 
 int RunJoinCommand(const std::vector<std::string>& argList) {
@@ -265,7 +323,10 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
+    // Ctrl-C, a terminal that goes away and a polite kill all cancel the join the same way.
     ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
     // Beyond a file-size limit a write must fail with EFBIG and be reported, not kill us.
     ::signal(SIGXFSZ, SIG_IGN);
 
@@ -279,8 +340,8 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     progress.finish();
 
     if (result == join::kJoinCancelled) {
-        std::fprintf(stderr, "Join cancelled; %s is left as far as it was written.\n",
-                     args.output.c_str());
+        std::fprintf(stderr, "Join cancelled; %s was not changed.%s\n", args.output.c_str(),
+                     PartialText(state).c_str());
         return kExitCancelled;
     }
     const join::JoinReport report = join::MakeJoinReport(result, state);

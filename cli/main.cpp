@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,27 +9,66 @@
 
 namespace {
 
-const char* const kUsage =
+const char* const kInfoUsage =
     "usage: trelvane-cli info [--json] FILE...\n"
-    "       trelvane-cli join -o OUT [--stop-on-source-error] [--drop-audio] [--overwrite]\n"
+    "\n"
+    "Inspects each AVI file and prints its video and audio summary, and how many video and\n"
+    "audio streams it holds when there is more than one of a kind (a join copies the first of\n"
+    "each). --json prints one record per file; a name that is not UTF-8 also comes as\n"
+    "\"fileBytes\" in hexadecimal.\n"
+    "exit:  0 when every file could be inspected, else 1; 2 usage.\n";
+
+const char* const kJoinUsage =
+    "usage: trelvane-cli join -o OUT [--stop-on-source-error] [--drop-audio] [--overwrite]\n"
     "                         [--quiet] CLIP[@IN-OUT]...\n"
     "       trelvane-cli --help | --version\n"
     "\n"
-    "info   inspects each AVI file and prints its video and audio summary.\n"
-    "join   joins the clips, in order, into OUT without re-encoding. IN and OUT are zero-based\n"
-    "       frame numbers, both inclusive; @IN- runs to the end, @-OUT from the start. The\n"
-    "       first frame of a segment must be a key frame.\n"
-    "       --stop-on-source-error  fail on a source frame that cannot be read (default: skip\n"
-    "                               the rest of that clip and report it)\n"
-    "       --drop-audio            make the joined file without audio\n"
-    "       --overwrite             replace an existing OUT\n"
-    "       --quiet                 no progress bar\n"
+    "Joins the clips, in order, into OUT without re-encoding. IN and OUT are zero-based frame\n"
+    "numbers, both inclusive; @IN- runs to the end, @-OUT from the start. The first frame of a\n"
+    "segment must be a key frame. OUT is written under a new name in its folder and replaces an\n"
+    "existing OUT only when the join succeeded; after a failure or a cancel (Ctrl-C, SIGTERM,\n"
+    "SIGHUP) OUT is unchanged and the part written so far is kept as NAME.partial.avi.\n"
+    "  --stop-on-source-error  fail on a source frame that cannot be read (default: skip the\n"
+    "                          rest of that clip and report it)\n"
+    "  --drop-audio            make the joined file without audio\n"
+    "  --overwrite             replace an existing OUT once the join succeeded\n"
+    "  --quiet                 no progress bar\n"
     "exit:  0 joined, 1 joined with warnings, 2 usage, 3 clip refused, 4 join failed,\n"
-    "       130 cancelled; info: 0 when every file could be inspected, else 1.\n";
+    "       130 cancelled.\n";
+
+const char* const kUsage =
+    "usage: trelvane-cli info [--json] FILE...\n"
+    "       trelvane-cli join -o OUT [options] CLIP[@IN-OUT]...\n"
+    "       trelvane-cli COMMAND --help | --version\n"
+    "\n"
+    "info   inspects AVI files.\n"
+    "join   joins AVI clips into one file without re-encoding.\n";
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--") {
+            return false;
+        }
+        if (arg == "--help" || arg == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
 namespace cli {
+
+std::string PlainOpenReason(int32_t libraryError, int32_t systemError) {
+    if (systemError != 0) {
+        return std::strerror(systemError);
+    }
+    if (libraryError == AVIERR_BADFORMAT || libraryError == AVIERR_FILEREAD) {
+        return "not an AVI file";
+    }
+    return "the file could not be read";
+}
 
 void PrintError(const std::string& text) {
     std::fprintf(stderr, "trelvane-cli: %s\n", text.c_str());
@@ -60,6 +100,10 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[0];
     args.erase(args.begin());
+    if ((command == "info" || command == "join") && AsksForHelp(args)) {
+        std::fputs(command == "info" ? kInfoUsage : kJoinUsage, stdout);
+        return 0;
+    }
     vbvfw_AVIFileInit();
     int code = cli::kExitUsage;
     if (command == "info") {

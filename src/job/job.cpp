@@ -100,20 +100,47 @@ bool Job::isJoinable() const {
     return totals().joinedFrames > 0;
 }
 
+namespace {
+
+// The question for an entry without audio in a job that keeps its audio: PCM is filled with
+// silence of the entry's length; other audio cannot be, so everything after it plays early.
+std::string MissingAudioQuestion(const ClipInfo& base) {
+    const uint16_t tag = base.audioFormat.wFormatTag;
+    const bool pcm = (tag == 1 || tag == 3) && base.audioInfo.dwSampleSize != 0;
+    return std::string(" has no audio track, but the base clip does.  If you proceed, ") +
+           (pcm ? "silence will be joined in its place."
+                : "it is joined without audio and the audio of every clip after it will be "
+                  "out of sync.");
+}
+
+}  // namespace
+
 bool Job::confirmJoinAudio() {
-    int index = -1;
-    const ClipCheck check = CheckJobAudio(m_clips.data(), clipCount(), &index);
-    if (check.kind == ClipCheckKind::Pass) {
+    bool askedAboutMissingAudio = false;
+    for (int i = 1; i < clipCount(); ++i) {
+        const ClipInfo pair[2] = {m_clips.front(), m_clips[static_cast<size_t>(i)]};
+        int index = -1;
+        const ClipCheck check = CheckJobAudio(pair, 2, &index);
+        if (check.kind == ClipCheckKind::Pass) {
+            continue;
+        }
+        const std::string& path = pair[1].fileName;
+        if (pair[1].audioPresent <= 0) {
+            // Joined without its audio; the job keeps the base's audio for the others.
+            if (!askedAboutMissingAudio && !askToProceed(path, MissingAudioQuestion(pair[0]))) {
+                return false;
+            }
+            askedAboutMissingAudio = true;
+            continue;
+        }
+        if (!askToProceed(path, check.message)) {
+            return false;
+        }
+        m_clips.front().audioPresent = 0;
+        m_audioDropped = true;
+        refreshStats();
         return true;
     }
-    const std::string path =
-        index >= 0 && index < clipCount() ? m_clips[static_cast<size_t>(index)].fileName : "";
-    if (!askToProceed(path, check.message)) {
-        return false;
-    }
-    m_clips.front().audioPresent = 0;
-    m_audioDropped = true;
-    refreshStats();
     return true;
 }
 

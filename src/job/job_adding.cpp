@@ -79,6 +79,14 @@ void Job::AddClip(const std::string& path) {
         }
     }
 
+    // Streams beyond the first video and audio stream are not joined: the user is told first.
+    if (check.kind != ClipCheckKind::Refuse) {
+        const std::string extra = ExtraStreamsMessage(CountClipStreams(path));
+        if (!extra.empty() && !askToProceed(path, extra)) {
+            return;
+        }
+    }
+
     switch (check.kind) {
         case ClipCheckKind::Refuse:
             m_dialogs.messageBox(kRefusalTitle,

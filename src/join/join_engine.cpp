@@ -1,11 +1,20 @@
 // The stream-copy loop that builds a joined file.
 #include "join/join_engine.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "join/audio_span.h"
+#include "join/destination_file.h"
+#include "join/palette_follower.h"
+#include "join/splice_check.h"
 #include "join/transfer_buffer.h"
+#include "media/clip_inspection.h"
 #include "media/numbers.h"
 #include "media/vbvfw.h"
 
@@ -32,6 +41,10 @@ struct EntryAudio {
     int64_t base = 0;          // first position of the stream
     int64_t end = 0;           // one past its last position
     int64_t silentFrames = 0;  // written frames that found no audio at all
+    bool silence = false;      // an entry without audio in a PCM job: silence of its span
+    bool leading = false;      // the frames being copied may still be B pictures of an open group
+    int64_t dropped = 0;       // of those, written as drop frames
+    int64_t padded = 0;        // samples of silence written for this entry
 };
 
 // True when a stored audio format is PCM (integer or float, also in the extensible form).
@@ -64,11 +77,15 @@ class JoinRun {
     int32_t execute();
 
   private:
-    int32_t fatal(int32_t code, const std::string& text, int32_t result);
+    int32_t fatal(int32_t code, const std::string& text, int32_t result, int sysErrno = 0);
+    int32_t openDestination();
+    int32_t finishDestination(int32_t result);
+    int32_t verifyDestination();
+    void keepPartial();
     int32_t sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip);
     int32_t copyEntry(int index);
     int32_t copyFormat(int16_t source, int16_t destination, const std::string& readText,
-                       const std::string& writeText);
+                       const std::string& writeText, int32_t* formatSize = nullptr);
     int32_t prepareAudio(int index, EntryAudio& audio);
     int32_t frameLoop(int index, EntryAudio& audio);
     int32_t copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k, int64_t* n);
@@ -79,15 +96,18 @@ class JoinRun {
     int32_t readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
                             int64_t f, bool write, int64_t* got);
     int32_t writeAudio(const uint8_t* data, int32_t samples, int32_t bytes);
-    int32_t padWithSilence(int64_t samples);
+    int32_t padWithSilence(EntryAudio& audio, int64_t samples);
+    void noteEntry(const ClipInfo& clip, const EntryAudio& audio);
     int32_t reportProgress(int index, int64_t k, int64_t leadOut);
     void releaseSource();
     int32_t cleanUp(int32_t result);
 
     JoinState& m_state;
     const bool m_stop;
+    std::string m_tempName;  // what the joined file is written as until it replaces the destination
     TransferBuffer m_buffer;
     TransferBuffer m_silence;
+    PaletteFollower m_palette;
     int16_t m_destFile = -1;
     int16_t m_destVideo = -1;
     int16_t m_destAudio = -1;
@@ -99,14 +119,18 @@ class JoinRun {
     uint32_t m_frameRate = 0;  // entry 0's video clock
     uint32_t m_frameScale = 0;
     bool m_destPcm = false;
+    bool m_destVbr = false;
+    uint32_t m_destAudioRate = 0;  // entry 0's audio clock
+    uint32_t m_destAudioScale = 0;
     uint16_t m_destBlockAlign = 0;
     uint8_t m_silenceByte = 0;
     int16_t m_lastSegment = 0;
     int16_t m_lastTotal = 0;
 };
 
-int32_t JoinRun::fatal(int32_t code, const std::string& text, int32_t result) {
+int32_t JoinRun::fatal(int32_t code, const std::string& text, int32_t result, int sysErrno) {
     SetJoinError(m_state, code, text);
+    m_state.lastErrorErrno = sysErrno;
     return result;
 }
 
@@ -124,52 +148,149 @@ int32_t JoinRun::sourceProblem(int32_t code, const std::string& what, const Clip
 int32_t JoinRun::execute() {
     m_state.framesWritten = 0;
     m_state.warnings.clear();
+    m_state.notes.clear();
+    m_state.partialFileName.clear();
     m_totalFrames = TotalSegmentFrames(m_state);
-    m_destFile = vbvfw_AVIFileOpen(m_state.destFileName, kOpenWrite | kOpenCreate);
-    if (m_destFile < 0) {
-        return cleanUp(fatal(m_destFile, "opening destination file " + m_state.destFileName,
-                             kJoinDestinationError));
+    const int32_t opened = openDestination();
+    if (opened != kJoinDone) {
+        return opened;
     }
     const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
     int32_t result = kJoinDone;
     for (int i = 0; i < count && result == kJoinDone; ++i) {
         result = copyEntry(i);
     }
-    return cleanUp(result);
+    return finishDestination(cleanUp(result));
+}
+
+// Creates the file the join writes: a new name beside the destination, so that the destination
+// (or a link someone puts there meanwhile) is never written through. The destination itself may
+// not be one of the clips: replacing it would remove that clip.
+int32_t JoinRun::openDestination() {
+    const std::string& dest = m_state.destFileName;
+    struct stat out {};
+    if (::stat(dest.c_str(), &out) == 0) {
+        for (const ClipInfo& clip : m_state.clips) {
+            struct stat in {};
+            if (::stat(clip.fileName.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+                in.st_ino == out.st_ino) {
+                return fatal(
+                    AVIERR_FILEOPEN,
+                    "opening destination file " + dest + " (it is one of the clips being joined)",
+                    kJoinDestinationError);
+            }
+        }
+    }
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        m_tempName = TemporaryFileName(dest);
+        m_destFile = vbvfw_AVIFileOpen(m_tempName, kOpenWrite | kOpenCreate | kOpenCreateNew);
+        if (m_destFile >= 0 || vbvfw_errno() != EEXIST) {
+            break;
+        }
+    }
+    if (m_destFile < 0) {
+        const int err = vbvfw_errno();
+        m_tempName.clear();
+        return fatal(m_destFile, "opening destination file " + dest, kJoinDestinationError, err);
+    }
+    return kJoinDone;
+}
+
+// After the destination's handles were released: a finished join that wrote frames and reads
+// back whole replaces the destination; anything else keeps what was written as a partial file.
+int32_t JoinRun::finishDestination(int32_t result) {
+    if (m_tempName.empty()) {
+        return result;
+    }
+    if (result == kJoinDone && m_state.framesWritten == 0) {
+        result = fatal(AVIERR_NODATA,
+                       "writing the joined file: no frame of the clips could be written, so no "
+                       "file was made.",
+                       kJoinDestinationError);
+    }
+    if (result == kJoinDone) {
+        result = verifyDestination();
+    }
+    if (result == kJoinDone) {
+        const int err = ReplaceFile(m_tempName, m_state.destFileName);
+        if (err == 0) {
+            return result;
+        }
+        result = fatal(AVIERR_FILEWRITE,
+                       "renaming the joined file " + m_tempName + " to " + m_state.destFileName,
+                       kJoinDestinationError, err);
+    }
+    keepPartial();
+    return result;
+}
+
+int32_t JoinRun::verifyDestination() {
+    ClipInfo written;
+    written.fileName = m_tempName;
+    const int32_t status = LoadClipInfo(written);
+    if ((status != 0 && status != 1) || written.segmentFrames != m_state.framesWritten) {
+        return fatal(status != 0 ? status : AVIERR_BADFORMAT,
+                     "verifying the joined file " + m_tempName + " (" +
+                         std::to_string(written.segmentFrames) + " frames read back, " +
+                         std::to_string(m_state.framesWritten) + " written)",
+                     kJoinDestinationError);
+    }
+    return kJoinDone;
+}
+
+// Nothing written: nothing kept. Else "NAME.partial.avi", unless that name is taken: then the
+// part stays under its temporary name, which ends in ".partial.avi" too.
+void JoinRun::keepPartial() {
+    if (m_state.framesWritten == 0) {
+        (void)::unlink(m_tempName.c_str());
+        return;
+    }
+    const std::string partial = PartialFileName(m_state.destFileName);
+    m_state.partialFileName =
+        RenameWithoutReplacing(m_tempName, partial) == 0 ? partial : m_tempName;
 }
 
 int32_t JoinRun::copyEntry(int index) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
     m_srcFile = vbvfw_AVIFileOpen(clip.fileName, kOpenRead);
     if (m_srcFile < 0) {
-        return fatal(m_srcFile, "opening source file " + clip.fileName, kJoinSourceError);
+        return fatal(m_srcFile, "opening source file " + clip.fileName, kJoinSourceError,
+                     vbvfw_error() == AVIERR_FILEOPEN ? vbvfw_errno() : 0);
     }
     m_srcVideo = vbvfw_AVIFileGetStream(m_srcFile, kStreamTypeVideo, 0);
     if (m_srcVideo < 0) {
         return fatal(m_srcVideo, "opening video stream in source file " + clip.fileName,
                      kJoinSourceError);
     }
+    for (const uint32_t type : {kStreamTypeVideo, kStreamTypeAudio}) {
+        const int16_t second = vbvfw_AVIFileGetStream(m_srcFile, type, 1);
+        if (second >= 0) {
+            (void)vbvfw_AVIStreamRelease(second);
+            m_state.warnings += clip.fileName + " has more than one " +
+                                (type == kStreamTypeVideo ? "video" : "audio") +
+                                " stream; only the first was joined\r\n";
+        }
+    }
     if (index == 0) {
         m_frameRate = clip.videoInfo.dwRate;
         m_frameScale = clip.videoInfo.dwScale;
         m_destVideo = vbvfw_AVIFileCreateStream(m_destFile, &clip.videoInfo, 0);
+        int32_t formatSize = 0;
         const int32_t r = copyFormat(m_srcVideo, m_destVideo,
                                      "error reading stream format in source file " + clip.fileName,
-                                     "error writing video format to joined file.");
+                                     "error writing video format to joined file.", &formatSize);
         if (r != 0) {
             return r;
         }
+        m_palette.start(m_buffer.data(), formatSize);
     }
     EntryAudio audio;
     int32_t result = prepareAudio(index, audio);
     if (result == kJoinDone && clip.segmentFrames > 0) {
         result = frameLoop(index, audio);
     }
-    if (result == kJoinDone && audio.silentFrames > 0) {
-        m_state.warnings += "Audio of " + clip.fileName + " ends " +
-                            std::to_string(audio.silentFrames) +
-                            (audio.silentFrames == 1 ? " frame" : " frames") +
-                            " before its video; later clips may be out of sync\r\n";
+    if (result == kJoinDone) {
+        noteEntry(clip, audio);
     }
     if (result == kJoinDone) {
         releaseSource();
@@ -179,7 +300,7 @@ int32_t JoinRun::copyEntry(int index) {
 
 // Copies a stream's whole format, however long, from a source stream to a destination stream.
 int32_t JoinRun::copyFormat(int16_t source, int16_t destination, const std::string& readText,
-                            const std::string& writeText) {
+                            const std::string& writeText, int32_t* formatSize) {
     int32_t size = 0;
     int32_t status = vbvfw_AVIStreamReadFormat(source, 0, nullptr, &size);
     if (status == 0 && (size < 0 || !m_buffer.reserve(size))) {
@@ -193,6 +314,9 @@ int32_t JoinRun::copyFormat(int16_t source, int16_t destination, const std::stri
         return fatal(status, readText, kJoinSourceError);
     }
     size = std::min(size, m_buffer.capacity());
+    if (formatSize != nullptr) {
+        *formatSize = size;
+    }
     status = vbvfw_AVIStreamSetFormat(destination, 0, m_buffer.data(), size);
     if (status != 0) {
         return fatal(status, writeText, kJoinDestinationError);
@@ -202,6 +326,17 @@ int32_t JoinRun::copyFormat(int16_t source, int16_t destination, const std::stri
 
 int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
+    if (index != 0 && m_destAudio >= 0 && clip.audioPresent <= 0) {
+        // Accepted without audio into a job with audio: PCM gets silence of the entry's span so
+        // that the clips after it stay in sync; other audio cannot be made up.
+        audio.clock = {m_destAudioRate, m_destAudioScale, m_frameRate, m_frameScale};
+        audio.silence = m_destPcm && !m_destVbr && audio.clock.valid();
+        if (!audio.silence && clip.segmentFrames > 0) {
+            m_state.warnings +=
+                clip.fileName + " has no audio; the audio of the clips after it plays early\r\n";
+        }
+        return kJoinDone;
+    }
     if (clip.audioPresent <= 0 || (index != 0 && m_destAudio < 0)) {
         return kJoinDone;
     }
@@ -223,6 +358,9 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
             m_destPcm = IsPcmFormat(m_buffer.data(), size);
         }
         m_destBlockAlign = clip.audioFormat.nBlockAlign;
+        m_destVbr = clip.audioInfo.dwSampleSize == 0;
+        m_destAudioRate = clip.audioInfo.dwRate;
+        m_destAudioScale = clip.audioInfo.dwScale;
         m_silenceByte = clip.audioFormat.wBitsPerSample == 8 ? 0x80 : 0x00;
     }
     AVISTREAMINFO live = clip.audioInfo;
@@ -237,8 +375,10 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
 
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
-    int64_t f = clip.videoInfo.dwStart;
-    int64_t k = 0;
+    // Only the frames that are written are read: each frame's audio span follows from its own
+    // position, so nothing before the lead-in needs to be looked at.
+    int64_t k = std::max<int64_t>(clip.leadIn, 0);
+    int64_t f = clip.videoInfo.dwStart + k;
     while (k <= clip.leadOut) {
         int64_t n = 1;
         const int32_t r = copyFrame(clip, audio, f, k, &n);
@@ -267,7 +407,27 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
         return sourceProblem(status, "frame " + std::to_string(f), clip);
     }
     if (k >= clip.leadIn) {
-        const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
+        const int32_t p = m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten,
+                                                k == clip.leadIn);
+        if (p != 0) {
+            return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
+                         vbvfw_write_errno());
+        }
+        int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
+        // B pictures right after a splice into an open group were predicted from frames before
+        // it, which the joined file does not hold: they become drop frames (the picture before
+        // them stays on screen), and the audio and every later frame keep their places.
+        const uint32_t codec = ClipCompression(clip);
+        if (k == clip.leadIn) {
+            audio.leading = (m_state.framesWritten > 0 || clip.leadIn > 0) &&
+                            OpensOpenGroup(codec, m_buffer.data(), bytes);
+        } else if (audio.leading && IsBidirectional(codec, m_buffer.data(), bytes)) {
+            bytes = 0;
+            flags = 0;
+            ++audio.dropped;
+        } else {
+            audio.leading = false;
+        }
         int32_t written = 0;
         int32_t bytesWritten = 0;
         const int32_t w =
@@ -279,11 +439,16 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
                              std::to_string(m_state.framesWritten) + ", written " +
                              std::to_string(written) + " samples, expected " +
                              std::to_string(samples) + " samples.",
-                         kJoinDestinationError);
+                         kJoinDestinationError, vbvfw_write_errno());
         }
         m_state.framesWritten += samples;
     }
     *n = samples;
+    if (audio.silence) {
+        const int64_t j = f - clip.videoInfo.dwStart;
+        return padWithSilence(
+            audio, AudioBoundary(audio.clock, j + samples) - AudioBoundary(audio.clock, j));
+    }
     return audio.copy ? copyFrameAudio(clip, audio, f, samples, k) : kFrameNext;
 }
 
@@ -316,7 +481,7 @@ int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t
         return r;
     }
     if (m_destPcm && !audio.vbr) {
-        return padWithSilence(count - got);
+        return padWithSilence(audio, count - got);
     }
     if (got == 0) {
         ++audio.silentFrames;
@@ -385,13 +550,43 @@ int32_t JoinRun::writeAudio(const uint8_t* data, int32_t samples, int32_t bytes)
                          std::to_string(m_state.framesWritten - 1) + ", written " +
                          std::to_string(written) + " samples, expected " + std::to_string(samples) +
                          " samples.",
-                     kJoinDestinationError);
+                     kJoinDestinationError, vbvfw_write_errno());
     }
     m_destAudioPos += samples;
     return kFrameNext;
 }
 
-int32_t JoinRun::padWithSilence(int64_t samples) {
+// What the report says about an entry: pictures that could not follow the splice, silence
+// written for its audio (nothing lost), or audio that ends before the video and could not be
+// padded (later clips out of sync).
+void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
+    if (audio.dropped > 0) {
+        m_state.warnings += std::to_string(audio.dropped) +
+                            (audio.dropped == 1 ? " frame" : " frames") +
+                            " after the splice into " + clip.fileName +
+                            " cannot be shown without the previous clip and were written as "
+                            "repeated frames\r\n";
+    }
+    if (audio.padded > 0) {
+        const double seconds = static_cast<double>(audio.padded) * m_destAudioScale /
+                               std::max<uint32_t>(m_destAudioRate, 1);
+        char duration[32];
+        std::snprintf(duration, sizeof duration, "%.2f", seconds);
+        m_state.notes += (audio.silence ? clip.fileName + " has no audio: "
+                                        : "Audio of " + clip.fileName + " ends early: ") +
+                         std::to_string(audio.padded) + " samples (" + duration +
+                         " seconds) of silence were written\r\n";
+    }
+    if (audio.silentFrames > 0) {
+        m_state.warnings += "Audio of " + clip.fileName + " ends " +
+                            std::to_string(audio.silentFrames) +
+                            (audio.silentFrames == 1 ? " frame" : " frames") +
+                            " before its video; later clips may be out of sync\r\n";
+    }
+}
+
+int32_t JoinRun::padWithSilence(EntryAudio& audio, int64_t samples) {
+    audio.padded += std::max<int64_t>(samples, 0);
     const int64_t block = std::max<int64_t>(m_destBlockAlign, 1);
     const int64_t perWrite = std::max<int64_t>(1, (1 << 20) / block);
     while (samples > 0) {
@@ -456,7 +651,8 @@ int32_t JoinRun::cleanUp(int32_t result) {
         status = status != 0 ? status : s;
         m_destVideo = m_destAudio = m_destFile = -1;
         if (result == kJoinDone && status != 0) {
-            result = fatal(status, "writing data to joined file.", kJoinDestinationError);
+            result = fatal(status, "writing data to joined file.", kJoinDestinationError,
+                           vbvfw_write_errno());
         }
     }
     if (m_srcFile >= 0) {

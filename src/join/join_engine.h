@@ -35,8 +35,13 @@ struct JoinState {
     std::string destFileName;
     int64_t framesWritten = 0;
     std::string warnings;  // one line per problem, each ending in CR LF
+    std::string notes;     // what the user should know though nothing was lost (silence written)
     int32_t lastErrorCode = 0;
     std::string lastErrorText;
+    int32_t lastErrorErrno = 0;  // the system's error number behind the fatal error, 0 when none
+    // Where the part written before a failure or a cancel was kept ("NAME.partial.avi" beside
+    // the destination, or the temporary name when that one exists); empty when nothing was kept.
+    std::string partialFileName;
     JoinProgress* progressWindow = nullptr;
     bool progressEnabled = false;
 };
@@ -48,6 +53,12 @@ void SetJoinError(JoinState& state, int32_t code, const std::string& text);
 void AttachProgressWindow(JoinState& state, JoinProgress* window);
 // Runs the whole join on the state. Returns 0 done (warnings may have been collected), -1 a
 // destination error, -2 a source error, -9 cancelled through show_progress.
+// The joined file is written under a new name in the destination's folder
+// ("NAME.XXXXXX.partial.avi", created exclusively, never through a symbolic link), checked by
+// inspecting it, and only then renamed over destFileName: an existing destination stays untouched
+// until a join succeeded. A join that wrote no frame fails (-1) and leaves no file. After a failure
+// or a cancel the part written so far is finished with its index and kept as "NAME.partial.avi"
+// (partialFileName).
 int32_t RunJoin(JoinState& state, bool stopOnSourceError);
 
 // The same on the module-wide state.

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "media/clip_inspection.h"
 
 namespace join {
@@ -53,6 +55,13 @@ JoinReport ComposeJoinReport(int32_t result, const JoinState& state, int32_t ver
                       "An error occurred while " + state.lastErrorText + kCrLf + "Error code " +
                       std::to_string(state.lastErrorCode & 0xFFF) + " (" +
                       std::to_string(state.lastErrorCode) + ")";
+        if (state.lastErrorErrno != 0) {
+            report.text += std::string(": ") + std::strerror(state.lastErrorErrno);
+        }
+        if (!state.partialFileName.empty()) {
+            report.text += std::string(kCrLf) + kCrLf +
+                           "The part written so far was kept as:" + kCrLf + state.partialFileName;
+        }
         return report;
     }
     report.status = 1;
@@ -66,11 +75,14 @@ JoinReport ComposeJoinReport(int32_t result, const JoinState& state, int32_t ver
     if (verified.segmentFrames != state.framesWritten || !state.warnings.empty()) {
         report.text = std::string("WARNING: Joined file may be incomplete or missing frames.") +
                       kCrLf + kRecommendation + kCrLf + "Completed Clip:" + kCrLf + dest + kCrLf +
-                      CompletedLine(state, fileSize) + kCrLf + state.warnings;
+                      CompletedLine(state, fileSize) + kCrLf + state.warnings + state.notes;
         return report;
     }
     report.text = std::string("Completed Clip:") + kCrLf + dest + kCrLf + kCrLf +
                   CompletedLine(state, fileSize);
+    if (!state.notes.empty()) {
+        report.text += kCrLf + state.notes.substr(0, state.notes.size() - 2);
+    }
     // Only a join that wrote every frame of a non-empty job may lead to deleting the sources.
     const int64_t expected = TotalSegmentFrames(state);
     report.clean = expected > 0 && state.framesWritten == expected;

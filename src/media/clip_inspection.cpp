@@ -10,9 +10,20 @@ bool FormatReadFailed(int32_t status) {
     return status != 0 && !IsBufferTooSmall(status);
 }
 
-// Audio whose header or format leaves the rate undefined cannot be placed against the video.
+// Far above any real stream (eight channels of 32-bit audio at 384 kHz come to 12 MB a second).
+constexpr double kMaxAudioSamplesPerSecond = 10e6;
+constexpr double kMaxAudioBytesPerSecond = 64.0 * (1 << 20);
+
+// Audio whose header or format leaves the rate undefined cannot be placed against the video, and
+// a clock beyond any real stream (a rate of 0xFFFFFFFF, a block align of 65535 on a PCM stream)
+// would ask for more audio per frame than any frame has: both are unreadable audio.
 bool AudioUsable(const AVISTREAMINFO& info, const WAVEFORMATEX& format) {
-    return info.dwRate != 0 && info.dwScale != 0 && format.nBlockAlign != 0;
+    if (info.dwRate == 0 || info.dwScale == 0 || format.nBlockAlign == 0) {
+        return false;
+    }
+    const double perSecond = static_cast<double>(info.dwRate) / info.dwScale;
+    const double bytes = info.dwSampleSize == 0 ? 0.0 : perSecond * format.nBlockAlign;
+    return perSecond <= kMaxAudioSamplesPerSecond && bytes <= kMaxAudioBytesPerSecond;
 }
 
 // Step 7: the first audio stream, when the file has more than one stream. Returns 0 or 1.
@@ -99,6 +110,35 @@ int32_t LoadClipInfo(ClipInfo& clip) {
     }
     (void)vbvfw_AVIFileRelease(file);
     return result;
+}
+
+StreamCounts CountClipStreams(const std::string& path) {
+    StreamCounts counts;
+    const int16_t file = vbvfw_AVIFileOpen(path, kOpenRead);
+    if (file < 0) {
+        return counts;
+    }
+    for (int* count : {&counts.video, &counts.audio}) {
+        const uint32_t type = count == &counts.video ? kStreamTypeVideo : kStreamTypeAudio;
+        for (int16_t s; (s = vbvfw_AVIFileGetStream(file, type, *count)) >= 0;) {
+            (void)vbvfw_AVIStreamRelease(s);
+            ++*count;
+        }
+    }
+    (void)vbvfw_AVIFileRelease(file);
+    return counts;
+}
+
+std::string ExtraStreamsMessage(const StreamCounts& counts) {
+    if (counts.video <= 1 && counts.audio <= 1) {
+        return {};
+    }
+    const auto streams = [](int n, const char* kind) {
+        return std::to_string(n) + " " + kind + (n == 1 ? " stream" : " streams");
+    };
+    return " has " + streams(counts.video, "video") + " and " + streams(counts.audio, "audio") +
+           ".  Only the first video stream" +
+           (counts.audio > 0 ? " and the first audio stream" : "") + " will be joined.";
 }
 
 std::string LoadClipInfoMessage(int32_t result, int32_t libraryError, int32_t systemError) {

@@ -13,6 +13,17 @@
 // Fields a failed step does not reach keep their previous contents.
 int32_t LoadClipInfo(ClipInfo& clip);
 
+// How many video and audio streams a file holds (0 and 0 when it cannot be opened). A join copies
+// the first of each.
+struct StreamCounts {
+    int video = 0;
+    int audio = 0;
+};
+StreamCounts CountClipStreams(const std::string& path);
+// " has 2 video streams and 3 audio streams.  Only the first video stream and the first audio
+// stream will be joined."; empty when the file has no more than one of each.
+std::string ExtraStreamsMessage(const StreamCounts& counts);
+
 std::string FormatTagName(uint16_t tag);
 std::string ChannelsText(uint16_t channels);
 std::string FormatTime(float seconds, int16_t style);

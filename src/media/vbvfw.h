@@ -96,6 +96,9 @@ inline constexpr uint32_t kStreamTypeAudio = 0x73647561;  // "auds"
 inline constexpr int32_t kOpenRead = 0x0000;
 inline constexpr int32_t kOpenWrite = 0x0001;
 inline constexpr int32_t kOpenCreate = 0x1000;
+// With kOpenCreate: create a new file only; an existing name or a symbolic link fails (EEXIST,
+// ELOOP) instead of being truncated or followed.
+inline constexpr int32_t kOpenCreateNew = 0x10000;
 
 inline constexpr int32_t kAviIfKeyFrame = 0x10;
 
@@ -104,6 +107,7 @@ inline constexpr int32_t kFindPrev = 0x0004;
 inline constexpr int32_t kFindFromStart = 0x0008;
 inline constexpr int32_t kFindKey = 0x0010;
 inline constexpr int32_t kFindAny = 0x0020;
+inline constexpr int32_t kFindFormat = 0x0040;
 
 inline constexpr int32_t MakeAviErr(int n) {
     return static_cast<int32_t>(0x80044000u + n);
@@ -140,11 +144,15 @@ int16_t vbvfw_log_open(const std::string& path);
 void vbvfw_log_write(const std::string& line);
 void vbvfw_log_close();
 
-// mode: kOpenRead, or kOpenWrite | kOpenCreate (an existing file is truncated).
+// mode: kOpenRead, or kOpenWrite | kOpenCreate (an existing file is truncated), optionally with
+// kOpenCreateNew.
 int16_t vbvfw_AVIFileOpen(const std::string& fileName, int32_t mode);
 // Status of the last failed open; vbvfw_errno() is the system error number saved with it.
 int32_t vbvfw_error();
 int32_t vbvfw_errno();
+// The system error number of the last failed write or release of a written file (disk full,
+// file too large, I/O error), 0 when none failed.
+int32_t vbvfw_write_errno();
 
 int32_t vbvfw_AVIFileInfo(int16_t file, AVIFILEINFO* info, int32_t size);
 int16_t vbvfw_AVIFileGetStream(int16_t file, uint32_t type, int32_t index);

@@ -72,6 +72,22 @@ inline std::string RawAudio(const std::string& file, const std::string& format) 
         .output;
 }
 
+// One md5 per decoded picture of the first video stream, as RGB, in presentation order.
+inline std::vector<std::string> Pictures(const std::string& file) {
+    const CommandResult r = testing_support::RunCommand(
+        Ff() + " -v error -i " + ShellQuote(file) + " -map 0:v:0 -pix_fmt rgb24 -f framemd5 -",
+        false);
+    std::vector<std::string> out;
+    std::istringstream lines(r.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line[0] != '#') {
+            out.push_back(line.substr(line.rfind(',') + 1));
+        }
+    }
+    return out;
+}
+
 // ffmpeg decodes every stream of the file without a single complaint.
 inline std::string DecodeErrors(const std::string& file) {
     return testing_support::RunCommand(Ff() + " -v error -i " + ShellQuote(file) + " -f null -")

@@ -13,7 +13,7 @@
 
 namespace {
 
-using job_testing::ClipSpec;
+using job_testing::ClipShape;
 using platform::MessageAnswer;
 using platform::MessageButtons;
 
@@ -29,33 +29,33 @@ class AddClipTest : public ::testing::Test {
     static void SetUpTestSuite() {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<testing_support::TempDir>();
-        const ClipSpec base;
+        const ClipShape base;
         Write("base.avi", base);
         Write("same.avi", base);
-        Write("ntsc.avi", With(base, [](ClipSpec& s) { s.rate = 30000, s.scale = 1001; }));
-        Write("rate25.avi", With(base, [](ClipSpec& s) { s.rate = 25; }));
-        Write("rate24.avi", With(base, [](ClipSpec& s) { s.rate = 24; }));
-        Write("rate12_5.avi", With(base, [](ClipSpec& s) { s.rate = 25, s.scale = 2; }));
-        Write("rate13.avi", With(base, [](ClipSpec& s) { s.rate = 13; }));
-        Write("mjpg.avi", With(base, [](ClipSpec& s) { s.codec = "MJPG"; }));
-        Write("upper.avi", With(base, [](ClipSpec& s) { s.codec = "CVID"; }));
-        Write("big.avi", With(base, [](ClipSpec& s) { s.width = 640, s.height = 480; }));
-        Write("adpcm.avi", With(base, [](ClipSpec& s) {
+        Write("ntsc.avi", With(base, [](ClipShape& s) { s.rate = 30000, s.scale = 1001; }));
+        Write("rate25.avi", With(base, [](ClipShape& s) { s.rate = 25; }));
+        Write("rate24.avi", With(base, [](ClipShape& s) { s.rate = 24; }));
+        Write("rate12_5.avi", With(base, [](ClipShape& s) { s.rate = 25, s.scale = 2; }));
+        Write("rate13.avi", With(base, [](ClipShape& s) { s.rate = 13; }));
+        Write("mjpg.avi", With(base, [](ClipShape& s) { s.codec = "MJPG"; }));
+        Write("upper.avi", With(base, [](ClipShape& s) { s.codec = "CVID"; }));
+        Write("big.avi", With(base, [](ClipShape& s) { s.width = 640, s.height = 480; }));
+        Write("adpcm.avi", With(base, [](ClipShape& s) {
                   s.formatTag = 2, s.channels = 1, s.bitsPerSample = 4, s.samplesPerSec = 11025,
                   s.blockAlign = 256;
               }));
-        Write("mono.avi", With(base, [](ClipSpec& s) { s.channels = 1; }));
-        Write("8bit.avi", With(base, [](ClipSpec& s) { s.bitsPerSample = 8; }));
-        Write("44k.avi", With(base, [](ClipSpec& s) { s.samplesPerSec = 44100; }));
-        Write("align8.avi", With(base, [](ClipSpec& s) { s.blockAlign = 8; }));
-        Write("silent.avi", With(base, [](ClipSpec& s) { s.audio = false; }));
-        Write("silent25.avi", With(base, [](ClipSpec& s) { s.audio = false, s.rate = 25; }));
-        Write("audio_only.avi", With(base, [](ClipSpec& s) { s.video = false; }));
+        Write("mono.avi", With(base, [](ClipShape& s) { s.channels = 1; }));
+        Write("8bit.avi", With(base, [](ClipShape& s) { s.bitsPerSample = 8; }));
+        Write("44k.avi", With(base, [](ClipShape& s) { s.samplesPerSec = 44100; }));
+        Write("align8.avi", With(base, [](ClipShape& s) { s.blockAlign = 8; }));
+        Write("silent.avi", With(base, [](ClipShape& s) { s.audio = false; }));
+        Write("silent25.avi", With(base, [](ClipShape& s) { s.audio = false, s.rate = 25; }));
+        Write("audio_only.avi", With(base, [](ClipShape& s) { s.video = false; }));
         // Damaged copies: audio block align 0 (audio unusable), a video start past its length.
         Write("bad_audio.avi", base);
         job_testing::PatchStreamFormat16(Path("bad_audio.avi"), "auds",
                                          job_testing::kWaveBlockAlign, 0);
-        Write("bad_audio_big.avi", With(base, [](ClipSpec& s) { s.width = 640, s.height = 480; }));
+        Write("bad_audio_big.avi", With(base, [](ClipShape& s) { s.width = 640, s.height = 480; }));
         job_testing::PatchStreamFormat16(Path("bad_audio_big.avi"), "auds",
                                          job_testing::kWaveBlockAlign, 0);
         // A zero rate is repaired by the reader from the main header, so a start beyond the
@@ -68,11 +68,11 @@ class AddClipTest : public ::testing::Test {
     static void TearDownTestSuite() { s_dir.reset(); }
 
     template <typename Change>
-    static ClipSpec With(ClipSpec shape, Change change) {
+    static ClipShape With(ClipShape shape, Change change) {
         change(shape);
         return shape;
     }
-    static void Write(const std::string& name, const ClipSpec& shape) {
+    static void Write(const std::string& name, const ClipShape& shape) {
         job_testing::WriteClip(Path(name), shape);
     }
     static std::string Path(const std::string& name) { return s_dir->file(name); }
@@ -371,16 +371,67 @@ TEST_F(AddClipTest, BeforeAJoinEveryEntryIsCheckedAgainstTheBaseAudio) {
     ASSERT_EQ(FileTitle(job.clips()[0].fileName), "44k.avi");
     ASSERT_EQ(job.clips()[0].audioPresent, 1);
 
-    const std::string msg = " has no audio track, but the base clip does." + kNoAudio;
+    // An entry without audio keeps the job's audio: a PCM base gets silence in its place. The
+    // 22.05 kHz clip after it still differs, and accepting that means a join without audio.
+    const std::string msg =
+        " has no audio track, but the base clip does.  If you proceed, "
+        "silence will be joined in its place.";
+    const std::string differs =
+        " has a different audio format (22050Hz) than the base clip (44100Hz)." + kNoAudio;
     expectWarning("base.avi", msg, MessageAnswer::No);
     EXPECT_FALSE(job.confirmJoinAudio());
     EXPECT_EQ(job.clips()[0].audioPresent, 1);
 
     expectWarning("base.avi", msg, MessageAnswer::Yes);
+    expectWarning("same.avi", differs, MessageAnswer::No);
+    EXPECT_FALSE(job.confirmJoinAudio());
+    EXPECT_EQ(job.clips()[0].audioPresent, 1);
+
+    expectWarning("base.avi", msg, MessageAnswer::Yes);
+    expectWarning("same.avi", differs, MessageAnswer::Yes);
     EXPECT_TRUE(job.confirmJoinAudio());
     EXPECT_EQ(job.clips()[0].audioPresent, 0);
     EXPECT_TRUE(job.audioDropped());
     EXPECT_TRUE(job.confirmJoinAudio());  // a silent base asks nothing
+}
+
+// With compressed audio nothing can stand in for the missing audio: the question says so, and
+// Yes keeps the audio of the others.
+TEST_F(AddClipTest, AnEntryWithoutAudioInACompressedJobIsOutOfSync) {
+    addClean("silent.avi");
+    expectWarning("adpcm.avi",
+                  " contains an audio track, but the joined clip does not.  The audio from this "
+                  "clip will not be copied.",
+                  MessageAnswer::Yes);
+    job.AddClip(Path("adpcm.avi"));
+    boxes.listJoin.selectOnly({1});
+    job.MoveSelectedClip(-1);
+    ASSERT_EQ(job.clips()[0].audioPresent, 1);
+    expectWarning("silent.avi",
+                  " has no audio track, but the base clip does.  If you proceed, it is joined "
+                  "without audio and the audio of every clip after it will be out of sync.",
+                  MessageAnswer::Yes);
+    EXPECT_TRUE(job.confirmJoinAudio());
+    EXPECT_EQ(job.clips()[0].audioPresent, 1);
+}
+
+// Only the first video and audio stream are joined: a clip with more is added only when the
+// user accepts that.
+TEST_F(AddClipTest, AClipWithMoreStreamsIsAddedOnlyAfterAWarning) {
+    const std::string source = "-f lavfi -i testsrc=size=320x240:rate=30:duration=0.4 ";
+    const std::string tone = "-f lavfi -i sine=sample_rate=22050:duration=0.4 ";
+    ASSERT_TRUE(testing_support::Ffmpeg(source + tone + tone +
+                                        "-map 0 -map 1 -map 2 -c:v mjpeg -c:a pcm_s16le -ac 2 " +
+                                        testing_support::ShellQuote(Path("two_audio.avi"))));
+    const std::string msg =
+        " has 1 video stream and 2 audio streams.  Only the first video stream and the first "
+        "audio stream will be joined.";
+    expectWarning("two_audio.avi", msg, MessageAnswer::No);
+    addExpectingNoChange("two_audio.avi");
+    expectWarning("two_audio.avi", msg, MessageAnswer::Yes);
+    job.AddClip(Path("two_audio.avi"));
+    EXPECT_EQ(job.clipCount(), 1);
+    EXPECT_EQ(job.clips()[0].audioPresent, 1);
 }
 
 TEST_F(AddClipTest, ClipsMadeByFfmpegAreComparedByWhatTheyAre) {

@@ -38,9 +38,7 @@ class CorpusJobTest : public ::testing::Test {
   protected:
     void SetUp() override {
         vbvfw_AVIFileInit();
-        if (!std::filesystem::exists(Corpus("MANIFEST.md"))) {
-            GTEST_SKIP() << "no corpus at " << testing_support::CorpusDir();
-        }
+        TRELVANE_SKIP_WITHOUT_CORPUS();
     }
     void add(const std::string& name) {
         const int before = job.clipCount();

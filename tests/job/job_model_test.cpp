@@ -12,7 +12,7 @@
 
 namespace {
 
-using job_testing::ClipSpec;
+using job_testing::ClipShape;
 
 class JobModelTest : public ::testing::Test {
   protected:
@@ -22,7 +22,7 @@ class JobModelTest : public ::testing::Test {
         // Compatible clips told apart by their lengths: a 10, b 20, c 30, d 40 frames.
         int frames = 10;
         for (const char* name : {"a.avi", "b.avi", "c.avi", "d.avi"}) {
-            ClipSpec shape;
+            ClipShape shape;
             shape.frames = frames;
             job_testing::WriteClip(s_dir->file(name), shape);
             frames += 10;
@@ -77,7 +77,7 @@ TEST_F(JobModelTest, RemovingTakesExactlyTheSelectedEntriesAndKeepsTheOrder) {
 }
 
 TEST_F(JobModelTest, RemovingTheFirstEntryMakesTheNextOneTheBase) {
-    ClipSpec ntsc;
+    ClipShape ntsc;
     ntsc.rate = 30000;
     ntsc.scale = 1001;
     ntsc.frames = 5;
@@ -246,7 +246,7 @@ TEST_F(JobModelTest, APreviewThatChangesTheNumberOfEntriesIsNotTaken) {
 
 TEST_F(JobModelTest, AJobGrowsToHundredsOfClips) {
     job.ClearJob();
-    ClipSpec tiny;
+    ClipShape tiny;
     tiny.frames = 2;
     tiny.audio = false;
     tiny.frameBytes = 8;

@@ -10,20 +10,20 @@
 
 namespace {
 
-using job_testing::ClipSpec;
+using job_testing::ClipShape;
 
 class StatsCaptionsTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<testing_support::TempDir>();
-        ClipSpec clip;  // cvid, 30 fps, 320x240, 16-bit stereo PCM at 22050
+        ClipShape clip;  // cvid, 30 fps, 320x240, 16-bit stereo PCM at 22050
         clip.frames = 250;
         clip.frameBytes = 16;
         for (const char* name : {"a.avi", "b.avi", "c.avi"}) {
             job_testing::WriteClip(s_dir->file(name), clip);
         }
-        ClipSpec pal;
+        ClipShape pal;
         pal.rate = 25;
         pal.frames = 2000;
         pal.frameBytes = 4;

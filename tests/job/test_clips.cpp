@@ -28,7 +28,7 @@ void Put32(std::vector<unsigned char>& bytes, size_t at, uint32_t value) {
     }
 }
 
-std::vector<unsigned char> VideoFormat(const ClipSpec& shape) {
+std::vector<unsigned char> VideoFormat(const ClipShape& shape) {
     std::vector<unsigned char> bytes(40, 0);
     Put32(bytes, 0, 40);
     Put32(bytes, 4, static_cast<uint32_t>(shape.width));
@@ -40,14 +40,14 @@ std::vector<unsigned char> VideoFormat(const ClipSpec& shape) {
     return bytes;
 }
 
-uint16_t BlockAlign(const ClipSpec& shape) {
+uint16_t BlockAlign(const ClipShape& shape) {
     if (shape.blockAlign != 0) {
         return shape.blockAlign;
     }
     return static_cast<uint16_t>(shape.channels * ((shape.bitsPerSample + 7) / 8));
 }
 
-std::vector<unsigned char> AudioFormat(const ClipSpec& shape) {
+std::vector<unsigned char> AudioFormat(const ClipShape& shape) {
     std::vector<unsigned char> bytes(18, 0);
     const uint16_t align = BlockAlign(shape);
     Put16(bytes, 0, shape.formatTag);
@@ -67,7 +67,7 @@ bool Check(int32_t status, const std::string& what, const std::string& path) {
     return true;
 }
 
-bool WriteStreams(int16_t file, const ClipSpec& shape, const std::string& path) {
+bool WriteStreams(int16_t file, const ClipShape& shape, const std::string& path) {
     int16_t video = -1;
     int16_t audio = -1;
     if (shape.video) {
@@ -124,7 +124,7 @@ bool WriteStreams(int16_t file, const ClipSpec& shape, const std::string& path) 
 
 }  // namespace
 
-bool WriteClip(const std::string& path, const ClipSpec& shape) {
+bool WriteClip(const std::string& path, const ClipShape& shape) {
     const int16_t file = vbvfw_AVIFileOpen(path, kOpenWrite | kOpenCreate);
     if (file < 0) {
         ADD_FAILURE() << "cannot create " << path << ": " << vbvfw_error();

@@ -12,7 +12,7 @@
 
 namespace job_testing {
 
-struct ClipSpec {
+struct ClipShape {
     std::string codec = "cvid";  // handler code and compression, four characters
     uint32_t rate = 30;
     uint32_t scale = 1;
@@ -31,7 +31,7 @@ struct ClipSpec {
 };
 
 // Writes the clip through vbvfw_*; false (with a test failure) when the writer refuses.
-bool WriteClip(const std::string& path, const ClipSpec& shape);
+bool WriteClip(const std::string& path, const ClipShape& shape);
 
 // Damaging a written clip: see testing_support.
 using testing_support::PatchStreamFormat16;

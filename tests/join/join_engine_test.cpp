@@ -1,4 +1,5 @@
 #include "join/join_engine.h"
+#include "join/join_report.h"
 #include "join/transfer_buffer.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@
 
 namespace {
 
-using synthetic::ClipSpec;
+using synthetic::ClipShape;
 using synthetic::ReadBack;
 
 class RecordingProgress : public join::JoinProgress {
@@ -30,7 +31,7 @@ class RecordingProgress : public join::JoinProgress {
 
 class JoinEngineTest : public ::testing::Test {
   protected:
-    std::string make(const std::string& name, const ClipSpec& shape) {
+    std::string make(const std::string& name, const ClipShape& shape) {
         const std::string path = m_dir.file(name);
         synthetic::Write(path, shape);
         return path;
@@ -63,7 +64,7 @@ class JoinEngineTest : public ::testing::Test {
 
 // Frames far beyond the old 32 KB buffer, and a frame's audio of 864,000 bytes.
 TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.videoRate = 1;
     shape.frames = 4;
     shape.frameSize = [](int f) { return f % 2 == 0 ? 144000 : 500000; };
@@ -78,7 +79,7 @@ TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
     ReadBack joined(out());
     ASSERT_TRUE(joined.ok());
     for (int f = 0; f < 8; ++f) {
-        ClipSpec source = shape;
+        ClipShape source = shape;
         source.tag = f < 4 ? "A" : "B";
         EXPECT_EQ(joined.read(joined.video(), f, 1), synthetic::FrameBytes(source, f % 4)) << f;
     }
@@ -89,7 +90,7 @@ TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
 // Frames before the lead-in are read, not written; a first frame that is no key frame keeps
 // its missing key flag; the audio of a trimmed segment is exactly its span.
 TEST_F(JoinEngineTest, TrimmedSegmentsTakeTheirOwnFramesAndAudio) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 30;
     shape.isKey = [](int f) { return f % 5 == 0; };
     shape.audioRate = 11025;
@@ -117,7 +118,7 @@ TEST_F(JoinEngineTest, TrimmedSegmentsTakeTheirOwnFramesAndAudio) {
 // 48 kHz under 29.97 fps for 20,000 frames: the joined audio is one unbroken ramp per segment,
 // with no sample repeated or skipped at any frame.
 TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 20000;
     shape.frameSize = [](int) { return 12; };
     shape.videoRate = 30000;
@@ -141,7 +142,7 @@ TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
 
 // Less than one audio block per frame: frames without a block get no audio, and no warning.
 TEST_F(JoinEngineTest, FramesWithoutAudioBlocksAreNoError) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.wave = WAVEFORMATEX{2, 1, 22050, 10240, 512, 4, 0};
     shape.audioRate = 20;  // 0.8 blocks per frame at 25 fps
     const std::string a = make("adpcm.avi", shape);
@@ -157,11 +158,11 @@ TEST_F(JoinEngineTest, FramesWithoutAudioBlocksAreNoError) {
 
 // PCM that ends before its video is padded with silence, so the next clip stays in sync.
 TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 25;
     shape.audioSamples = 45600;  // 0.95 s under 1 s of video
     const std::string shortClip = make("short.avi", shape);
-    ClipSpec full;
+    ClipShape full;
     full.tag = "B";
     full.frames = 25;
     const std::string b = make("b.avi", full);
@@ -169,6 +170,9 @@ TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
         ASSERT_EQ(run({inspect(shortClip), inspect(b)}, stop), 0) << m_state.lastErrorText;
         EXPECT_EQ(m_state.framesWritten, 50);
         EXPECT_EQ(m_state.warnings, "");
+        EXPECT_EQ(m_state.notes, "Audio of " + shortClip +
+                                     " ends early: 2400 samples (0.05 seconds) of silence were "
+                                     "written\r\n");
         ReadBack joined(out());
         ASSERT_EQ(joined.samples(joined.audio()), 96000);
         EXPECT_EQ(joined.read(joined.audio(), 0, 45600), synthetic::SampleBytes(shape, 0, 45600));
@@ -178,9 +182,44 @@ TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
     }
 }
 
+// A clip accepted without audio into a PCM job gets silence of exactly its span, so the next
+// clip's audio starts with its first frame; the report names the silence and stays clean.
+TEST_F(JoinEngineTest, AClipWithoutAudioGetsSilenceInAPcmJob) {
+    ClipShape loud;
+    loud.frames = 10;
+    loud.wave = WAVEFORMATEX{1, 1, 11025, 11025, 1, 8, 0};
+    loud.audioRate = 11025;  // 441 samples a frame
+    const std::string a = make("a.avi", loud);
+    ClipShape quiet = loud;
+    quiet.tag = "Q";
+    quiet.audio = false;
+    const std::string q = make("q.avi", quiet);
+    ASSERT_EQ(run({inspect(a), inspect(q, 3, 9), inspect(a)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(m_state.warnings, "");
+    EXPECT_EQ(m_state.notes,
+              q + " has no audio: 3087 samples (0.28 seconds) of silence were written\r\n");
+    ReadBack joined(out());
+    ASSERT_EQ(joined.samples(joined.audio()), 27 * 441);
+    EXPECT_EQ(joined.read(joined.audio(), 4410, 3087), std::vector<uint8_t>(3087, 0x80));
+    EXPECT_EQ(joined.read(joined.audio(), 7497, 4410), synthetic::SampleBytes(loud, 0, 4410));
+    const join::JoinReport report = join::MakeJoinReport(0, m_state);
+    EXPECT_TRUE(report.clean);
+    EXPECT_TRUE(report.text.ends_with("\r\n" + q +
+                                      " has no audio: 3087 samples (0.28 seconds) "
+                                      "of silence were written"))
+        << report.text;
+
+    loud.wave = WAVEFORMATEX{2, 1, 11025, 5588, 256, 4, 0};  // ADPCM cannot be made up
+    loud.audioRate = 25;
+    const std::string adpcm = make("adpcm.avi", loud);
+    ASSERT_EQ(run({inspect(adpcm), inspect(q), inspect(adpcm)}), 0);
+    EXPECT_EQ(m_state.warnings,
+              q + " has no audio; the audio of the clips after it plays early\r\n");
+}
+
 // Other formats cannot be padded: the video goes on and a warning tells by how much.
 TEST_F(JoinEngineTest, ShortCompressedAudioIsReported) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 25;
     shape.wave = WAVEFORMATEX{2, 1, 22050, 25600, 256, 4, 0};
     shape.audioRate = 100;    // 4 blocks per frame
@@ -195,7 +234,7 @@ TEST_F(JoinEngineTest, ShortCompressedAudioIsReported) {
 
 // Audio with a sample size of 0 keeps its chunks: n chunks in, the same n chunks out.
 TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.vbr = true;
     shape.wave = WAVEFORMATEX{85, 2, 48000, 16000, 1152, 0, 0};
     shape.audioRate = 48000;
@@ -212,19 +251,40 @@ TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
     }
 }
 
-// An audio clock that asks for more than the transfer limit per frame is a bad read, not an
-// endless stream of silence.
-TEST_F(JoinEngineTest, AbsurdAudioSpansAreSourceErrors) {
-    ClipSpec shape;
+// An audio clock beyond any real stream, or a PCM block align of 65535, makes the audio
+// unreadable: the clip joins without it and keeps every frame. Handed to the engine anyway, such
+// audio is a bad read, never an endless stream of silence.
+TEST_F(JoinEngineTest, AbsurdAudioClocksLoseTheAudioNotTheVideo) {
+    ClipShape shape;
+    shape.frames = 60;
+    const std::string wide = make("wide.avi", shape);
+    ASSERT_TRUE(testing_support::PatchStreamFormat16(wide, "auds", 12, 65535));
     shape.frames = 5;
     shape.wave = WAVEFORMATEX{1, 1, 4000000000u, 4000000000u, 1, 8, 0};
     shape.audioRate = 4000000000u;  // 160 million samples per frame
     shape.audioSamples = 1000;
     const std::string a = make("absurd.avi", shape);
-    ASSERT_EQ(run({inspect(a)}, false), 0);
+    for (const auto& [path, frames] : {std::pair{wide, 60}, std::pair{a, 5}}) {
+        ClipInfo clip;
+        clip.fileName = path;
+        ASSERT_EQ(LoadClipInfo(clip), 1) << path;
+        EXPECT_EQ(clip.audioPresent, 0);
+        ASSERT_EQ(run({clip}), 0) << m_state.lastErrorText;
+        ReadBack joined(out());
+        EXPECT_EQ(joined.samples(joined.video()), frames);
+        EXPECT_EQ(joined.read(joined.video(), frames - 1, 1),
+                  synthetic::FrameBytes(shape, frames - 1));
+        EXPECT_EQ(joined.audio(), -1);
+    }
+
+    ClipInfo forced;
+    forced.fileName = a;
+    ASSERT_EQ(LoadClipInfo(forced), 1);
+    forced.audioPresent = 1;
+    ASSERT_EQ(run({forced}, false), 0);
     EXPECT_EQ(m_state.warnings, "Error reading audio for frame 0 from source file " + a + "\r\n");
     EXPECT_LT(std::filesystem::file_size(out()), 1u << 20);
-    EXPECT_EQ(run({inspect(a)}, true), -2);
+    EXPECT_EQ(run({forced}, true), -2);
     EXPECT_EQ(m_state.lastErrorText, "reading audio for frame 0 from source file " + a);
 }
 
@@ -243,7 +303,7 @@ TEST(TransferBuffer, GrowsOnlyUpToTheCapAndNeverShrinks) {
 }
 
 TEST_F(JoinEngineTest, ZeroByteFramesAreCopiedAsEmptyFrames) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frameSize = [](int f) { return f == 3 || f == 4 ? 0 : 24; };
     shape.isKey = [](int f) { return f != 3 && f != 4; };
     const std::string a = make("drops.avi", shape);
@@ -262,7 +322,7 @@ class MissingFrameTest : public JoinEngineTest {
   protected:
     void SetUp() override {
         for (const char* tag : {"A", "B", "C"}) {
-            ClipSpec shape;
+            ClipShape shape;
             shape.tag = tag;
             shape.frames = 20;
             paths.push_back(make(std::string(tag) + ".avi", shape));
@@ -280,7 +340,7 @@ TEST_F(MissingFrameTest, ContinuingSkipsTheRestOfThatClipWithAWarning) {
     EXPECT_EQ(m_state.framesWritten, 60);
     EXPECT_EQ(m_state.warnings, "Error reading frame 20 from source file " + paths[1] + "\r\n");
     ReadBack joined(out());
-    ClipSpec c;
+    ClipShape c;
     c.tag = "C";
     EXPECT_EQ(joined.read(joined.video(), 40, 1), synthetic::FrameBytes(c, 0));
     EXPECT_EQ(joined.samples(joined.audio()), 60 * 1920);
@@ -292,10 +352,69 @@ TEST_F(MissingFrameTest, StoppingFailsWithTheFrameAndFile) {
     EXPECT_NE(m_state.lastErrorCode, 0);
 }
 
+// A failed join leaves an existing destination as it was and keeps what it wrote, finished,
+// under NAME.partial.avi; a second failure does not replace that one either.
+TEST_F(MissingFrameTest, AFailureKeepsTheDestinationAndThePartWritten) {
+    const auto before = testing_support::ReadFileBytes(make("joined.avi", ClipShape{}));
+    ASSERT_EQ(run(job(), true), -2);
+    EXPECT_EQ(testing_support::ReadFileBytes(out()), before);
+    const std::string partial = m_dir.file("joined.partial.avi");
+    EXPECT_EQ(m_state.partialFileName, partial);
+    ReadBack kept(partial);
+    ASSERT_TRUE(kept.ok());
+    EXPECT_EQ(kept.samples(kept.video()), 40);
+    EXPECT_EQ(kept.samples(kept.audio()), 40 * 1920);
+    EXPECT_NE(join::MakeJoinReport(-2, m_state)
+                  .text.find("The part written so far was kept as:\r\n" + partial),
+              std::string::npos);
+
+    ASSERT_EQ(run(job(), true), -2);
+    EXPECT_NE(m_state.partialFileName, partial);
+    EXPECT_TRUE(m_state.partialFileName.ends_with(".partial.avi"));
+    EXPECT_EQ(ReadBack(partial).samples(kept.video()), 40);
+    EXPECT_EQ(testing_support::FolderNames(m_dir.path()).size(), 6u);
+}
+
+// Writing nothing is a failure, and leaves nothing behind.
+TEST_F(JoinEngineTest, AJoinThatWritesNoFrameFailsAndLeavesNoFile) {
+    ClipInfo empty = inspect(make("a.avi", ClipShape{}));
+    empty.leadIn = 10;
+    empty.leadOut = 9;
+    empty.segmentFrames = 0;
+    EXPECT_EQ(run({empty}), -1);
+    EXPECT_EQ(m_state.lastErrorText,
+              "writing the joined file: no frame of the clips could be written, so no file was "
+              "made.");
+    EXPECT_EQ(m_state.partialFileName, "");
+    EXPECT_EQ(testing_support::FolderNames(m_dir.path()), std::vector<std::string>{"a.avi"});
+}
+
+// A link put at the destination is replaced by the joined file, never written through; the
+// destination may not name one of the clips.
+TEST_F(JoinEngineTest, TheDestinationIsReplacedNeverWrittenThrough) {
+    ClipShape shape;
+    const std::string a = make("a.avi", shape);
+    shape.tag = "V";
+    const std::string victim = make("victim.avi", shape);
+    const auto before = testing_support::ReadFileBytes(victim);
+    std::filesystem::create_symlink(victim, out());
+    ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(testing_support::ReadFileBytes(victim), before);
+    EXPECT_FALSE(std::filesystem::is_symlink(out()));
+    EXPECT_EQ(ReadBack(out()).read(0, 0, 1), synthetic::FrameBytes(ClipShape{}, 0));
+
+    std::filesystem::remove(out());
+    std::filesystem::create_symlink(a, out());
+    EXPECT_EQ(run({inspect(a)}), -1);
+    EXPECT_NE(m_state.lastErrorText.find("(it is one of the clips being joined)"),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_symlink(out()));
+}
+
 // A frame whose chunk is damaged fails when it is read. Before the lead-in such a frame would
 // not be written anyway, so it is skipped without a word.
 TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 640;  // the reader checks a sample of chunk headers on open, not frame 5
     shape.frameSize = [](int) { return 12; };
     shape.audio = false;
@@ -311,7 +430,7 @@ TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
 }
 
 TEST_F(JoinEngineTest, ProgressReachesOneHundredWithoutRepeatsAndSkipsEmptySegments) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 100;
     const std::string a = make("a.avi", shape);
     ClipInfo empty = inspect(a, 60, 9);  // a segment of -50 frames
@@ -337,11 +456,11 @@ TEST_F(JoinEngineTest, ProgressReachesOneHundredWithoutRepeatsAndSkipsEmptySegme
 }
 
 TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
-    ClipSpec shape;
+    ClipShape shape;
     shape.frames = 100;
     const std::string a = make("a.avi", shape);
+    const auto before = testing_support::ReadFileBytes(make("joined.avi", shape));
     m_progress.cancelAt = 3;
-    m_state.lastErrorText = "earlier";
     join::JoinState& state = m_state;
     state = join::JoinState{};
     state.clipCount = 1;
@@ -353,16 +472,26 @@ TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
     EXPECT_EQ(state.lastErrorText, "earlier");
     EXPECT_EQ(state.framesWritten, 3);
     EXPECT_EQ(m_progress.calls.size(), 3u);
-    EXPECT_TRUE(std::filesystem::exists(out()));
+    // The destination is as it was; the three frames are a finished file of their own.
+    EXPECT_EQ(testing_support::ReadFileBytes(out()), before);
+    EXPECT_EQ(state.partialFileName, m_dir.file("joined.partial.avi"));
+    ReadBack partial(state.partialFileName);
+    ASSERT_TRUE(partial.ok());
+    EXPECT_EQ(partial.samples(partial.video()), 3);
+    EXPECT_EQ(testing_support::FolderNames(m_dir.path()),
+              (std::vector<std::string>{"a.avi", "joined.avi", "joined.partial.avi"}));
     // Every handle was released: the file can be replaced and read at once.
     EXPECT_EQ(run({inspect(a)}), 0);
+    EXPECT_EQ(m_state.partialFileName, "");
+    ReadBack joined(out());
+    EXPECT_EQ(joined.samples(joined.video()), 100);
 }
 
 TEST_F(JoinEngineTest, FirstClipWithoutAudioMakesASilentJoin) {
-    ClipSpec silent;
+    ClipShape silent;
     silent.audio = false;
     const std::string a = make("a.avi", silent);
-    ClipSpec loud;
+    ClipShape loud;
     loud.tag = "B";
     const std::string b = make("b.avi", loud);
     ASSERT_EQ(run({inspect(a), inspect(b)}), 0) << m_state.lastErrorText;
@@ -372,7 +501,7 @@ TEST_F(JoinEngineTest, FirstClipWithoutAudioMakesASilentJoin) {
 }
 
 TEST_F(JoinEngineTest, OpeningFailuresNameTheSideAndTheFile) {
-    ClipSpec shape;
+    ClipShape shape;
     const std::string a = make("a.avi", shape);
     m_state = join::JoinState{};
     m_state.clipCount = 1;
@@ -381,6 +510,9 @@ TEST_F(JoinEngineTest, OpeningFailuresNameTheSideAndTheFile) {
     EXPECT_EQ(join::RunJoin(m_state, false), -1);
     EXPECT_EQ(m_state.lastErrorText, "opening destination file " + m_state.destFileName);
     EXPECT_LT(m_state.lastErrorCode, 0);
+    EXPECT_EQ(m_state.lastErrorErrno, ENOENT);
+    EXPECT_NE(join::MakeJoinReport(-1, m_state).text.find(": No such file or directory"),
+              std::string::npos);
 
     ClipInfo gone = inspect(a);
     gone.fileName = m_dir.file("gone.avi");

@@ -18,7 +18,7 @@
 
 namespace synthetic {
 
-struct ClipSpec {
+struct ClipShape {
     std::string tag = "A";  // written into every frame
     uint32_t videoRate = 25;
     uint32_t videoScale = 1;
@@ -39,7 +39,7 @@ inline uint8_t AudioByte(int64_t sample, int byteInSample) {
     return static_cast<uint8_t>((sample * 7 + byteInSample * 3) % 251);
 }
 
-inline std::vector<uint8_t> FrameBytes(const ClipSpec& shape, int frame) {
+inline std::vector<uint8_t> FrameBytes(const ClipShape& shape, int frame) {
     std::vector<uint8_t> bytes(static_cast<size_t>(shape.frameSize(frame)));
     char label[48];
     const int n = std::snprintf(label, sizeof label, "<%s:%06d>", shape.tag.c_str(), frame);
@@ -50,7 +50,7 @@ inline std::vector<uint8_t> FrameBytes(const ClipSpec& shape, int frame) {
     return bytes;
 }
 
-inline std::vector<uint8_t> SampleBytes(const ClipSpec& shape, int64_t first, int64_t count) {
+inline std::vector<uint8_t> SampleBytes(const ClipShape& shape, int64_t first, int64_t count) {
     if (shape.vbr) {
         std::vector<uint8_t> bytes(static_cast<size_t>(shape.vbrChunkSize(first)));
         for (size_t i = 0; i < bytes.size(); ++i) {
@@ -68,12 +68,12 @@ inline std::vector<uint8_t> SampleBytes(const ClipSpec& shape, int64_t first, in
     return bytes;
 }
 
-inline join::AudioClock Clock(const ClipSpec& shape) {
+inline join::AudioClock Clock(const ClipShape& shape) {
     return {shape.audioRate, shape.audioScale, shape.videoRate, shape.videoScale};
 }
 
 // Writes the clip: each frame followed by its audio.
-inline void Write(const std::string& path, const ClipSpec& shape) {
+inline void Write(const std::string& path, const ClipShape& shape) {
     std::unique_ptr<avi::Writer> writer;
     ASSERT_EQ(avi::Writer::Create(path, avi::WriterOptions{}, &writer), 0);
     AVISTREAMINFO video;
@@ -173,7 +173,7 @@ class ReadBack {
 };
 
 // Overwrites the chunk header in front of a frame's bytes so that reading the frame fails.
-inline void DamageFrame(const std::string& path, const ClipSpec& shape, int frame) {
+inline void DamageFrame(const std::string& path, const ClipShape& shape, int frame) {
     std::FILE* file = std::fopen(path.c_str(), "r+b");
     ASSERT_NE(file, nullptr);
     std::vector<uint8_t> bytes;

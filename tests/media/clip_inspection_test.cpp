@@ -81,9 +81,7 @@ TEST_F(ClipInspectionTest, VideoOnlyAndLongFormats) {
     // Formats longer than the fixed records: only their first bytes are kept.
     ClipInfo h264;
     h264.fileName = testing_support::CorpusDir() / "h264-1280x534-24fps-mp3-mono-44k.avi";
-    if (!std::filesystem::exists(h264.fileName)) {
-        GTEST_SKIP() << "corpus not found";
-    }
+    TRELVANE_SKIP_WITHOUT_CORPUS();
     ASSERT_EQ(LoadClipInfo(h264), 0);
     EXPECT_EQ(h264.videoFormatSize, 82);
     EXPECT_EQ(h264.videoFormat.biWidth, 1280);

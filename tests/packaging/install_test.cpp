@@ -95,7 +95,7 @@ class Installing : public ::testing::Test {
   protected:
     void SetUp() override {
         m_clip = m_dir.file("clip.avi");
-        ASSERT_TRUE(job_testing::WriteClip(m_clip, job_testing::ClipSpec{}));
+        ASSERT_TRUE(job_testing::WriteClip(m_clip, job_testing::ClipShape{}));
     }
     TempDir m_dir;
     std::string m_clip;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,7 +88,14 @@ std::string FfprobePath() {
     return TRELVANE_FFPROBE;
 }
 std::filesystem::path CorpusDir() {
-    return TRELVANE_CORPUS_DIR;
+    const char* folder = std::getenv("TRELVANE_CORPUS");
+    return folder != nullptr && *folder != '\0' ? std::filesystem::path(folder)
+                                                : std::filesystem::path(TRELVANE_CORPUS_DIR);
+}
+
+bool HaveCorpus() {
+    std::error_code error;
+    return std::filesystem::exists(CorpusDir() / "MANIFEST.md", error);
 }
 std::filesystem::path BinaryDir() {
     return TRELVANE_BINARY_DIR;
@@ -101,6 +109,16 @@ bool Ffmpeg(const std::string& args) {
         return false;
     }
     return true;
+}
+
+std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<unsigned char> FfmpegRawFrames(const std::string& path,

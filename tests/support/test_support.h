@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+// Skips the running test, with a message, when the corpus is absent.
+#define TRELVANE_SKIP_WITHOUT_CORPUS()                                              \
+    if (!testing_support::HaveCorpus())                                             \
+    GTEST_SKIP() << "no sample corpus at " << testing_support::CorpusDir().string() \
+                 << " (set TRELVANE_CORPUS to its folder)"
+
 namespace testing_support {
 
 // A fresh folder under the system temp folder, removed with everything in it on destruction.
@@ -49,13 +55,18 @@ std::string ShellQuote(const std::string& text);
 
 std::string FfmpegPath();  // empty when ffmpeg was not found at configure time
 std::string FfprobePath();
-std::filesystem::path CorpusDir();  // ../shared/corpus
+// The folder of real-world samples: $TRELVANE_CORPUS when set, else ../shared/corpus beside the
+// sources. HaveCorpus() tells whether it is there; tests that read it skip without it.
+std::filesystem::path CorpusDir();
+bool HaveCorpus();
 std::filesystem::path BinaryDir();  // the build folder
 
 // Runs ffmpeg with the given arguments (quiet, overwrite); true on success. Fails the current
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
 
+// The names in a folder, sorted.
+std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 // Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
 // format ("yuv420p", ...), one after another in stream order; empty (with a test failure) when
 // ffmpeg fails.

@@ -193,7 +193,7 @@ int32_t Reader::Impl::readChunk(int s, const IndexEntry& e, uint64_t skip, uint6
     } else if (!file.readAt(e.pos - 8, h, 8) || !file.readAt(e.pos + skip, out, len)) {
         return AVIERR_FILEREAD;
     }
-    return detail::HeaderMatches(h, s, e) ? AVIERR_OK : AVIERR_FILEREAD;
+    return detail::ChunkMatches(file, h, s, e) ? AVIERR_OK : AVIERR_FILEREAD;
 }
 
 int32_t Reader::Impl::readChunks(int s, int64_t rel, int64_t count, uint8_t* buffer,
@@ -333,8 +333,17 @@ int64_t Reader::findSample(int s, int64_t pos, int32_t flags) const {
     const int64_t rel = std::min(pos - first, length - 1);  // past the end: the last sample
     const StreamIndex& idx = m_impl->index[static_cast<size_t>(s)];
     if ((flags & (kFindKey | kFindAny)) == 0) {
-        // Format changes: the only format is the one at the start.
-        return (forward ? rel == 0 : true) ? first : -1;
+        // Format changes: the start, and every sample a palette change comes before.
+        int64_t found = forward ? (rel == 0 ? 0 : -1) : 0;
+        for (const detail::PaletteChange& change : idx.paletteChanges) {
+            const auto at = static_cast<int64_t>(change.entry);
+            if (forward && at >= rel && at < length && (found < 0 || at < found)) {
+                found = at;
+            } else if (!forward && at <= rel && at > found) {
+                found = at;
+            }
+        }
+        return found >= 0 ? first + found : -1;
     }
     if (m_impl->shapes[static_cast<size_t>(s)].blockAlign > 0) {
         // Every block that exists is a key and non-empty.
@@ -370,6 +379,44 @@ int64_t Reader::findSample(int s, int64_t pos, int32_t flags) const {
         return run->second < have ? first + run->second : -1;
     }
     return run->first > 0 ? first + run->first - 1 : -1;
+}
+
+std::vector<uint8_t> Reader::formatAt(int s, int64_t pos) const {
+    if (!m_impl->valid(s)) {
+        return {};
+    }
+    std::vector<uint8_t> format = stream(s).format;
+    const StreamIndex& idx = m_impl->index[static_cast<size_t>(s)];
+    if (idx.paletteChanges.empty() || format.size() < 40) {
+        return format;
+    }
+    // The palette follows the bitmap header; each change sets a run of its entries. A change
+    // stored as PALETTEENTRY (red, green, blue, flags) lands as RGBQUAD (blue, green, red, 0).
+    const uint64_t paletteStart = std::min<uint64_t>(ReadU32(format.data()), format.size());
+    const int64_t rel = pos - m_impl->header(s).dwStart;
+    for (const detail::PaletteChange& change : idx.paletteChanges) {
+        if (static_cast<int64_t>(change.entry) > rel || change.size < 4) {
+            continue;
+        }
+        std::vector<uint8_t> bytes(std::min<uint32_t>(change.size, 4 + 256 * 4));
+        if (!m_impl->file.readAt(change.pos, bytes.data(), bytes.size())) {
+            continue;
+        }
+        const unsigned firstEntry = bytes[0];
+        const unsigned count = bytes[1] == 0 ? 256 : bytes[1];
+        for (unsigned i = 0; i < count && 4 + 4 * (i + 1) <= bytes.size(); ++i) {
+            const uint64_t at = paletteStart + 4ull * ((firstEntry + i) & 0xFF);
+            if (at + 4 > format.size()) {
+                continue;
+            }
+            const uint8_t* entry = bytes.data() + 4 + 4 * i;
+            format[at] = entry[2];
+            format[at + 1] = entry[1];
+            format[at + 2] = entry[0];
+            format[at + 3] = 0;
+        }
+    }
+    return format;
 }
 
 int64_t Reader::indexedSamples(int s) const {

@@ -58,9 +58,14 @@ class Reader {
     [[nodiscard]] int32_t read(int s, int64_t start, int64_t count, void* buffer, int64_t capacity,
                                int64_t* bytes, int64_t* samples) const;
 
-    // AVIStreamFindSample semantics (kFindPrev/kFindNext/kFindFromStart with kFindKey/kFindAny).
+    // AVIStreamFindSample semantics (kFindPrev/kFindNext/kFindFromStart with kFindKey/kFindAny,
+    // or neither: format changes, the stream's start and each frame a palette change precedes).
     // Returns the position found or -1.
     int64_t findSample(int s, int64_t pos, int32_t flags) const;
+
+    // The stream's format in force at a position: for video with palette changes, the palette
+    // after every change that comes before that frame. Empty for an invalid stream.
+    std::vector<uint8_t> formatAt(int s, int64_t pos) const;
 
     // Number of samples the index holds for a stream (not the header's dwLength).
     int64_t indexedSamples(int s) const;

@@ -37,9 +37,12 @@ uint64_t DivideRounded(uint64_t a, uint64_t b) {
     return q;
 }
 
+constexpr uint32_t kStreamPaletteChanges = 0x00010000;  // AVISF_VIDEO_PALCHANGES
+
 struct StreamState {
     AVISTREAMINFO info;
-    std::vector<uint8_t> format;
+    std::vector<uint8_t> format;   // as stored in the header
+    std::vector<uint8_t> current;  // in force now (palette changes applied)
     bool formatSet = false;
     bool video = false;
     uint32_t chunkId = 0;
@@ -282,7 +285,7 @@ struct Writer::Impl {
         openMovi();
     }
 
-    int32_t writeChunk(int s, const void* data, uint32_t size, bool key) {
+    int32_t writeChunk(int s, const void* data, uint32_t size, bool key, bool palette = false) {
         if (!dataBegun) {
             beginData();
         }
@@ -302,7 +305,10 @@ struct Writer::Impl {
         rec.size = size;
         rec.stream = static_cast<uint16_t>(s);
         rec.key = key && size > 0;
-        file.appendFourCC(st.chunkId);
+        rec.palette = palette;
+        file.appendFourCC(palette ? (st.chunkId & 0xFFFFu) | (uint32_t{'p'} << 16) |
+                                        (uint32_t{'c'} << 24)
+                                  : st.chunkId);
         file.appendU32(size);
         file.append(data, size);
         if (size % 2 != 0) {
@@ -312,11 +318,58 @@ struct Writer::Impl {
             return status;
         }
         partChunks.push_back(rec);
+        ++totalChunks;
+        if (palette) {
+            return AVIERR_OK;
+        }
         ++st.partChunks;
         st.largest = std::max(st.largest, size);
         dataBytes += size;
-        ++totalChunks;
         return AVIERR_OK;
+    }
+
+    // A later format of a palettised video stream that differs from the one in force only in
+    // palette entries: written as a palette change before the next frame, covering the entries
+    // from the first to the last that differ.
+    int32_t changePalette(int s, const uint8_t* bytes, size_t size) {
+        StreamState& st = streams[static_cast<size_t>(s)];
+        const std::vector<uint8_t>& now = st.current;
+        if (!st.video || size != now.size() || size < 44) {
+            return AVIERR_UNSUPPORTED;
+        }
+        const uint64_t start = ReadU32(now.data());
+        if (start < 40 || start > size || std::memcmp(now.data(), bytes, start) != 0) {
+            return AVIERR_UNSUPPORTED;
+        }
+        const size_t entries = std::min<size_t>((size - start) / 4, 256);
+        size_t first = entries;
+        size_t last = 0;
+        for (size_t i = 0; i < entries; ++i) {
+            if (std::memcmp(now.data() + start + 4 * i, bytes + start + 4 * i, 4) != 0) {
+                first = std::min(first, i);
+                last = i;
+            }
+        }
+        if (first == entries) {
+            return memcmp(now.data(), bytes, size) == 0 ? AVIERR_OK : AVIERR_UNSUPPORTED;
+        }
+        const size_t count = last - first + 1;
+        std::vector<uint8_t> change(4 + 4 * count);
+        change[0] = static_cast<uint8_t>(first);
+        change[1] = static_cast<uint8_t>(count & 0xFF);  // 0 means 256
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* quad = bytes + start + 4 * (first + i);  // blue, green, red
+            change[4 + 4 * i] = quad[2];
+            change[5 + 4 * i] = quad[1];
+            change[6 + 4 * i] = quad[0];
+        }
+        const int32_t r =
+            writeChunk(s, change.data(), static_cast<uint32_t>(change.size()), false, true);
+        if (r == AVIERR_OK) {
+            st.current.assign(bytes, bytes + size);
+            st.info.dwFlags |= kStreamPaletteChanges;
+        }
+        return r;
     }
 };
 
@@ -337,7 +390,7 @@ int32_t Writer::Create(const std::string& path, const WriterOptions& options,
     auto impl = std::make_unique<Impl>();
     impl->options = options;
     impl->partLimit = std::clamp<uint64_t>(options.riffPartLimit, 1, kMaxPartLimit);
-    if (!impl->file.create(path)) {
+    if (!impl->file.create(path, options.createNew)) {
         if (sysErrno != nullptr) {
             *sysErrno = impl->file.errorNumber();
         }
@@ -389,14 +442,19 @@ int32_t Writer::setFormat(int s, const void* data, int32_t size) {
     StreamState& st = m.streams[static_cast<size_t>(s)];
     const auto* bytes = static_cast<const uint8_t*>(data);
     if (st.formatSet) {
-        const bool same = st.format.size() == static_cast<size_t>(size) &&
-                          std::memcmp(st.format.data(), bytes, st.format.size()) == 0;
-        return same ? AVIERR_OK : AVIERR_UNSUPPORTED;
+        const bool same = st.current.size() == static_cast<size_t>(size) &&
+                          std::memcmp(st.current.data(), bytes, st.current.size()) == 0;
+        if (same) {
+            return AVIERR_OK;
+        }
+        return m.finished ? AVIERR_UNSUPPORTED
+                          : m.changePalette(s, bytes, static_cast<size_t>(size));
     }
     if (m.dataBegun || m.finished) {
         return AVIERR_UNSUPPORTED;  // the header's room is already laid out
     }
     st.format.assign(bytes, bytes + size);
+    st.current = st.format;
     st.formatSet = true;
     return AVIERR_OK;
 }
@@ -499,6 +557,10 @@ int64_t Writer::samplesWritten(int s) const {
 
 uint32_t Writer::largestChunk(int s) const {
     return m_impl->valid(s) ? m_impl->streams[static_cast<size_t>(s)].largest : 0;
+}
+
+int Writer::systemError() const {
+    return m_impl->file.errorNumber();
 }
 
 int32_t Writer::finish(int* sysErrno) {

@@ -16,6 +16,7 @@ namespace avi {
 
 struct WriterOptions {
     uint64_t riffPartLimit = 1ull << 30;  // bytes per RIFF part before the next one starts
+    bool createNew = false;  // fail (EEXIST) rather than truncate an existing file or follow a link
 };
 
 class Writer {
@@ -46,6 +47,8 @@ class Writer {
     int64_t samplesWritten(int s) const;
     // The largest chunk written so far to a stream (bytes).
     uint32_t largestChunk(int s) const;
+    // errno of the first failed write (0 while every write worked).
+    int systemError() const;
 
     // Writes headers and indexes and closes the file. Any earlier write failure, or a failure
     // here, is returned (AVIERR_FILEWRITE); errno of the failure goes to *sysErrno.

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "media/vbvfw.h"
+#include "platform/avi/frame_probe.h"
 
 namespace avi::detail {
 
@@ -18,13 +19,17 @@ constexpr size_t kBatch = 4096;         // index entries read per call
 constexpr uint64_t kVerifySpread = 64;  // headers checked per stream when an index is loaded
 
 constexpr uint16_t kTypePalette = TwoCC('p', 'c');
+constexpr size_t kProbeBytes = 2048;  // enough for the headers in front of a first picture
 constexpr uint16_t kTypeIndex = TwoCC('i', 'x');
 
 // Adds entries under the limit on index entries for the whole file.
 class Collector {
   public:
-    Collector(std::vector<StreamIndex>* out, const Limits& limits)
-        : m_out(out), m_cap(std::min<uint64_t>(limits.maxIndexEntries, UINT32_MAX)) {
+    // Every entry stands for a chunk with its own 8-byte header, so a file cannot hold more
+    // entries than an eighth of its size, whatever its indexes claim.
+    Collector(std::vector<StreamIndex>* out, const Limits& limits, uint64_t fileSize)
+        : m_out(out),
+          m_cap(std::min<uint64_t>({limits.maxIndexEntries, UINT32_MAX, fileSize / 8})) {
         for (const auto& stream : *out) {
             m_total += stream.entries.size();
         }
@@ -34,6 +39,16 @@ class Collector {
             return false;
         }
         (*m_out)[static_cast<size_t>(s)].entries.push_back(entry);
+        ++m_total;
+        return true;
+    }
+    // A palette change counts against the same limit as the entries.
+    bool addPalette(int s, uint64_t pos, uint32_t size) {
+        if (m_total >= m_cap) {
+            return false;
+        }
+        StreamIndex& stream = (*m_out)[static_cast<size_t>(s)];
+        stream.paletteChanges.push_back({stream.entries.size(), pos, size});
         ++m_total;
         return true;
     }
@@ -66,7 +81,7 @@ bool VerifyHeaders(const FileHandle& file, const std::vector<StreamIndex>& strea
         for (uint64_t i = 0;; i += step) {
             const IndexEntry& e = entries[std::min(i, n - 1)];
             uint8_t h[8];
-            if (!file.readAt(e.pos - 8, h, 8) || !HeaderMatches(h, static_cast<int>(s), e)) {
+            if (!file.readAt(e.pos - 8, h, 8) || !ChunkMatches(file, h, static_cast<int>(s), e)) {
                 return false;
             }
             if (i >= n - 1) {
@@ -105,8 +120,9 @@ bool ReadStandardIndex(const FileHandle& file, uint64_t pos, int s, const Limits
     const uint32_t size = ReadU32(h + 4);
     const uint32_t longs = ReadU16(h + 8);
     const uint64_t base = ReadU64(h + 20);
+    // The chunks it lists must be this stream's: an index of another stream is damage.
     if (size < 24 || !InRange(pos + 8, size, file.size()) || h[11] != 1 ||
-        (longs != 2 && longs != 3) || base > file.size()) {
+        (longs != 2 && longs != 3) || base > file.size() || StreamOfChunkId(ReadU32(h + 16)) != s) {
         return false;
     }
     *end = pos + 8 + size;
@@ -157,7 +173,7 @@ bool ReadSuperIndex(const std::vector<uint8_t>& indx, int s, const FileHandle& f
 
 bool LoadOpenDml(const FileHandle& file, const FileLayout& layout, const Limits& limits,
                  std::vector<StreamIndex>* out) {
-    Collector collector(out, limits);
+    Collector collector(out, limits, file.size());
     bool any = false;
     for (size_t s = 0; s < layout.streams.size(); ++s) {
         const auto& indx = layout.streams[s].superIndex;
@@ -233,7 +249,7 @@ bool LoadIdx1(const FileHandle& file, const FileLayout& layout, const Limits& li
     if (!layout.hasIdx1 || layout.idx1Cut || layout.movis.empty()) {
         return false;
     }
-    Collector collector(out, limits);
+    Collector collector(out, limits, file.size());
     const uint64_t count = layout.idx1Size / 16;
     const int streams = static_cast<int>(layout.streams.size());
     std::optional<uint64_t> base;
@@ -253,13 +269,22 @@ bool LoadIdx1(const FileHandle& file, const FileLayout& layout, const Limits& li
             const uint32_t size = ReadU32(e + 12);
             const int s = StreamOfChunkId(ckid);
             if ((flags & kIndexList) != 0 || s < 0 || s >= streams ||
-                ChunkType(ckid) == kTypePalette || ChunkType(ckid) == kTypeIndex) {
+                ChunkType(ckid) == kTypeIndex) {
                 continue;
             }
             if (!base) {
                 base = DetectIdx1Base(file, layout.movis[0], ckid, offset, size);
             }
             const uint64_t pos = base ? *base + offset + 8 : 0;
+            if (ChunkType(ckid) == kTypePalette) {
+                // Kept when it lies in the file; a palette change is never a sample.
+                if (base && EntryFits(pos, size, file, limits) &&
+                    !collector.addPalette(s, pos, size)) {
+                    collector.clear();
+                    return false;
+                }
+                continue;
+            }
             if (!base || !EntryFits(pos, size, file, limits) ||
                 !collector.add(s, {pos, size, (flags & kIndexKeyFrame) ? kEntryKey : 0u})) {
                 collector.clear();
@@ -335,7 +360,17 @@ bool AddScanned(ScanState& st, int s, uint64_t pos, uint32_t size) {
         return false;
     }
     const bool everyKey = !shape.isVideo || shape.keyFrameOnly;
-    if (keep > 0 && (everyKey || !st.keySeen[static_cast<size_t>(s)])) {
+    bool probedKey = false;
+    if (keep > 0 && shape.compression != 0) {
+        // Without an index, the picture type says which frames a segment may start at.
+        uint8_t start[kProbeBytes];
+        const size_t n = std::min<size_t>(keep, sizeof start);
+        const PictureType type = st.headers.read(pos, start, n)
+                                     ? ProbePicture(shape.compression, start, n)
+                                     : PictureType::kUnknown;
+        probedKey = type == PictureType::kIntra || type == PictureType::kClosedIntra;
+    }
+    if (keep > 0 && (everyKey || probedKey || !st.keySeen[static_cast<size_t>(s)])) {
         flags |= kEntryKey;
         st.keySeen[static_cast<size_t>(s)] = true;
     }
@@ -427,8 +462,13 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
             }
         }
         const int s = StreamOfChunkId(id);
-        if (s >= 0 && s < streams && ChunkType(id) != kTypePalette && ChunkType(id) != kTypeIndex &&
-            !AddScanned(st, s, pos + 8, size)) {
+        if (s >= 0 && s < streams && ChunkType(id) == kTypePalette) {
+            if (InRange(pos + 8, size, st.file.size()) &&
+                !st.collector.addPalette(s, pos + 8, size)) {
+                return false;
+            }
+        } else if (s >= 0 && s < streams && ChunkType(id) != kTypeIndex &&
+                   !AddScanned(st, s, pos + 8, size)) {
             return false;
         }
         afterOdd = (size & 1) != 0;
@@ -440,7 +480,7 @@ bool ScanMovi(ScanState& st, const MoviRange& movi) {
 // Scans the movi lists from the given one on, adding to what the index already holds.
 void Scan(const FileHandle& file, const FileLayout& layout, const Limits& limits,
           const std::vector<StreamShape>& shapes, size_t firstMovi, std::vector<StreamIndex>* out) {
-    Collector collector(out, limits);
+    Collector collector(out, limits, file.size());
     ScanState st{file, limits, shapes, collector, std::vector<bool>(shapes.size())};
     for (size_t s = 0; s < out->size(); ++s) {
         st.keySeen[s] = !(*out)[s].entries.empty();
@@ -527,6 +567,28 @@ bool HeaderMatches(const uint8_t header[8], int s, const IndexEntry& entry) {
     return sizeOk && StreamOfChunkId(ReadU32(header)) == s;
 }
 
+bool ChunkMatches(const FileHandle& file, const uint8_t header[8], int s, const IndexEntry& entry) {
+    if (HeaderMatches(header, s, entry)) {
+        return true;
+    }
+    if (StreamOfChunkId(ReadU32(header)) != s || (entry.flags & kEntryPartial) != 0) {
+        return false;
+    }
+    // Only the size field disagrees. The index holds when the chunk it describes is followed by
+    // the next chunk's header (or by the end of the file): then the header's size is the damage.
+    const uint64_t next = entry.pos + entry.size + (entry.size & 1);
+    if (next >= file.size()) {
+        return next == file.size() || entry.pos + entry.size == file.size();
+    }
+    uint8_t id[4];
+    if (!file.readAt(next, id, 4)) {
+        return false;
+    }
+    const uint32_t fourcc = ReadU32(id);
+    return StreamOfChunkId(fourcc) >= 0 || fourcc == FourCC("LIST") || fourcc == FourCC("JUNK") ||
+           fourcc == FourCC("idx1");
+}
+
 StreamShape ShapeOf(const StreamData& stream) {
     StreamShape shape;
     const uint32_t type = stream.header.fccType;
@@ -542,6 +604,13 @@ StreamShape ShapeOf(const StreamData& stream) {
         const BITMAPINFOHEADER bi = DecodeBitmapInfoHeader(
             stream.format.data(), static_cast<int32_t>(stream.format.size()));
         shape.keyFrameOnly = stream.format.size() >= 20 && IsKeyFrameOnlyCodec(bi.biCompression);
+        if (!shape.keyFrameOnly) {
+            if (IsProbedCodec(bi.biCompression)) {
+                shape.compression = bi.biCompression;
+            } else if (IsProbedCodec(stream.header.fccHandler)) {
+                shape.compression = stream.header.fccHandler;
+            }
+        }
     } else if (type == FourCC("iavs")) {
         shape.isVideo = true;
         shape.keyFrameOnly = true;  // interleaved DV: every frame stands alone

@@ -28,10 +28,19 @@ struct StreamShape {
     bool isVideo = false;
     uint32_t blockAlign = 0;    // > 0: fixed-size audio addressed in blocks of this many bytes
     bool keyFrameOnly = false;  // codec whose every frame is a key frame (used when scanning)
+    uint32_t compression = 0;   // a codec the bitstream probe reads (used when scanning), or 0
+};
+
+// A palette-change chunk ('##pc') of a video stream: it takes effect at the entry that follows it.
+struct PaletteChange {
+    uint64_t entry = 0;  // entries of the stream before the chunk
+    uint64_t pos = 0;    // first payload byte
+    uint32_t size = 0;
 };
 
 struct StreamIndex {
     std::vector<IndexEntry> entries;
+    std::vector<PaletteChange> paletteChanges;  // in file order
     std::vector<uint64_t> byteStart;  // block-addressed streams: byte offset of each entry
     std::vector<uint32_t> keys;       // chunk-addressed streams: entry numbers of key samples
     // Chunk-addressed streams: runs of empty chunks (drop frames) as [first, end) entry numbers.
@@ -50,6 +59,9 @@ IndexSource BuildIndex(const FileHandle& file, const FileLayout& layout, const L
 
 // Whether a chunk header read from the file agrees with an index entry of stream s.
 bool HeaderMatches(const uint8_t header[8], int s, const IndexEntry& entry);
+// The same, except that a header whose size alone disagrees is accepted when the file confirms
+// the index's size: one damaged size field spoils no more than itself.
+bool ChunkMatches(const FileHandle& file, const uint8_t header[8], int s, const IndexEntry& entry);
 
 // The shape of a stream from its header and format.
 StreamShape ShapeOf(const StreamData& stream);

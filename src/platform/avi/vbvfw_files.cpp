@@ -37,6 +37,7 @@ int32_t ReleaseFileLocked(State& state, int16_t file) {
             status = AVIERR_MEMORY;
         }
         if (status != AVIERR_OK) {
+            state.lastWriteErrno = err;
             LogFailure("AVIFileRelease", entry->path, status, err);
         }
     }
@@ -134,8 +135,9 @@ int16_t vbvfw_AVIFileOpen(const std::string& fileName, int32_t mode) try {
             avi::vbvfw::FailOpen(state, fileName, AVIERR_FILEOPEN, EBUSY);
             return -1;
         }
-        const int32_t status =
-            avi::Writer::Create(fileName, avi::WriterOptions{}, &entry.writer, &err);
+        avi::WriterOptions options;
+        options.createNew = (mode & kOpenCreateNew) != 0;
+        const int32_t status = avi::Writer::Create(fileName, options, &entry.writer, &err);
         if (status != AVIERR_OK) {
             avi::vbvfw::FailOpen(state, fileName, status, err);
             return -1;
@@ -173,6 +175,12 @@ int32_t vbvfw_errno() {
     State& state = GetState();
     std::lock_guard lock(state.mutex);
     return state.lastOpenErrno;
+}
+
+int32_t vbvfw_write_errno() {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    return state.lastWriteErrno;
 }
 
 int32_t vbvfw_AVIFileInfo(int16_t file, AVIFILEINFO* info, int32_t size) {

@@ -69,6 +69,7 @@ struct State {
     HandleTable<StreamEntry> streams;
     int32_t lastOpenStatus = 0;
     int32_t lastOpenErrno = 0;
+    int32_t lastWriteErrno = 0;  // of the last failed write or release of a written file
 };
 
 State& GetState();

@@ -66,7 +66,7 @@ int32_t vbvfw_AVIStreamInfo(int16_t stream, AVISTREAMINFO* info, int32_t size) {
     return AVIERR_OK;
 }
 
-int32_t vbvfw_AVIStreamReadFormat(int16_t stream, int32_t /*pos*/, void* buffer, int32_t* size) {
+int32_t vbvfw_AVIStreamReadFormat(int16_t stream, int32_t pos, void* buffer, int32_t* size) try {
     State& state = GetState();
     std::lock_guard lock(state.mutex);
     const Target t = Find(state, stream, "AVIStreamReadFormat");
@@ -76,9 +76,9 @@ int32_t vbvfw_AVIStreamReadFormat(int16_t stream, int32_t /*pos*/, void* buffer,
     if (size == nullptr) {
         return Logged("AVIStreamReadFormat", t, AVIERR_BADPARAM);
     }
-    const std::vector<uint8_t>& format =
-        t.file->reader ? t.file->reader->stream(t.stream->index).format
-                       : t.file->formats[static_cast<size_t>(t.stream->index)];
+    const std::vector<uint8_t> format = t.file->reader
+                                            ? t.file->reader->formatAt(t.stream->index, pos)
+                                            : t.file->formats[static_cast<size_t>(t.stream->index)];
     const auto full = static_cast<int32_t>(format.size());
     if (buffer == nullptr || *size <= 0) {
         *size = full;
@@ -94,6 +94,8 @@ int32_t vbvfw_AVIStreamReadFormat(int16_t stream, int32_t /*pos*/, void* buffer,
     }
     *size = full;
     return AVIERR_OK;
+} catch (const std::bad_alloc&) {
+    return AVIERR_MEMORY;
 }
 
 int32_t vbvfw_AVIStreamSetFormat(int16_t stream, int32_t /*pos*/, const void* buffer,
@@ -170,6 +172,9 @@ int32_t vbvfw_AVIStreamWrite(int16_t stream, int64_t start, int32_t count, const
     }
     const int32_t status = t.file->writer->write(t.stream->index, start, count, buffer, size, flags,
                                                  samplesWritten, bytesWritten);
+    if (status != AVIERR_OK && t.file->writer->systemError() != 0) {
+        state.lastWriteErrno = t.file->writer->systemError();
+    }
     return Logged("AVIStreamWrite", t, status);
 } catch (const std::bad_alloc&) {
     return AVIERR_MEMORY;

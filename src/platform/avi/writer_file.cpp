@@ -17,8 +17,9 @@ OutputFile::~OutputFile() {
     }
 }
 
-bool OutputFile::create(const std::string& path) {
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+bool OutputFile::create(const std::string& path, bool createNew) {
+    const int flags = createNew ? O_EXCL | O_NOFOLLOW : O_TRUNC;
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
     if (m_fd < 0) {
         m_failed = true;
         m_errno = errno;

@@ -16,8 +16,9 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates or truncates the file. Returns false with errno kept in errorNumber().
-    bool create(const std::string& path);
+    // Creates or truncates the file; with createNew only a file that did not exist, never
+    // through a symbolic link. Returns false with errno kept in errorNumber().
+    bool create(const std::string& path, bool createNew = false);
 
     // Appends bytes at the end (through the buffer; large blocks go straight to the file).
     void append(const void* data, size_t size);

@@ -31,9 +31,14 @@ class ByteSink {
         WriteU64(b, v);
         bytes(b, 8);
     }
+    // Grown and then copied into: gcc 12 at -O3 warns falsely about inserting a range.
     void bytes(const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        m_out->insert(m_out->end(), b, b + n);
+        if (n == 0) {
+            return;
+        }
+        const size_t at = m_out->size();
+        m_out->resize(at + n);
+        std::memcpy(m_out->data() + at, p, n);
     }
     void zeros(size_t n) { m_out->insert(m_out->end(), n, 0); }
     size_t size() const { return m_out->size(); }
@@ -189,8 +194,9 @@ std::vector<uint8_t> BuildLegacyIndex(const std::vector<ChunkRecord>& chunks, ui
     ByteSink out(&bytes);
     const size_t at = out.open(FourCC("idx1"));
     for (const auto& c : chunks) {
-        out.u32(chunkIds[c.stream]);
-        out.u32(c.key ? kIndexKeyFrame : 0);
+        const uint32_t id = chunkIds[c.stream];
+        out.u32(c.palette ? (id & 0xFFFFu) | (uint32_t{'p'} << 16) | (uint32_t{'c'} << 24) : id);
+        out.u32(c.palette ? kIndexNoTime : c.key ? kIndexKeyFrame : 0);
         out.u32(static_cast<uint32_t>(c.pos - moviFourCC));
         out.u32(c.size);
     }
@@ -212,7 +218,7 @@ std::vector<uint8_t> BuildStandardIndex(const std::vector<ChunkRecord>& chunks, 
     out.u32(0);
     uint32_t count = 0;
     for (const auto& c : chunks) {
-        if (c.stream != stream) {
+        if (c.stream != stream || c.palette) {
             continue;
         }
         out.u32(static_cast<uint32_t>(c.pos + 8 - moviFourCC));

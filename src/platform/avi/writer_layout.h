@@ -25,6 +25,7 @@ struct ChunkRecord {
     uint32_t size = 0;
     uint16_t stream = 0;
     bool key = false;
+    bool palette = false;  // a '##pc' palette change: in idx1 only, never a sample
 };
 
 struct StreamLayout {

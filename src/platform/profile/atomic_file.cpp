@@ -106,7 +106,10 @@ void SyncFolder(const std::string& target) {
 void RemoveStaleTemporaries(const std::string& target) {
     constexpr auto kMinimumAge = std::chrono::minutes(10);
     const std::filesystem::path targetPath(target);
-    const std::string prefix = "." + targetPath.filename().string() + ".tmp-";
+    // Appended piece by piece: gcc 12 at -O3 sees a false overlap in "." + name + ".tmp-".
+    std::string prefix = ".";
+    prefix += targetPath.filename().string();
+    prefix += ".tmp-";
     std::error_code ec;
     std::filesystem::directory_iterator it(targetPath.parent_path(), ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {

@@ -44,7 +44,7 @@ class FrmAviJoinTest : public ::testing::Test {
     }
 
     std::string synthetic(const std::string& tag, int frames) {
-        synthetic::ClipSpec shape;
+        synthetic::ClipShape shape;
         shape.tag = tag;
         shape.frames = frames;
         const std::string path = m_dir.file(tag + ".avi");

@@ -22,7 +22,7 @@ class JoinWindowLogicTest : public ::testing::Test {
           m_logic(m_state, m_dialogs) {}
 
     std::string clip(const std::string& tag, int frames = 20) {
-        synthetic::ClipSpec shape;
+        synthetic::ClipShape shape;
         shape.tag = tag;
         shape.frames = frames;
         const std::string path = m_dir.file(tag + ".avi");

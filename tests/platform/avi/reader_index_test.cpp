@@ -3,6 +3,8 @@
 // parts, and files that are not AVI at all.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -368,6 +370,53 @@ TEST_F(ReaderIndex, OpenDmlPartsAreReadThroughTheirIndexesOrByScanning) {
             EXPECT_EQ(reader->findSample(0, 6, kFindNext | kFindKey), 10);
             EXPECT_EQ(reader->findSample(0, 4, kFindPrev | kFindKey), 0);
         }
+    }
+}
+
+// Sixty streams whose super indexes all name the first stream's standard index of 200,000
+// entries: an index lists only its own stream's chunks, and no file yields more entries than it
+// has room for chunk headers. Opening stays within a few megabytes instead of hundreds.
+TEST_F(ReaderIndex, SuperIndexesSharingOneStandardIndexCannotMultiplyIt) {
+    constexpr uint32_t kEntries = 200000;
+    constexpr int kStreams = 60;
+    StreamSpec video;
+    video.format = VideoFormat(64, 48, "MJPG");
+    video.length = kEntries;
+    std::vector<uint8_t> indx(24 + 16);
+    avi::WriteU16(indx.data(), 4);
+    avi::WriteU32(indx.data() + 4, 1);
+    std::memcpy(indx.data() + 8, "00dc", 4);
+    Bytes b;
+    const size_t riff = b.open("RIFF", "AVI ");
+    WriteHeaderList(b, std::vector<StreamSpec>(kStreams, video),
+                    std::vector<std::vector<uint8_t>>(kStreams, indx));
+    const size_t movi = b.open("LIST", "movi");
+    const size_t chunk = b.open("00dc");
+    b.raw(Frame(0, 16));
+    b.close(chunk);
+    const size_t ixPos = b.size();
+    WriteStandardIndex(b, "ix00", "00dc", movi + 4,
+                       std::vector<OdmlChunk>(kEntries, OdmlChunk{chunk + 4, 16, true}), 0);
+    b.close(movi);
+    b.close(riff);
+    std::vector<uint8_t> bytes = b.vec();
+    // Every stream's super index entry: offset, size, duration.
+    const std::string text(bytes.begin(), bytes.end());
+    for (size_t at = 0; (at = text.find("indx", at)) != std::string::npos; at += 4) {
+        avi::WriteU64(bytes.data() + at + 8 + 24, ixPos);
+        avi::WriteU32(bytes.data() + at + 8 + 32, 8 + 32 + 8 * kEntries);
+        avi::WriteU32(bytes.data() + at + 8 + 36, kEntries);
+    }
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    auto reader = open(bytes);
+    ASSERT_NE(reader, nullptr);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes more at the peak";
+    EXPECT_LE(reader->indexedSamples(0), static_cast<int64_t>(bytes.size() / 8));
+    for (int s = 1; s < kStreams; ++s) {
+        EXPECT_EQ(reader->indexedSamples(s), 0) << s;
     }
 }
 

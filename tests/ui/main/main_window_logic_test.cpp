@@ -29,9 +29,9 @@ class JoinCommandTest : public ::testing::Test {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<testing_support::TempDir>();
         for (const char* name : {"a.avi", "b.avi"}) {
-            job_testing::WriteClip(s_dir->file(name), job_testing::ClipSpec{});
+            job_testing::WriteClip(s_dir->file(name), job_testing::ClipShape{});
         }
-        job_testing::ClipSpec otherSound;
+        job_testing::ClipShape otherSound;
         otherSound.samplesPerSec = 44100;
         job_testing::WriteClip(s_dir->file("c44.avi"), otherSound);
     }
@@ -123,7 +123,7 @@ TEST_F(JoinCommandTest, RefusesADestinationThatIsOneOfTheClips) {
 
     // A file that is not in the job is handed to the join, untouched until it succeeds.
     const std::string other = s_dir->file("other.avi");
-    ASSERT_TRUE(job_testing::WriteClip(other, job_testing::ClipSpec{}));
+    ASSERT_TRUE(job_testing::WriteClip(other, job_testing::ClipShape{}));
     const auto otherBefore = ReadFileBytes(other);
     answerSave(other);
     EXPECT_EQ(logic->JoinCommand(), 1);
@@ -140,7 +140,7 @@ TEST_F(JoinCommandTest, AsksBeforeReplacingTheNameWithTheExtensionAdded) {
 
     answerSave(bare);  // no such file yet: no question
     EXPECT_EQ(logic->JoinCommand(), 1);
-    ASSERT_TRUE(job_testing::WriteClip(named, job_testing::ClipSpec{}));
+    ASSERT_TRUE(job_testing::WriteClip(named, job_testing::ClipShape{}));
     const std::string question = named + " already exists.\r\nDo you want to replace it?";
     answerSave(bare);
     boxes.dialogs.expectMessage("Save Joined File As", question, MessageButtons::YesNo,
@@ -217,10 +217,11 @@ TEST_F(JoinCommandTest, AsksAboutMismatchedAudioBeforeTheSaveDialog) {
     logic->job().MoveSelectedClip(-1);
     ASSERT_EQ(logic->job().clips().front().fileName, s_dir->file("c44.avi"));
 
+    // The entry without audio keeps the job's audio: silence is joined in its place.
     const std::string question = warning(
         s_dir->file("a.avi"),
-        " has no audio track, but the base clip does.  If you proceed, a clip with no audio "
-        "will be created.");
+        " has no audio track, but the base clip does.  If you proceed, silence will be joined in "
+        "its place.");
     boxes.dialogs.expectMessage("Warning: potential problem with clip", question,
                                 MessageButtons::YesNo, MessageAnswer::No);
     EXPECT_EQ(logic->JoinCommand(), 0);
@@ -231,7 +232,8 @@ TEST_F(JoinCommandTest, AsksAboutMismatchedAudioBeforeTheSaveDialog) {
     answerSave(s_dir->file("silent.avi"));
     EXPECT_EQ(logic->JoinCommand(), 1);
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].clips.front().audioPresent, 0);
+    EXPECT_EQ(calls[0].clips.front().audioPresent, 1);
+    EXPECT_EQ(calls[0].clips.back().audioPresent, 0);
     EXPECT_TRUE(boxes.dialogs.verify());
 }
 

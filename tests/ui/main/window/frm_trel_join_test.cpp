@@ -48,7 +48,7 @@ class MainWindowTest : public ::testing::Test {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<TempDir>();
         // cvid, 30 fps, 320 by 240, 16-bit stereo PCM at 22050 per second, 250 frames each.
-        job_testing::ClipSpec clip;
+        job_testing::ClipShape clip;
         clip.frames = 250;
         clip.frameBytes = 16;
         for (const char* name : {"a.avi", "b.avi", "c.avi"}) {
