@@ -112,11 +112,22 @@ bool JoinWindowLogic::runJoinOnce() {
     m_joinRunning = false;
     if (result == kJoinCancelled || m_status == kStatusCancelled) {
         m_status = kStatusCancelled;
+        tellCancelled();
         return true;
     }
     m_report = MakeJoinReport(result, m_state);
     m_status = m_report.status;
     return true;
+}
+
+// A cancelled join has no report, so say here what became of the destination and of the part
+// written so far: the user must not have to guess whether a file was lost or left half-made.
+void JoinWindowLogic::tellCancelled() {
+    std::string text = "The join was cancelled; " + m_state.destFileName + " was not changed.";
+    if (!m_state.partialFileName.empty()) {
+        text += "\r\n\r\nThe part written so far was kept as:\r\n" + m_state.partialFileName;
+    }
+    m_dialogs.messageBox("Join Cancelled", text, platform::MessageButtons::Ok);
 }
 
 bool JoinWindowLogic::offersDelete() const {

@@ -89,6 +89,8 @@ class JoinWindowLogic {
     bool deleteSources();
 
   private:
+    void tellCancelled();
+
     JoinState& m_state;
     platform::Dialogs& m_dialogs;
     FileDeleter m_delete;

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "join/destination_file.h"
 #include "join/synthetic_clip.h"
 #include "media/clip_inspection.h"
 #include "platform/scripted/scripted_dialogs.h"
@@ -175,8 +176,18 @@ TEST_F(FrmAviJoinTest, CancelAnsweredNoGoesOnAndYesStops) {
             button(window, "cmdDone")->click();
         }
     };
+    // The user is told that the destination was not touched and where the part written went.
+    const std::string partial = join::PartialFileName(dest());
+    m_dialogs.expectMessage("Join Cancelled",
+                            "The join was cancelled; " + dest() +
+                                " was not changed.\r\n\r\nThe part written so far was kept as:"
+                                "\r\n" +
+                                partial,
+                            MessageButtons::Ok, MessageAnswer::Ok);
     EXPECT_EQ(startJoin(clips, script), join::kStatusCancelled);
     EXPECT_TRUE(m_dialogs.verify());
+    EXPECT_FALSE(std::filesystem::exists(dest()));
+    EXPECT_GT(testing_support::FfprobeVideoPackets(partial), 0);
     EXPECT_EQ(lastTotal, 40);  // the report after the Yes was the last one
     EXPECT_TRUE(m_report.empty());
     EXPECT_FALSE(m_clean);
