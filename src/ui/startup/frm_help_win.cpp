@@ -2,8 +2,8 @@
 
 #include <QPlainTextEdit>
 
+#include "platform/qt/qt_window.h"
 #include "ui/startup/startup_sequence.h"
-#include "ui/startup/widget_placement.h"
 
 namespace ui {
 
@@ -27,8 +27,8 @@ frmHelpWin::frmHelpWin(QWidget* parent) : QDialog(parent) {
 }
 
 void frmHelpWin::Form_Load() {
-    WidgetPlacement placement(*this);
-    settings::CenterOnScreen(placement, ScreenAreaFor(this));
+    platform::QtPlacedWindow placement(*this);
+    settings::CenterOnScreen(placement, platform::ScreenAreaOf(this));
     QString message = QString::fromStdString(ComposeHelpMessage());
     message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     txtHelpMsg->setPlainText(message);

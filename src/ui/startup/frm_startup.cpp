@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/qt/qt_window.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
 #include "ui/startup/frm_help_win.h"
 #include "ui/startup/startup_art.h"
 #include "ui/startup/startup_sequence.h"
-#include "ui/startup/widget_placement.h"
 
 namespace ui {
 
@@ -104,16 +104,16 @@ bool frmStartup::isAboutBox() const {
 }
 
 void frmStartup::Form_Load() {
-    WidgetPlacement placement(*this);
+    platform::QtPlacedWindow placement(*this);
     if (startupDone != 1) {
-        settings::CenterOnScreen(placement, ScreenAreaFor(this), 1);
+        settings::CenterOnScreen(placement, platform::ScreenAreaOf(this), 1);
         return;
     }
     if (parentWidget() != nullptr) {
-        WidgetPlacement owner(*parentWidget()->window());
+        platform::QtPlacedWindow owner(*parentWidget()->window());
         settings::CenterOverMainWindow(placement, owner, 1);
     } else {
-        settings::CenterOnScreen(placement, ScreenAreaFor(this), 1);
+        settings::CenterOnScreen(placement, platform::ScreenAreaOf(this), 1);
     }
     chkInfoOnly->setChecked(true);
 }
@@ -151,17 +151,17 @@ void frmStartup::runStartupSequence() {
         return;
     }
     m_sequenceRunning = true;
-    std::unique_ptr<WidgetPlacement> placement;
+    std::unique_ptr<platform::QtPlacedWindow> placement;
     RunStartupSequence(
         [this, &placement]() -> settings::PlacedWindow* {
             m_mainWindow = m_createMainWindow ? m_createMainWindow() : nullptr;
             if (m_mainWindow == nullptr) {
                 return nullptr;
             }
-            placement = std::make_unique<WidgetPlacement>(*m_mainWindow);
+            placement = std::make_unique<platform::QtPlacedWindow>(*m_mainWindow);
             return placement.get();
         },
-        ScreenAreaFor(this));
+        platform::ScreenAreaOf(this));
     m_sequenceRunning = false;
 }
 
