@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "join/audio_span.h"
+#include "media/clip_inspection.h"
 #include "media/vbvfw.h"
 #include "platform/avi/avi_reader.h"
 #include "platform/avi/avi_writer.h"
@@ -196,6 +197,25 @@ inline void DamageFrame(const std::string& path, const ClipShape& shape, int fra
 // Sets the video stream header's dwLength, as an unfinished or damaged file may have it.
 inline void PatchVideoLength(const std::string& path, uint32_t length) {
     ASSERT_TRUE(testing_support::PatchStreamHeader(path, "vids", 32, length));
+}
+
+// A clip of the given number of frames named TAG.avi in the folder, otherwise of the default shape.
+inline std::string WriteTagged(const testing_support::TempDir& dir, const std::string& tag,
+                               int frames) {
+    ClipShape shape;
+    shape.tag = tag;
+    shape.frames = frames;
+    const std::string path = dir.file(tag + ".avi");
+    Write(path, shape);
+    return path;
+}
+
+// The clip's record as the job holds it, inspected; a failed inspection fails the test.
+inline ClipInfo Inspected(const std::string& path) {
+    ClipInfo info;
+    info.fileName = path;
+    EXPECT_EQ(LoadClipInfo(info), 0) << path;
+    return info;
 }
 
 }  // namespace synthetic

@@ -45,19 +45,9 @@ class FrmAviJoinTest : public ::testing::Test {
     }
 
     std::string synthetic(const std::string& tag, int frames) {
-        synthetic::ClipShape shape;
-        shape.tag = tag;
-        shape.frames = frames;
-        const std::string path = m_dir.file(tag + ".avi");
-        synthetic::Write(path, shape);
-        return path;
+        return synthetic::WriteTagged(m_dir, tag, frames);
     }
-    static ClipInfo entry(const std::string& path) {
-        ClipInfo info;
-        info.fileName = path;
-        EXPECT_EQ(LoadClipInfo(info), 0) << path;
-        return info;
-    }
+    static ClipInfo entry(const std::string& path) { return synthetic::Inspected(path); }
     static void setPreference(const char* key, const char* value) {
         ASSERT_NE(settings::WriteIniValue("Preferences", key, value), 0);
     }

@@ -22,19 +22,9 @@ class JoinWindowLogicTest : public ::testing::Test {
           m_logic(m_state, m_dialogs) {}
 
     std::string clip(const std::string& tag, int frames = 20) {
-        synthetic::ClipShape shape;
-        shape.tag = tag;
-        shape.frames = frames;
-        const std::string path = m_dir.file(tag + ".avi");
-        synthetic::Write(path, shape);
-        return path;
+        return synthetic::WriteTagged(m_dir, tag, frames);
     }
-    static ClipInfo entry(const std::string& path) {
-        ClipInfo info;
-        info.fileName = path;
-        EXPECT_EQ(LoadClipInfo(info), 0) << path;
-        return info;
-    }
+    static ClipInfo entry(const std::string& path) { return synthetic::Inspected(path); }
     void join(const std::vector<ClipInfo>& clips) {
         m_logic.prepare(m_dir.file("joined.avi"), static_cast<int16_t>(clips.size()), clips,
                         nullptr);
