@@ -2,6 +2,7 @@
 // movie device, names the settings file, chooses the Qt implementations of the platform, fills
 // in what the main window uses of the other windows, and opens the startup window.
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "platform/mci/mci_service.h"
 #include "platform/mci/window_registry.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/termination.h"
 #include "preview/frm_preview.h"
 #include "settings/ini_store.h"
 #include "settings/preferences.h"
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // From here on an end requested by a signal waits for the event loop (see below).
+    platform::TerminationNotifier::CatchSignals();
     QApplication application(argc, argv);
     QApplication::setApplicationName(settings::kApplicationName);
     QApplication::setApplicationVersion(kTrelvaneVersion);
@@ -91,13 +95,47 @@ int main(int argc, char** argv) {
         previewWindow->PreviewFile(path);
     };
 
+    // Asked to end (the desktop session ends, kill, Ctrl-C in a terminal): the main window closes
+    // as Join > Exit closes it, saving the settings. A running join is cancelled first, so that
+    // the part written so far is finished and kept; the program ends when the join has stopped.
+    // While any other modal window is open (a question, the save dialog, the preview) nothing
+    // is being written: the program ends at once, as it would without this, rather than answer
+    // a question for the user.
+    bool exitRequested = false;
+    const auto closeProgram = [&mainWindow] {
+        if (mainWindow != nullptr) {
+            mainWindow->close();
+        }
+        // Not quit(): that asks every window first, and the startup window answers a close by
+        // showing the main window.
+        QCoreApplication::exit(0);
+    };
+    platform::TerminationNotifier termination([&](int signal) {
+        if (exitRequested) {
+            return;
+        }
+        if (join::CloseJoinWindowForExit()) {
+            exitRequested = true;  // closeProgram runs when StartJoin returns
+            return;
+        }
+        if (QApplication::activeModalWidget() != nullptr) {
+            platform::TerminationNotifier::DieOf(signal);
+        }
+        exitRequested = true;
+        closeProgram();
+    });
+
     // The join window; whether its last report was clean decides "Clear_Job".
     bool lastJoinClean = false;
     services.startJoin = [&](const std::string& destination, int16_t clipCount,
                              const std::vector<ClipInfo>& clips) -> int32_t {
         lastJoinClean = false;
-        return join::StartJoin(mainWindow.get(), dialogs, services.previewFile, destination,
-                               clipCount, clips, &lastJoinClean);
+        const int32_t status = join::StartJoin(mainWindow.get(), dialogs, services.previewFile,
+                                               destination, clipCount, clips, &lastJoinClean);
+        if (exitRequested) {
+            QTimer::singleShot(0, closeProgram);
+        }
+        return status;
     };
     services.lastJoinClean = [&lastJoinClean] { return lastJoinClean; };
     services.showPreferences = [&](const std::string& currentFolder) {

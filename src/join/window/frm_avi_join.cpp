@@ -249,6 +249,20 @@ void frmAviJoin::reject() {
     cmdDone_Click();
 }
 
+namespace {
+frmAviJoin* g_openJoinWindow = nullptr;  // the window StartJoin shows, while it is shown
+}  // namespace
+
+bool CloseJoinWindowForExit() {
+    if (g_openJoinWindow == nullptr) {
+        return false;
+    }
+    if (g_openJoinWindow->logic().cancelForExit()) {
+        g_openJoinWindow->hide();
+    }
+    return true;
+}
+
 int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs,
                   std::function<void(const std::string&)> previewFile,
                   const std::string& destination, int16_t clipCount,
@@ -257,7 +271,9 @@ int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs,
     window.prepareJoin(destination, clipCount, clips);
     window.adjustSize();
     PlaceOver(&window, owner);
+    g_openJoinWindow = &window;
     window.exec();
+    g_openJoinWindow = nullptr;
     ModuleJoinState().progressWindow = nullptr;
     ModuleJoinState().progressEnabled = false;
     if (cleanReport != nullptr) {

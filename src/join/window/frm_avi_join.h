@@ -85,4 +85,9 @@ int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs,
                   const std::string& destination, int16_t clipCount,
                   const std::vector<ClipInfo>& clips, bool* cleanReport = nullptr);
 
+// The program is asked to end while a join window is open: a running join is cancelled without
+// questions (its part written so far is kept) and the window closes; StartJoin then returns.
+// False when no join window is open.
+bool CloseJoinWindowForExit();
+
 }  // namespace join

@@ -112,7 +112,9 @@ bool JoinWindowLogic::runJoinOnce() {
     m_joinRunning = false;
     if (result == kJoinCancelled || m_status == kStatusCancelled) {
         m_status = kStatusCancelled;
-        tellCancelled();
+        if (!m_quietCancel) {
+            tellCancelled();
+        }
         return true;
     }
     m_report = MakeJoinReport(result, m_state);
@@ -157,6 +159,14 @@ bool JoinWindowLogic::requestClose() {
         return false;
     }
     m_status = kStatusCancelled;
+    return !m_joinRunning;
+}
+
+bool JoinWindowLogic::cancelForExit() {
+    if (m_status == kStatusRunning) {
+        m_status = kStatusCancelled;
+        m_quietCancel = true;
+    }
     return !m_joinRunning;
 }
 

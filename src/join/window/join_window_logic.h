@@ -83,6 +83,11 @@ class JoinWindowLogic {
     // its next progress report).
     bool requestClose();
 
+    // The program is asked to end: a join not finished is cancelled without a question and
+    // without the box that tells of it (the part written so far is still kept). True when the
+    // window should hide now, as for requestClose().
+    bool cancelForExit();
+
     // "Delete Source Files": asks first when "Delete_Ask_Sure" is "1"; deletes each distinct
     // source once, telling about each failure, and the status becomes 2. True when the window
     // should hide (false: the user did not confirm, or deleting is not offered).
@@ -90,6 +95,8 @@ class JoinWindowLogic {
 
   private:
     void tellCancelled();
+
+    bool m_quietCancel = false;
 
     JoinState& m_state;
     platform::Dialogs& m_dialogs;

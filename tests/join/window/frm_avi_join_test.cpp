@@ -10,11 +10,13 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 
 #include "join/destination_file.h"
 #include "join/synthetic_clip.h"
 #include "media/clip_inspection.h"
+#include "platform/qt/termination.h"
 #include "platform/scripted/scripted_dialogs.h"
 #include "settings/ini_store.h"
 #include "support/qt_test_app.h"
@@ -182,6 +184,33 @@ TEST_F(FrmAviJoinTest, CancelAnsweredNoGoesOnAndYesStops) {
     EXPECT_EQ(lastTotal, 40);  // the report after the Yes was the last one
     EXPECT_TRUE(m_report.empty());
     EXPECT_FALSE(m_clean);
+}
+
+// Asked to end during a join (a signal, as when the desktop session ends): the join stops at its
+// next progress report with no question and no box, the destination stays as it was and the
+// part written so far is kept, finished.
+TEST_F(FrmAviJoinTest, ASignalToEndCancelsTheJoinWithoutQuestions) {
+    const std::vector<ClipInfo> clips = {entry(synthetic("A", 200)), entry(synthetic("B", 200))};
+    bool closed = false;
+    int lastTotal = -1;
+    {
+        platform::TerminationNotifier termination(
+            [&](int) { closed = join::CloseJoinWindowForExit(); });
+        Script script;
+        script.duringJoin = [&](join::frmAviJoin&, int total) {
+            if (lastTotal < 30 && total >= 30) {
+                std::raise(SIGTERM);
+            }
+            lastTotal = total;
+        };
+        EXPECT_EQ(startJoin(clips, script), join::kStatusCancelled);
+    }
+    platform::TerminationNotifier::ReleaseSignals();
+    EXPECT_TRUE(closed);
+    EXPECT_LT(lastTotal, 100);
+    EXPECT_FALSE(std::filesystem::exists(dest()));
+    EXPECT_GT(testing_support::FfprobeVideoPackets(join::PartialFileName(dest())), 0);
+    EXPECT_FALSE(join::CloseJoinWindowForExit());  // no window is open any more
 }
 
 // A frame the header promises but the file lacks: the report warns, the status is still 1, and
