@@ -50,9 +50,10 @@ TEST(Program, StartsWithAClipAndEndsCleanlyWhenAskedTo) {
     testing_support::TempSettingsHome home;
     testing_support::TempDir dir;
     const std::string clip = dir.file("clip.avi");
-    ASSERT_TRUE(testing_support::Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
-                                        "-c:v mjpeg " +
-                                        testing_support::ShellQuote(clip)));
+    ASSERT_TRUE(
+        testing_support::Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                                "-c:v mjpeg " +
+                                testing_support::ShellQuote(clip)));
     const std::string program = (testing_support::BinaryDir() / "src/app/trelvane").string();
     if (::access(program.c_str(), X_OK) != 0) {
         GTEST_SKIP() << "the program is not built (no Qt)";

@@ -59,16 +59,14 @@ void TerminationNotifier::DieOf(int signal) {
     std::_Exit(128 + signal);
 }
 
-TerminationNotifier::TerminationNotifier(std::function<void(int signal)> onSignal,
-                                         QObject* parent)
+TerminationNotifier::TerminationNotifier(std::function<void(int signal)> onSignal, QObject* parent)
     : QObject(parent), m_onSignal(std::move(onSignal)) {
     CatchSignals();
     if (g_pipe[0] < 0) {
         return;
     }
     m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this,
-            &TerminationNotifier::readSignals);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &TerminationNotifier::readSignals);
 }
 
 void TerminationNotifier::readSignals() {
