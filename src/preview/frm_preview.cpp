@@ -283,7 +283,9 @@ void frmPreview::PreviewClips(int count, int index, int markingAllowed,
 void frmPreview::PreviewFile(const std::string& path) {
     ClipInfo clip{};
     clip.fileName = path;
-    if (LoadClipInfo(clip) != 0) {
+    // Audio that cannot be joined (status 1) still leaves a clip whose pictures can be shown.
+    const int32_t status = LoadClipInfo(clip);
+    if (status != 0 && status != 1) {
         m_dialogs.messageBox(
             "Unable to load clip",
             "An error occurred while loading the clip '" + path + "'.  Unable to preview.",

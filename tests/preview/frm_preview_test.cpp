@@ -240,6 +240,23 @@ TEST_F(FrmPreviewTest, ScaleResizesTheWindowAroundTheMovieAndAnIntraClipPlaysToT
     m_window->PreviewFile(s_dir->file("c.avi"));
     EXPECT_FALSE(action("tbMarkIn")->isVisible());
 
+    // Audio the join would leave out (block align 0) does not keep the pictures from showing.
+    const std::string mute = s_dir->file("bad audio.avi");
+    ASSERT_TRUE(
+        Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25:duration=1.2 -f lavfi -i "
+               "sine=sample_rate=22050:duration=1.2 -c:v mjpeg -c:a pcm_s16le " +
+               testing_support::ShellQuote(mute)));
+    ASSERT_TRUE(testing_support::PatchStreamFormat16(mute, "auds", 12, 0));
+    bool shown = false;
+    whileShown([&] {
+        key(Qt::Key_Right);
+        settle();
+        expectShown(1, "bad audio.avi", 1);
+        shown = true;
+    });
+    m_window->PreviewFile(mute);
+    EXPECT_TRUE(shown);
+
     const std::string bad = s_dir->file("not a clip.avi");
     testing_support::RunCommand("echo nothing > " + testing_support::ShellQuote(bad));
     m_dialogs.expectMessage(
