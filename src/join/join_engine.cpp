@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -109,6 +110,7 @@ class JoinRun {
     uint8_t m_silenceByte = 0;
     int16_t m_lastSegment = 0;
     int16_t m_lastTotal = 0;
+    std::chrono::steady_clock::time_point m_lastReport = std::chrono::steady_clock::now();
 };
 
 int32_t JoinRun::fatal(int32_t code, const std::string& text, int32_t result, int sysErrno) {
@@ -593,11 +595,14 @@ int32_t JoinRun::reportProgress(int index, int64_t k, int64_t leadOut) {
     }
     const int16_t total = Percent(m_state.framesWritten, m_totalFrames);
     const int16_t segment = Percent(k, leadOut + 1);
-    if (total == m_lastTotal && segment == m_lastSegment) {
+    const auto now = std::chrono::steady_clock::now();
+    if (total == m_lastTotal && segment == m_lastSegment &&
+        now - m_lastReport < std::chrono::milliseconds(m_state.progressIntervalMs)) {
         return kJoinDone;
     }
     m_lastTotal = total;
     m_lastSegment = segment;
+    m_lastReport = now;
     if (m_state.progressWindow->show_progress(ClampToInt16(index), segment, total) ==
         kJoinCancelled) {
         return kJoinCancelled;

@@ -44,6 +44,10 @@ struct JoinState {
     std::string partialFileName;
     JoinProgress* progressWindow = nullptr;
     bool progressEnabled = false;
+    // show_progress is called when a percentage changes, and also when this long has passed
+    // since the last call, so that a window stays responsive and a cancel is seen soon while a
+    // slow disk takes seconds for one percent (0: after every frame).
+    int progressIntervalMs = 100;
 };
 
 // The module-wide state the join window fills.

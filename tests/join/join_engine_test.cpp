@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <set>
 
 #include "media/clip_inspection.h"
@@ -52,6 +53,7 @@ class JoinEngineTest : public ::testing::Test {
         m_state.clipCount = static_cast<int>(clips.size());
         m_state.clips = std::move(clips);
         m_state.destFileName = out();
+        m_state.progressIntervalMs = m_progressIntervalMs;
         join::AttachProgressWindow(m_state, &m_progress);
         return join::RunJoin(m_state, stop);
     }
@@ -60,6 +62,8 @@ class JoinEngineTest : public ::testing::Test {
     testing_support::TempDir m_dir;
     join::JoinState m_state;
     RecordingProgress m_progress;
+    // Progress on percentages only, however slowly the test runs; a test may ask for more.
+    int m_progressIntervalMs = std::numeric_limits<int>::max();
 };
 
 // Frames far beyond the old 32 KB buffer, and a frame's audio of 864,000 bytes.
@@ -455,6 +459,18 @@ TEST_F(JoinEngineTest, ProgressReachesOneHundredWithoutRepeatsAndSkipsEmptySegme
     }
 }
 
+// Between percentages the window still hears from the join as time passes (here after every
+// frame): a slow disk never leaves it unanswered for a whole percent.
+TEST_F(JoinEngineTest, ProgressIsAlsoReportedAsTimePasses) {
+    ClipShape shape;
+    shape.frames = 500;
+    const std::string a = make("a.avi", shape);
+    m_progressIntervalMs = 0;
+    ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
+    EXPECT_EQ(m_progress.calls.size(), 500u);
+    EXPECT_EQ(m_progress.calls.back().total, 100);
+}
+
 TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
     ClipShape shape;
     shape.frames = 100;
@@ -467,6 +483,7 @@ TEST_F(JoinEngineTest, CancelStopsAtTheNextProgressCallAndLeavesTheErrorAlone) {
     state.clips = {inspect(a)};
     state.destFileName = out();
     state.lastErrorText = "earlier";
+    state.progressIntervalMs = m_progressIntervalMs;
     join::AttachProgressWindow(state, &m_progress);
     EXPECT_EQ(join::RunJoin(state, false), -9);
     EXPECT_EQ(state.lastErrorText, "earlier");
