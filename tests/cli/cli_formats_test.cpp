@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cli_support.h"
-#include "join/synthetic_clip.h"
+#include "support/clip_builder.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ class CliFormatsTest : public ::testing::Test {
     void checkChunks(const std::vector<Segment>& segments) {
         std::vector<std::vector<uint8_t>> expected;
         for (const Segment& s : segments) {
-            synthetic::ReadBack source(s.file);
+            clips::ReadBack source(s.file);
             const AVISTREAMINFO audio = source.reader().streamInfo(source.audio());
             const AVISTREAMINFO video = source.reader().streamInfo(source.video());
             ASSERT_EQ(audio.dwSampleSize, 0u);
@@ -85,7 +85,7 @@ class CliFormatsTest : public ::testing::Test {
                 expected.push_back(source.read(source.audio(), c, 1));
             }
         }
-        synthetic::ReadBack joined(out());
+        clips::ReadBack joined(out());
         ASSERT_EQ(joined.samples(joined.audio()), static_cast<int64_t>(expected.size()));
         for (size_t c = 0; c < expected.size(); ++c) {
             ASSERT_EQ(joined.read(joined.audio(), static_cast<int64_t>(c), 1), expected[c]) << c;

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "cli_support.h"
-#include "join/synthetic_clip.h"
+#include "support/clip_builder.h"
 #include "trelvane_version.h"
 
 namespace {
@@ -148,7 +148,7 @@ TEST_F(CliJoinTest, MismatchedVideoIsRefusedAndMismatchedAudioNeedsDropAudio) {
     EXPECT_FALSE(std::filesystem::exists(out()));
     r = join("--drop-audio " + Q("a.avi") + " " + Q("b44k.avi"));
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    synthetic::ReadBack joined(out());
+    clips::ReadBack joined(out());
     EXPECT_EQ(joined.audio(), -1);
     EXPECT_EQ(joined.samples(joined.video()), 100);
 }
@@ -316,12 +316,12 @@ TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {
 // A join stopped by a signal never touches an existing destination: Ctrl-C, SIGTERM and SIGHUP
 // cancel and keep a finished partial file; SIGKILL leaves at most the unfinished part.
 TEST_F(CliJoinTest, ASignalLeavesTheDestinationAsItWasAndAtMostAPartialFile) {
-    synthetic::ClipShape shape;
+    clips::ClipShape shape;
     shape.frames = 200000;
     shape.frameSize = [](int) { return 4; };
     shape.audio = false;
     const std::string many = m_dir.file("many.avi");
-    synthetic::Write(many, shape);
+    clips::Write(many, shape);
     for (const std::string signal : {"INT", "TERM", "HUP", "KILL"}) {
         SCOPED_TRACE(signal);
         TempDir folder;
@@ -353,10 +353,10 @@ TEST_F(CliJoinTest, ASignalLeavesTheDestinationAsItWasAndAtMostAPartialFile) {
             << r.output;
         EXPECT_NE(r.output.find("rc=130"), std::string::npos) << r.output;
         EXPECT_EQ(names, (std::vector<std::string>{"out.avi", "out.partial.avi"}));
-        synthetic::ReadBack kept(partial);
+        clips::ReadBack kept(partial);
         ASSERT_TRUE(kept.ok());
         EXPECT_GT(kept.samples(kept.video()), 0);
-        EXPECT_EQ(kept.read(kept.video(), 0, 1), synthetic::FrameBytes(shape, 0));
+        EXPECT_EQ(kept.read(kept.video(), 0, 1), clips::FrameBytes(shape, 0));
     }
 }
 
