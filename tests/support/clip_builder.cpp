@@ -7,7 +7,6 @@
 #include <fstream>
 
 #include "media/clip_inspection.h"
-#include "platform/avi/avi_writer.h"
 
 namespace clips {
 

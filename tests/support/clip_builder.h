@@ -16,6 +16,7 @@
 #include "media/clip_info.h"
 #include "media/vbvfw.h"
 #include "platform/avi/avi_reader.h"
+#include "platform/avi/avi_writer.h"
 #include "support/test_support.h"
 
 namespace clips {

@@ -101,6 +101,18 @@ std::filesystem::path BinaryDir() {
     return TRELVANE_BINARY_DIR;
 }
 
+std::string CliPath() {
+    return (BinaryDir() / "cli" / "trelvane-cli").string();
+}
+
+CommandResult Cli(const std::string& args) {
+    return RunCommand(ShellQuote(CliPath()) + " " + args);
+}
+
+std::string Md5Sum(const std::string& path) {
+    return RunCommand("md5sum < " + ShellQuote(path), false).output;
+}
+
 bool Ffmpeg(const std::string& args) {
     const auto result =
         RunCommand(ShellQuote(FfmpegPath()) + " -hide_banner -loglevel error -nostdin -y " + args);
@@ -119,31 +131,6 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::vector<unsigned char> FfmpegRawFrames(const std::string& path,
-                                           const std::string& pixelFormat) {
-    TempDir dir;
-    const std::string out = dir.file("frames.raw");
-    if (!Ffmpeg("-i " + ShellQuote(path) +
-                " -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " + pixelFormat + " " +
-                ShellQuote(out))) {
-        return {};
-    }
-    return ReadFileBytes(out);
-}
-
-int64_t FfprobeVideoPackets(const std::string& path) {
-    const auto result = RunCommand(ShellQuote(FfprobePath()) +
-                                       " -v error -select_streams v:0 -count_packets"
-                                       " -show_entries stream=nb_read_packets -of csv=p=0 " +
-                                       ShellQuote(path),
-                                   false);
-    if (result.exitCode != 0 || result.output.empty()) {
-        ADD_FAILURE() << "ffprobe cannot read " << path << "\n" << result.output;
-        return -1;
-    }
-    return std::strtoll(result.output.c_str(), nullptr, 10);
 }
 
 std::vector<unsigned char> ReadFileBytes(const std::string& path) {

@@ -61,21 +61,19 @@ std::filesystem::path CorpusDir();
 bool HaveCorpus();
 std::filesystem::path BinaryDir();  // the build folder
 
+// trelvane-cli in the build folder, and running it with the arguments (already quoted as needed),
+// output and errors merged.
+std::string CliPath();
+CommandResult Cli(const std::string& args);
+
 // Runs ffmpeg with the given arguments (quiet, overwrite); true on success. Fails the current
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
 
 // The names in a folder, sorted.
 std::vector<std::string> FolderNames(const std::filesystem::path& folder);
-// Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
-// format ("yuv420p", ...), one after another in stream order; empty (with a test failure) when
-// ffmpeg fails.
-std::vector<unsigned char> FfmpegRawFrames(const std::string& path, const std::string& pixelFormat);
-
-// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
-// failure) when ffprobe cannot read it.
-int64_t FfprobeVideoPackets(const std::string& path);
-
+// md5sum's line for a file, to tell that it was left alone.
+std::string Md5Sum(const std::string& path);
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 

@@ -16,6 +16,7 @@
 #include "platform/scripted/scripted_dialogs.h"
 #include "settings/ini_store.h"
 #include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/qt_test_app.h"
 #include "support/test_support.h"
 

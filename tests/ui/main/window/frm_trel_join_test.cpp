@@ -25,6 +25,7 @@
 #include "media/vbvfw.h"
 #include "settings/ini_store.h"
 #include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/qt_test_app.h"
 #include "ui/main/frm_trel_join.h"
 
