@@ -184,10 +184,43 @@ int32_t WriteClip(const Clip& clip, const std::string& path, uint64_t partLimit)
 }
 
 bool Write(const std::string& path, const ClipShape& shape) {
-    const int32_t status = WriteClip(Plan(shape), path);
+    const Clip clip = Plan(shape);
+    const int32_t status = WriteClip(clip, path);
+    EXPECT_EQ(status, AVIERR_OK) << "writing " << path;
     if (status != AVIERR_OK) {
-        ADD_FAILURE() << "writing " << path << " failed with " << status;
         return false;
+    }
+    // The clip reads back as described, so that a test never runs on a clip it did not ask for.
+    std::unique_ptr<avi::Reader> reader;
+    EXPECT_EQ(avi::Reader::Open(path, avi::Limits{}, &reader), AVIERR_OK) << path;
+    if (reader == nullptr) {
+        return false;
+    }
+    int64_t keys = 0;
+    int64_t audioSamples = 0;
+    for (const Chunk& c : clip.chunks) {
+        const AVISTREAMINFO& info = clip.infos[static_cast<size_t>(c.stream)];
+        if (info.fccType == kStreamTypeVideo) {
+            keys += c.key ? 1 : 0;
+        } else {
+            audioSamples += info.dwSampleSize == 0
+                                ? 1
+                                : static_cast<int64_t>(c.bytes.size()) / info.dwSampleSize;
+        }
+    }
+    const int video = reader->findStream(kStreamTypeVideo, 0);
+    const int audio = reader->findStream(kStreamTypeAudio, 0);
+    if (shape.video) {
+        EXPECT_EQ(reader->indexedSamples(video), shape.frames) << path;
+        int64_t found = 0;
+        for (int f = 0; f < shape.frames; ++f) {
+            found += reader->findSample(video, f, kFindPrev | kFindKey) == f ? 1 : 0;
+        }
+        EXPECT_EQ(found, keys) << path;
+        EXPECT_EQ(reader->stream(video).format, clip.formats[0]) << path;
+    }
+    if (shape.audio) {
+        EXPECT_EQ(audio < 0 ? 0 : reader->indexedSamples(audio), audioSamples) << path;
     }
     return true;
 }
@@ -294,6 +327,7 @@ void DamageFrame(const std::string& path, const ClipShape& shape, int frame) {
     const size_t at = all.find(label);
     ASSERT_NE(at, std::string::npos);
     ASSERT_GE(at, 8u);
+    ASSERT_EQ(all.find(label, at + 1), std::string::npos) << "the label is not the frame's alone";
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
     ASSERT_TRUE(file);
     file.seekp(static_cast<std::streamoff>(at - 8));

@@ -97,6 +97,7 @@ std::vector<std::string> DecodedPictureHashes(const std::string& path) {
     const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " +
                                   ShellQuote(path) + " -map 0:v:0 -pix_fmt rgb24 -f framemd5 -",
                               false);
+    EXPECT_EQ(r.exitCode, 0) << "ffmpeg cannot decode " << path;
     std::vector<std::string> hashes;
     for (const std::string& line : Lines(r.output)) {
         if (!line.empty() && line[0] != '#') {
@@ -119,10 +120,22 @@ std::vector<unsigned char> FfmpegRawFrames(const std::string& path,
 }
 
 std::string DecodedAudio(const std::string& path, const std::string& format) {
-    return RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " + ShellQuote(path) +
-                          " -map 0:a:0 -f " + format + " -",
-                      false)
-        .output;
+    const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " +
+                                  ShellQuote(path) + " -map 0:a:0 -f " + format + " -",
+                              false);
+    EXPECT_EQ(r.exitCode, 0) << "ffmpeg cannot decode the sound of " << path;
+    return r.output;
+}
+
+bool CopiedStreamBytes(const std::string& path, const std::string& map,
+                       std::vector<uint8_t>* bytes) {
+    TempDir dir;
+    const std::string out = dir.file("stream.data");
+    const auto r =
+        RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " + ShellQuote(path) +
+                   " -map " + map + " -c copy -f data " + ShellQuote(out));
+    *bytes = ReadFileBytes(out);
+    return r.exitCode == 0;
 }
 
 CommandResult DecodeErrors(const std::string& path) {

@@ -62,6 +62,9 @@ std::vector<std::string> DecodedPictureHashes(const std::string& path);
 std::vector<unsigned char> FfmpegRawFrames(const std::string& path, const std::string& pixelFormat);
 // The decoded sound of the first audio stream, raw in the given sample format (s16le, u8).
 std::string DecodedAudio(const std::string& path, const std::string& format);
+// The bytes of one stream ("0:a") as ffmpeg copies them out, end to end; false when ffmpeg fails.
+bool CopiedStreamBytes(const std::string& path, const std::string& map,
+                       std::vector<uint8_t>* bytes);
 // Decoding every stream: a clean file gives exit status 0 and no output.
 CommandResult DecodeErrors(const std::string& path);
 
