@@ -5,7 +5,7 @@
 set -euo pipefail
 build=${1:-build}
 cli="$build/cli/trelvane-cli"
-runs=${JOIN_BENCH_RUNS:-3}
+runs=${JOIN_BENCH_RUNS:-5}
 [ -x "$cli" ] || { echo "join_bench: $cli is not built" >&2; exit 1; }
 dir="$build/bench-data/join"
 mkdir -p "$dir"
@@ -24,32 +24,44 @@ printf "file '%s'\n" "$(realpath "$dir/a.avi")" "$(realpath "$dir/b.avi")" \
   "$(realpath "$dir/c.avi")" > "$dir/list.txt"
 total=$(( $(stat -c %s "$dir/a.avi") * 3 ))
 
-# measure NAME COMMAND...: best wall time (s) and largest peak RSS (KiB) over the runs.
-measure() {
-  local name=$1; shift
-  local best="" peak=0
-  for _ in $(seq "$runs"); do
-    rm -f "$dir/out.avi"
-    /usr/bin/time -f "%e %M" -o "$dir/time.txt" "$@" > /dev/null 2>&1
-    read -r t m < "$dir/time.txt"
-    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
-    [ "$m" -gt "$peak" ] && peak=$m
-  done
-  echo "$name $best $peak"
+# run_once COMMAND...: prints the wall time (s, to the microsecond: time(1) rounds to 10 ms, a
+# tenth of a run) and the peak RSS (KiB) of one run.
+run_once() {
+  local start t m
+  rm -f "$dir/out.avi"
+  sync  # the previous run's write-back must not fall into this one
+  start=$EPOCHREALTIME
+  /usr/bin/time -f "%M" -o "$dir/time.txt" "$@" > /dev/null 2>&1
+  t=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.4f", b - a }')
+  read -r m < "$dir/time.txt"
+  echo "$t $m"
 }
 
-cat_line=$(measure cat sh -c "cat '$dir/a.avi' '$dir/b.avi' '$dir/c.avi' > '$dir/out.avi'")
-join_line=$(measure trelvane-cli "$cli" join --quiet --overwrite -o "$dir/out.avi" \
-  "$dir/a.avi" "$dir/b.avi" "$dir/c.avi")
-ffmpeg_line=$(measure ffmpeg ffmpeg -hide_banner -loglevel error -nostdin -y -f concat -safe 0 \
-  -i "$dir/list.txt" -c copy "$dir/out.avi")
+# The tools take turns within each round, so that a busy moment of the machine falls on all of
+# them alike; each keeps its best time and its largest peak.
+declare -A best peak
+tools=(cat trelvane-cli ffmpeg)
+for _ in $(seq "$runs"); do
+  for name in "${tools[@]}"; do
+    case $name in
+      cat) line=$(run_once sh -c "cat '$dir/a.avi' '$dir/b.avi' '$dir/c.avi' > '$dir/out.avi'") ;;
+      trelvane-cli) line=$(run_once "$cli" join --quiet --overwrite -o "$dir/out.avi" \
+        "$dir/a.avi" "$dir/b.avi" "$dir/c.avi") ;;
+      ffmpeg) line=$(run_once ffmpeg -hide_banner -loglevel error -nostdin -y -f concat \
+        -safe 0 -i "$dir/list.txt" -c copy "$dir/out.avi") ;;
+    esac
+    read -r t m <<< "$line"
+    if [ -z "${best[$name]:-}" ] || awk "BEGIN{exit !($t < ${best[$name]})}"; then
+      best[$name]=$t
+    fi
+    if [ "$m" -gt "${peak[$name]:-0}" ]; then peak[$name]=$m; fi
+  done
+done
 rm -f "$dir/out.avi" "$dir/time.txt"
 
 echo "Joining 3 MJPEG 1280x720 clips, $((total / 1048576)) MB in total; best of $runs runs"
 printf "%-14s %10s %10s %12s\n" tool seconds "x cat" "peak MiB"
-cat_time=$(echo "$cat_line" | cut -d' ' -f2)
-for line in "$cat_line" "$join_line" "$ffmpeg_line"; do
-  read -r name t m <<< "$line"
-  awk -v n="$name" -v t="$t" -v c="$cat_time" -v m="$m" \
-    'BEGIN { printf "%-14s %10.2f %10.2f %12.1f\n", n, t, (c > 0 ? t / c : 0), m / 1024 }'
+for name in "${tools[@]}"; do
+  awk -v n="$name" -v t="${best[$name]}" -v c="${best[cat]}" -v m="${peak[$name]}" \
+    'BEGIN { printf "%-14s %10.3f %10.2f %12.1f\n", n, t, (c > 0 ? t / c : 0), m / 1024 }'
 done

@@ -1,5 +1,6 @@
 #include "join/transfer_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "join/join_engine.h"
@@ -11,14 +12,19 @@ namespace {
 constexpr int64_t kInitialSize = 1 << 16;
 }
 
-TransferBuffer::TransferBuffer() : m_bytes(kInitialSize) {}
+TransferBuffer::TransferBuffer()
+    : m_bytes(std::make_unique_for_overwrite<uint8_t[]>(kInitialSize)), m_capacity(kInitialSize) {}
 
 bool TransferBuffer::reserve(int64_t bytes) {
     if (bytes > kMaxTransferSize) {
         return false;
     }
-    if (bytes > static_cast<int64_t>(m_bytes.size())) {
-        m_bytes.resize(static_cast<size_t>(bytes));
+    if (bytes > m_capacity) {
+        // At least doubling: frames of slowly growing sizes do not reallocate each time.
+        const int64_t size = std::min(std::max(bytes, 2 * m_capacity), kMaxTransferSize);
+        m_bytes.reset();
+        m_bytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
+        m_capacity = size;
     }
     return true;
 }
@@ -27,7 +33,7 @@ bool TransferBuffer::fill(int64_t bytes, uint8_t value) {
     if (bytes < 0 || !reserve(bytes)) {
         return false;
     }
-    std::memset(m_bytes.data(), value, static_cast<size_t>(bytes));
+    std::memset(m_bytes.get(), value, static_cast<size_t>(bytes));
     return true;
 }
 

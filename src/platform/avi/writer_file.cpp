@@ -1,6 +1,7 @@
 #include "platform/avi/writer_file.h"
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,7 +26,7 @@ bool OutputFile::create(const std::string& path, bool createNew) {
         m_errno = errno;
         return false;
     }
-    m_buffer.resize(kBufferSize);
+    m_buffer = std::make_unique_for_overwrite<uint8_t[]>(kBufferSize);
     return true;
 }
 
@@ -61,10 +62,37 @@ void OutputFile::flush() {
     if (m_failed || m_used == 0) {
         return;
     }
-    if (writeAllAt(m_buffer.data(), m_used, m_bufferStart)) {
+    if (writeAllAt(m_buffer.get(), m_used, m_bufferStart)) {
         m_bufferStart += m_used;
         m_used = 0;
     }
+}
+
+bool OutputFile::writeBufferAnd(const uint8_t* data, size_t size) {
+    iovec parts[2] = {{m_buffer.get(), m_used}, {const_cast<uint8_t*>(data), size}};
+    const size_t want = m_used + size;
+    ssize_t n = 0;
+    do {
+        n = ::pwritev(m_fd, parts, 2, static_cast<off_t>(m_bufferStart));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        fail(errno);
+        return false;
+    }
+    // A short write (rare on regular files): the rest with the plain loop.
+    const size_t done = static_cast<size_t>(n);
+    bool ok = true;
+    if (done < m_used) {
+        ok = writeAllAt(m_buffer.get() + done, m_used - done, m_bufferStart + done) &&
+             writeAllAt(data, size, m_bufferStart + m_used);
+    } else if (done < want) {
+        ok = writeAllAt(data + (done - m_used), want - done, m_bufferStart + done);
+    }
+    if (ok) {
+        m_bufferStart += want;
+        m_used = 0;
+    }
+    return ok;
 }
 
 void OutputFile::append(const void* data, size_t size) {
@@ -72,11 +100,8 @@ void OutputFile::append(const void* data, size_t size) {
         return;
     }
     const auto* bytes = static_cast<const uint8_t*>(data);
-    if (size >= kBufferSize) {
-        flush();
-        if (!m_failed && writeAllAt(bytes, size, m_bufferStart)) {
-            m_bufferStart += size;
-        }
+    if (size >= kDirectSize) {
+        (void)writeBufferAnd(bytes, size);
         return;
     }
     if (size > kBufferSize - m_used) {
@@ -85,7 +110,7 @@ void OutputFile::append(const void* data, size_t size) {
             return;
         }
     }
-    std::memcpy(m_buffer.data() + m_used, bytes, size);
+    std::memcpy(m_buffer.get() + m_used, bytes, size);
     m_used += size;
 }
 
@@ -110,7 +135,7 @@ void OutputFile::patch(uint64_t pos, const void* data, size_t size) {
     }
     const auto* bytes = static_cast<const uint8_t*>(data);
     if (pos >= m_bufferStart && InRange(pos - m_bufferStart, size, m_used)) {
-        std::memcpy(m_buffer.data() + (pos - m_bufferStart), bytes, size);
+        std::memcpy(m_buffer.get() + (pos - m_bufferStart), bytes, size);
         return;
     }
     if (pos + size > m_bufferStart) {
@@ -136,7 +161,7 @@ bool OutputFile::close() {
         fail(errno);
     }
     m_fd = -1;
-    m_buffer = {};
+    m_buffer.reset();
     return !m_failed;
 }
 

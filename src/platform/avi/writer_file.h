@@ -4,8 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace avi {
 
@@ -43,14 +43,19 @@ class OutputFile {
     void fail(int errorNumber);
 
   private:
-    static constexpr size_t kBufferSize = 4u << 20;
+    // Small writes (chunk headers, audio) gather here; blocks of kDirectSize or more go to the
+    // file from the caller's memory, together with what is buffered, in one system call.
+    static constexpr size_t kBufferSize = 1u << 20;
+    static constexpr size_t kDirectSize = 64u << 10;
 
     void flush();
     // Sequential output goes through it too, at m_bufferStart, so there is one write loop.
     bool writeAllAt(const uint8_t* data, size_t size, uint64_t pos);
+    // Writes the buffered bytes and then size bytes of data, at m_bufferStart.
+    bool writeBufferAnd(const uint8_t* data, size_t size);
 
     int m_fd = -1;
-    std::vector<uint8_t> m_buffer;
+    std::unique_ptr<uint8_t[]> m_buffer;  // not zeroed: only bytes below m_used are ever read
     size_t m_used = 0;
     uint64_t m_bufferStart = 0;  // file position of m_buffer[0]
     bool m_failed = false;
