@@ -57,15 +57,13 @@ class AddClipTest : public ::testing::Test {
         Write("audio_only.avi", With(base, [](ClipShape& s) { s.video = false; }));
         // Damaged copies: audio block align 0 (audio unusable), a video start past its length.
         Write("bad_audio.avi", base);
-        testing_support::PatchStreamFormat16(Path("bad_audio.avi"), "auds", clips::kWaveBlockAlign,
-                                             0);
+        clips::PatchStreamFormat16(Path("bad_audio.avi"), "auds", clips::kWaveBlockAlign, 0);
         Write("bad_audio_big.avi", With(base, [](ClipShape& s) { s.width = 640, s.height = 480; }));
-        testing_support::PatchStreamFormat16(Path("bad_audio_big.avi"), "auds",
-                                             clips::kWaveBlockAlign, 0);
+        clips::PatchStreamFormat16(Path("bad_audio_big.avi"), "auds", clips::kWaveBlockAlign, 0);
         // A zero rate is repaired by the reader from the main header, so a start beyond the
         // stream's length is what leaves the video header unusable.
         Write("bad_start.avi", base);
-        testing_support::PatchStreamHeader(Path("bad_start.avi"), "vids", clips::kStrhStart, 1000);
+        clips::PatchStreamHeader(Path("bad_start.avi"), "vids", clips::kStrhStart, 1000);
         std::ofstream(Path("text.avi")) << "not a clip\n";
     }
     static void TearDownTestSuite() { s_dir.reset(); }

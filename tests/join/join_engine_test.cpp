@@ -257,7 +257,7 @@ TEST_F(JoinEngineTest, AbsurdAudioClocksLoseTheAudioNotTheVideo) {
     ClipShape shape;
     shape.frames = 60;
     const std::string wide = make("wide.avi", shape);
-    ASSERT_TRUE(testing_support::PatchStreamFormat16(wide, "auds", 12, 65535));
+    ASSERT_TRUE(clips::PatchStreamFormat16(wide, "auds", clips::kWaveBlockAlign, 65535));
     shape.frames = 5;
     shape.wave = WAVEFORMATEX{1, 1, 4000000000u, 4000000000u, 1, 8, 0};
     shape.audioRate = 4000000000u;  // 160 million samples per frame

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "media/clip_inspection.h"
@@ -334,8 +335,57 @@ void DamageFrame(const std::string& path, const ClipShape& shape, int frame) {
     file.write("JUNK", 4);
 }
 
+namespace {
+
+// Offset of the strh payload of the first stream of the given type, or 0.
+size_t FindStreamHeader(const std::vector<unsigned char>& bytes, const char* type) {
+    for (size_t at = 0; at + 12 <= bytes.size(); ++at) {
+        if (std::memcmp(&bytes[at], "strh", 4) == 0 && std::memcmp(&bytes[at + 8], type, 4) == 0) {
+            return at + 8;
+        }
+    }
+    return 0;
+}
+
+// Offset of the strf payload that follows the stream header, or 0.
+size_t FindFormat(const std::vector<unsigned char>& bytes, const char* type) {
+    const size_t header = FindStreamHeader(bytes, type);
+    for (size_t at = header; header != 0 && at + 8 <= bytes.size(); ++at) {
+        if (std::memcmp(&bytes[at], "strf", 4) == 0) {
+            return at + 8;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value) {
+    auto bytes = testing_support::ReadFileBytes(path);
+    const size_t header = FindStreamHeader(bytes, type);
+    if (header == 0 || header + static_cast<size_t>(offset) + 4 > bytes.size()) {
+        ADD_FAILURE() << "no " << type << " stream header in " << path;
+        return false;
+    }
+    avi::WriteU32(&bytes[header + static_cast<size_t>(offset)], value);
+    WriteFile(path, bytes);
+    return true;
+}
+
+bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value) {
+    auto bytes = testing_support::ReadFileBytes(path);
+    const size_t format = FindFormat(bytes, type);
+    if (format == 0 || format + static_cast<size_t>(offset) + 2 > bytes.size()) {
+        ADD_FAILURE() << "no " << type << " stream format in " << path;
+        return false;
+    }
+    avi::WriteU16(&bytes[format + static_cast<size_t>(offset)], value);
+    WriteFile(path, bytes);
+    return true;
+}
+
 void PatchVideoLength(const std::string& path, uint32_t length) {
-    ASSERT_TRUE(testing_support::PatchStreamHeader(path, "vids", kStrhLength, length));
+    ASSERT_TRUE(PatchStreamHeader(path, "vids", kStrhLength, length));
 }
 
 void RiffBuilder::patch32(size_t at, uint32_t v) {

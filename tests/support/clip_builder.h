@@ -128,8 +128,12 @@ class ReadBack {
     std::unique_ptr<avi::Reader> m_reader;
 };
 
-// Field offsets for testing_support::PatchStreamHeader (strh payload) and PatchStreamFormat16
-// (WAVEFORMATEX).
+// Overwrites a 32-bit field of the stream header (strh payload offset) of the first stream of the
+// given type ("vids" or "auds"), or a 16-bit field of that stream's format (strf payload), as a
+// damaged or unfinished file may have it. False, with a test failure, when there is no such field.
+bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value);
+bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value);
+// Their field offsets: strh payload, WAVEFORMATEX.
 inline constexpr int kStrhScale = 20;
 inline constexpr int kStrhRate = 24;
 inline constexpr int kStrhStart = 28;

@@ -77,10 +77,4 @@ std::string Md5Sum(const std::string& path);
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 
-// Overwrites a 32-bit field of the stream header (strh payload offset) of the first stream of the
-// given type ("vids" or "auds"), or a 16-bit field of that stream's format (strf payload), as a
-// damaged or unfinished file may have it. False, with a test failure, when there is no such field.
-bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value);
-bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value);
-
 }  // namespace testing_support

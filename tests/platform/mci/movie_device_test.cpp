@@ -15,6 +15,7 @@
 #include "platform/mci/mci_errors.h"
 #include "platform/mci/mci_service.h"
 #include "platform/mci/picture_convert.h"
+#include "support/clip_builder.h"
 #include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
@@ -320,7 +321,7 @@ TEST_F(MovieDeviceTest, AfterStopThePositionIsThePictureOnScreen) {
 TEST_F(MovieDeviceTest, FramesTheFileDoesNotHoldAnswerAtOnce) {
     const std::string path = s_dir->file("claims-more.avi");
     ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=0.4 -c:v mjpeg " + path));
-    ASSERT_TRUE(testing_support::PatchStreamHeader(path, "vids", 32, 0x7FFFFFFF));
+    ASSERT_TRUE(clips::PatchStreamHeader(path, "vids", clips::kStrhLength, 0x7FFFFFFF));
     ASSERT_EQ(0, openMovie(path));
     ASSERT_EQ(0, send("set movie seek exactly on"));
     ASSERT_EQ(0, send("status movie length"));
