@@ -105,8 +105,7 @@ namespace {
 // The question for an entry without audio in a job that keeps its audio: PCM is filled with
 // silence of the entry's length; other audio cannot be, so everything after it plays early.
 std::string MissingAudioQuestion(const ClipInfo& base) {
-    const uint16_t tag = base.audioFormat.wFormatTag;
-    const bool pcm = (tag == 1 || tag == 3) && base.audioInfo.dwSampleSize != 0;
+    const bool pcm = base.audioPcm && base.audioInfo.dwSampleSize != 0;
     return std::string(" has no audio track, but the base clip does.  If you proceed, ") +
            (pcm ? "silence will be joined in its place."
                 : "it is joined without audio and the audio of every clip after it will be "

@@ -22,10 +22,6 @@ namespace join {
 
 namespace {
 
-constexpr uint16_t kTagPcm = 1;
-constexpr uint16_t kTagFloat = 3;
-constexpr uint16_t kTagExtensible = 0xFFFE;
-constexpr int kExtensibleSubFormatOffset = 24;
 constexpr int64_t kMaxFrameAudioBytes = 16 << 20;
 
 // Outcome of one frame: go on with the entry, end the entry (a warning was recorded), or a
@@ -46,19 +42,6 @@ struct EntryAudio {
     int64_t dropped = 0;       // of those, written as drop frames
     int64_t padded = 0;        // samples of silence written for this entry
 };
-
-// True when a stored audio format is PCM (integer or float, also in the extensible form).
-bool IsPcmFormat(const uint8_t* format, int32_t size) {
-    if (size < 2) {
-        return false;
-    }
-    uint16_t tag = static_cast<uint16_t>(format[0] | (format[1] << 8));
-    if (tag == kTagExtensible && size >= kExtensibleSubFormatOffset + 2) {
-        const uint8_t* sub = format + kExtensibleSubFormatOffset;
-        tag = static_cast<uint16_t>(sub[0] | (sub[1] << 8));
-    }
-    return tag == kTagPcm || tag == kTagFloat;
-}
 
 int16_t ClampToInt16(int64_t value) {
     return static_cast<int16_t>(std::clamp<int64_t>(value, INT16_MIN, INT16_MAX));
@@ -355,7 +338,7 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
         }
         int32_t size = m_buffer.capacity();
         if (vbvfw_AVIStreamReadFormat(m_srcAudio, 0, m_buffer.data(), &size) == 0) {
-            m_destPcm = IsPcmFormat(m_buffer.data(), size);
+            m_destPcm = IsPcmWaveFormat(m_buffer.data(), size);
         }
         m_destBlockAlign = clip.audioFormat.nBlockAlign;
         m_destVbr = clip.audioInfo.dwSampleSize == 0;

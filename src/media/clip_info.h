@@ -17,7 +17,8 @@ struct ClipInfo {
     AVISTREAMINFO audioInfo;
     WAVEFORMATEX audioFormat;
     int32_t audioFormatSize = 0;
-    int32_t leadIn = 0;   // first frame of the segment, zero-based from the stream's first frame
-    int32_t leadOut = 0;  // last frame of the segment, inclusive
+    bool audioPcm = false;  // PCM, integer or float, also in the extensible form
+    int32_t leadIn = 0;     // first frame of the segment, zero-based from the stream's first frame
+    int32_t leadOut = 0;    // last frame of the segment, inclusive
     int32_t segmentFrames = 0;  // leadOut - leadIn + 1
 };

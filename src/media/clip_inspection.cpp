@@ -1,6 +1,7 @@
 // Inspection of one clip: its file header, first video stream and first audio stream.
 #include "media/clip_inspection.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -44,16 +45,17 @@ int32_t LoadAudio(int16_t file, ClipInfo& clip) {
         return 1;
     }
     clip.audioInfo = info;
-    uint8_t bytes[kWaveFormatExSize] = {};
-    int32_t size = kWaveFormatExSize;
+    uint8_t bytes[kWaveFormatExtensibleSize] = {};
+    int32_t size = kWaveFormatExtensibleSize;
     if (FormatReadFailed(vbvfw_AVIStreamReadFormat(audio, 0, bytes, &size))) {
         (void)vbvfw_AVIStreamRelease(audio);
         clip.audioPresent = 0;
         return 1;
     }
-    clip.audioFormat =
-        DecodeWaveFormatEx(bytes, size < kWaveFormatExSize ? size : kWaveFormatExSize);
+    const int32_t read = std::min(size, kWaveFormatExtensibleSize);
+    clip.audioFormat = DecodeWaveFormatEx(bytes, std::min(read, kWaveFormatExSize));
     clip.audioFormatSize = size;
+    clip.audioPcm = IsPcmWaveFormat(bytes, read);
     (void)vbvfw_AVIStreamRelease(audio);
     if (!AudioUsable(clip.audioInfo, clip.audioFormat)) {
         clip.audioPresent = 0;

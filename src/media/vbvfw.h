@@ -87,6 +87,10 @@ inline constexpr int32_t kWaveFormatExSize = 18;
 // Decoding of format bytes as stored in a file (little-endian). Missing bytes read as 0.
 BITMAPINFOHEADER DecodeBitmapInfoHeader(const void* bytes, int32_t size);
 WAVEFORMATEX DecodeWaveFormatEx(const void* bytes, int32_t size);
+// The bytes a format needs for IsPcmWaveFormat to see an extensible format's sub-format.
+inline constexpr int32_t kWaveFormatExtensibleSize = 40;
+// True for PCM audio, integer or float, also in the extensible form (told by its sub-format).
+bool IsPcmWaveFormat(const void* bytes, int32_t size);
 
 // ---- constants ---------------------------------------------------------------------------------
 

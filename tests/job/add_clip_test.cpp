@@ -416,6 +416,33 @@ TEST_F(AddClipTest, AnEntryWithoutAudioInACompressedJobIsOutOfSync) {
     EXPECT_EQ(job.clips()[0].audioPresent, 1);
 }
 
+// PCM in its extensible form (ffmpeg's choice for six channels) is PCM too: silence is joined
+// in the place of missing audio, and the question says so.
+TEST_F(AddClipTest, AnEntryWithoutAudioUnderExtensiblePcmGetsSilence) {
+    const std::string video = "-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 ";
+    ASSERT_TRUE(testing_support::Ffmpeg(
+        video + "-f lavfi -i sine=sample_rate=48000:duration=0.4 -c:v mjpeg -ac 6 -c:a pcm_s16le " +
+        testing_support::ShellQuote(Path("six.avi"))));
+    ASSERT_TRUE(testing_support::Ffmpeg(video + "-c:v mjpeg -an " +
+                                        testing_support::ShellQuote(Path("six_silent.avi"))));
+    addClean("six_silent.avi");
+    expectWarning("six.avi",
+                  " contains an audio track, but the joined clip does not.  The audio from this "
+                  "clip will not be copied.",
+                  MessageAnswer::Yes);
+    job.AddClip(Path("six.avi"));
+    boxes.listJoin.selectOnly({1});
+    job.MoveSelectedClip(-1);
+    ASSERT_EQ(job.clips()[0].audioPresent, 1);
+    ASSERT_EQ(job.clips()[0].audioFormat.wFormatTag, 0xFFFE);
+    expectWarning("six_silent.avi",
+                  " has no audio track, but the base clip does.  If you proceed, silence will be "
+                  "joined in its place.",
+                  MessageAnswer::Yes);
+    EXPECT_TRUE(job.confirmJoinAudio());
+    EXPECT_EQ(job.clips()[0].audioPresent, 1);
+}
+
 // Only the first video and audio stream are joined: a clip with more is added only when the
 // user accepts that.
 TEST_F(AddClipTest, AClipWithMoreStreamsIsAddedOnlyAfterAWarning) {

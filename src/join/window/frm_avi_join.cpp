@@ -8,7 +8,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
 
@@ -103,6 +105,11 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
         // Fonts wider than the window was drawn for: grow rather than cut the caption.
         button->resize(std::max(button->width(), button->sizeHint().width()), button->height());
     }
+    // ... and keep a gap between buttons that grew into each other.
+    const int gap = 120 / kTwipsPerPixel;
+    cmdView->move(std::max(cmdView->x(), cmdDone->geometry().right() + 1 + gap), cmdView->y());
+    cmdDelete->move(std::max(cmdDelete->x(), cmdView->geometry().right() + 1 + gap),
+                    cmdDelete->y());
     connect(cmdDone, &QPushButton::clicked, this, [this] { cmdDone_Click(); });
     connect(cmdView, &QPushButton::clicked, this, [this] { cmdView_Click(); });
     connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
@@ -144,11 +151,57 @@ void frmAviJoin::showReport() {
         progress->hide();
     }
     txtMsg->setPlainText(Qs(m_logic.report().text));
+    fitReport();
     txtMsg->show();
     setWindowTitle(Qs(m_logic.report().caption));
     cmdView->setVisible(m_logic.offersView());
     cmdDelete->setVisible(m_logic.offersDelete());
     cmdDone->setFocus();
+}
+
+// The report is read whole: the box grows to its text (wider for long paths, taller for more
+// lines) up to most of the screen, where it scrolls instead, and the buttons move below it.
+void frmAviJoin::fitReport() {
+    QRect screen(0, 0, 1024, 768);
+    if (QScreen* here = this->screen()) {
+        screen = here->availableGeometry();
+    }
+    const QFontMetrics metrics(txtMsg->font());
+    const QStringList lines = txtMsg->toPlainText().split('\n');
+    int widest = 0;
+    for (const QString& line : lines) {
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    const int margin = txtMsg->geometry().left();
+    // Frame, document margins and a scroll bar's room around the text.
+    const int chrome = 2 * txtMsg->frameWidth() +
+                       2 * static_cast<int>(txtMsg->document()->documentMargin()) +
+                       txtMsg->verticalScrollBar()->sizeHint().width() + 4;
+    const int width = std::clamp(widest + chrome, txtMsg->width(),
+                                 std::max(txtMsg->width(), screen.width() * 3 / 4 - 2 * margin));
+    const int textWidth = std::max(1, width - chrome);
+    int rows = 0;
+    for (const QString& line : lines) {
+        rows += std::max(1, (metrics.horizontalAdvance(line) + textWidth - 1) / textWidth);
+    }
+    const int height = std::clamp(
+        rows * metrics.lineSpacing() + chrome - txtMsg->verticalScrollBar()->sizeHint().width(),
+        txtMsg->height(), std::max(txtMsg->height(), screen.height() * 2 / 3));
+    txtMsg->resize(width, height);
+    const int buttonsTop = txtMsg->geometry().bottom() + 1 + margin;
+    for (QPushButton* button : {cmdDone, cmdView, cmdDelete}) {
+        button->move(button->x(), buttonsTop);
+    }
+    const int right = std::max(
+        {txtMsg->geometry().right(), cmdDelete->geometry().right(), cmdView->geometry().right()});
+    const QSize before = size();
+    setFixedSize(right + 1 + margin, buttonsTop + cmdDone->height() + margin);
+    // Grown about its centre, and kept on the screen.
+    const QRect frame = frameGeometry();
+    const int left = frame.left() - (this->width() - before.width()) / 2;
+    const int top = frame.top() - (this->height() - before.height()) / 2;
+    move(std::max(screen.left(), std::min(left, screen.right() + 1 - frame.width())),
+         std::max(screen.top(), std::min(top, screen.bottom() + 1 - frame.height())));
 }
 
 int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) {

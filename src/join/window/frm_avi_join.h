@@ -56,6 +56,7 @@ class frmAviJoin : public QDialog, public JoinProgress {
     // The first show starts the join once, from the event loop; later activations do nothing.
     void Form_Activate();
     void showReport();
+    void fitReport();
 
     JoinWindowLogic m_logic;
     std::function<void(const std::string&)> m_previewFile;

@@ -50,3 +50,19 @@ WAVEFORMATEX DecodeWaveFormatEx(const void* bytes, int32_t size) {
     w.cbSize = avi::ReadU16(b + 16);
     return w;
 }
+
+bool IsPcmWaveFormat(const void* bytes, int32_t size) {
+    constexpr uint16_t kTagPcm = 1;
+    constexpr uint16_t kTagFloat = 3;
+    constexpr uint16_t kTagExtensible = 0xFFFE;
+    constexpr int32_t kSubFormatOffset = 24;
+    if (bytes == nullptr || size < 2) {
+        return false;
+    }
+    const auto* b = static_cast<const uint8_t*>(bytes);
+    uint16_t tag = avi::ReadU16(b);
+    if (tag == kTagExtensible && size >= kSubFormatOffset + 2) {
+        tag = avi::ReadU16(b + kSubFormatOffset);
+    }
+    return tag == kTagPcm || tag == kTagFloat;
+}

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
 #include <filesystem>
@@ -191,7 +192,20 @@ TEST_F(FrmAviJoinTest, AJoinWithAWarningHidesDeleteSourceFiles) {
     const std::string b = synthetic("B", 20);
     clips::PatchVideoLength(b, 25);
     setPreference("Prompt_Delete", "1");
-    EXPECT_EQ(startJoin({entry(a), entry(b)}, {}), 1);
+    // The whole report shows without scrolling, with the buttons below it inside the window.
+    Script script;
+    script.onReport = [](join::frmAviJoin& window) {
+        const auto* report = window.findChild<QPlainTextEdit*>("txtMsg");
+        EXPECT_EQ(report->verticalScrollBar()->maximum(), 0);
+        EXPECT_EQ(report->horizontalScrollBar()->maximum(), 0);
+        for (const char* name : {"cmdDone", "cmdView"}) {
+            const QRect place = button(window, name)->geometry();
+            EXPECT_GT(place.top(), report->geometry().bottom()) << name;
+            EXPECT_TRUE(window.rect().contains(place)) << name;
+        }
+        button(window, "cmdDone")->click();
+    };
+    EXPECT_EQ(startJoin({entry(a), entry(b)}, script), 1);
     EXPECT_EQ(m_report.rfind("WARNING: Joined file may be incomplete or missing frames.\n", 0), 0u)
         << m_report;
     EXPECT_NE(m_report.find("Error reading frame 20 from source file " + b), std::string::npos);
