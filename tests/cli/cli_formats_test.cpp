@@ -3,18 +3,18 @@
 // segment's audio is exactly its span.
 #include <gtest/gtest.h>
 
-#include "cli_support.h"
-#include "join/synthetic_clip.h"
+#include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 
 namespace {
 
-using clitest::Append;
-using clitest::Cli;
-using clitest::Packets;
-using clitest::Slice;
+using testing_support::Append;
+using testing_support::Cli;
 using testing_support::Ffmpeg;
 using testing_support::ShellQuote;
+using testing_support::Slice;
 using testing_support::TempDir;
+using testing_support::VideoPayloads;
 
 struct Segment {
     std::string file;
@@ -45,26 +45,26 @@ class CliFormatsTest : public ::testing::Test {
         std::vector<std::string> expected;
         for (const Segment& s : segments) {
             args += " " + arg(s);
-            Append(expected, Slice(Packets(s.file, 'v'), s.in, s.out + 1));
+            Append(expected, Slice(VideoPayloads(s.file), s.in, s.out + 1));
         }
         const auto r = Cli(args);
         ASSERT_EQ(r.exitCode, 0) << r.output;
         EXPECT_NE(r.output.find("Completed Clip:"), std::string::npos) << r.output;
-        EXPECT_EQ(Packets(out(), 'v'), expected);
-        EXPECT_EQ(clitest::DecodeErrors(out()), "");
+        EXPECT_EQ(VideoPayloads(out()), expected);
+        EXPECT_EQ(testing_support::DecodeErrors(out()).output, "");
     }
     // For PCM: the decoded audio of the joined file is the sources' spans, end to end.
     void checkPcm(const std::vector<Segment>& segments, join::AudioClock clock,
                   const std::string& format, int bytesPerSample) {
         std::string expected;
         for (const Segment& s : segments) {
-            const std::string raw = clitest::RawAudio(s.file, format);
+            const std::string raw = testing_support::DecodedAudio(s.file, format);
             const int64_t from = join::AudioBoundary(clock, s.in) * bytesPerSample;
             const int64_t to = join::AudioBoundary(clock, s.out + 1) * bytesPerSample;
             ASSERT_LE(to, static_cast<int64_t>(raw.size()));
             expected += raw.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
         }
-        const std::string joined = clitest::RawAudio(out(), format);
+        const std::string joined = testing_support::DecodedAudio(out(), format);
         EXPECT_EQ(joined.size(), expected.size());
         EXPECT_TRUE(joined == expected);
     }
@@ -75,7 +75,7 @@ class CliFormatsTest : public ::testing::Test {
     void checkChunks(const std::vector<Segment>& segments) {
         std::vector<std::vector<uint8_t>> expected;
         for (const Segment& s : segments) {
-            synthetic::ReadBack source(s.file);
+            clips::ReadBack source(s.file);
             const AVISTREAMINFO audio = source.reader().streamInfo(source.audio());
             const AVISTREAMINFO video = source.reader().streamInfo(source.video());
             ASSERT_EQ(audio.dwSampleSize, 0u);
@@ -85,7 +85,7 @@ class CliFormatsTest : public ::testing::Test {
                 expected.push_back(source.read(source.audio(), c, 1));
             }
         }
-        synthetic::ReadBack joined(out());
+        clips::ReadBack joined(out());
         ASSERT_EQ(joined.samples(joined.audio()), static_cast<int64_t>(expected.size()));
         for (size_t c = 0; c < expected.size(); ++c) {
             ASSERT_EQ(joined.read(joined.audio(), static_cast<int64_t>(c), 1), expected[c]) << c;
@@ -102,7 +102,7 @@ TEST_F(CliFormatsTest, MjpegHdWithPcm) {
     const std::string a = clip("a.avi", video, audio, 0.6, 25, "1280x720", 300);
     const std::string b = clip("b.avi", video, audio, 0.6, 25, "1280x720", 500);
     const std::string c = clip("c.avi", video, audio, 0.6, 25, "1280x720", 700);
-    const std::vector<std::string> packets = Packets(a, 'v');
+    const std::vector<std::string> packets = VideoPayloads(a);
     ASSERT_EQ(packets.size(), 15u);
     ASSERT_GT(std::stoi(packets[0]), 32768);  // frames far above the old 32 KB limit
     const std::vector<Segment> job = {{a, 0, 14}, {b, 4, 11}, {c, 7, 14}};
@@ -115,7 +115,7 @@ TEST_F(CliFormatsTest, DvPalWithPcm) {
     const std::string audio = "-c:a pcm_s16le -ac 2 -ar 48000";
     const std::string a = clip("a.avi", video, audio, 0.4, 25, "720x576", 440);
     const std::string b = clip("b.avi", video, audio, 0.4, 25, "720x576", 880);
-    ASSERT_EQ(Packets(a, 'v').at(0).substr(0, 7), "144000,");
+    ASSERT_EQ(VideoPayloads(a).at(0).substr(0, 7), "144000,");
     const std::vector<Segment> job = {{a, 0, 9}, {b, 3, 9}};
     joinAndCheckVideo(job);
     checkPcm(job, {48000, 1, 25, 1}, "s16le", 4);
@@ -187,9 +187,9 @@ TEST_F(CliFormatsTest, ShortPcmAudioKeepsTheNextClipInSync) {
     const auto r =
         Cli("join --quiet -o " + ShellQuote(out()) + " " + ShellQuote(a) + " " + ShellQuote(b));
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    const std::string joined = clitest::RawAudio(out(), "s16le");
-    const std::string first = clitest::RawAudio(a, "s16le");
-    const std::string second = clitest::RawAudio(b, "s16le");
+    const std::string joined = testing_support::DecodedAudio(out(), "s16le");
+    const std::string first = testing_support::DecodedAudio(a, "s16le");
+    const std::string second = testing_support::DecodedAudio(b, "s16le");
     ASSERT_EQ(first.size(), 43200u * 2);
     ASSERT_EQ(joined.size(), 96000u * 2);
     EXPECT_TRUE(joined.substr(0, first.size()) == first);

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "cli_support.h"
-#include "join/synthetic_clip.h"
+#include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "trelvane_version.h"
 
 namespace {
 
-using clitest::Cli;
+using testing_support::Cli;
 using testing_support::Ffmpeg;
 using testing_support::ShellQuote;
 using testing_support::TempDir;
@@ -79,14 +79,14 @@ TEST_F(CliJoinTest, TheDestinationIsNeverOneOfTheClips) {
     std::filesystem::copy_file(F("a.avi"), clip);
     std::filesystem::create_hard_link(clip, m_dir.file("hard.avi"));
     std::filesystem::create_symlink(clip, m_dir.file("soft.avi"));
-    const std::string before = clitest::Md5(clip);
+    const std::string before = testing_support::Md5Sum(clip);
     for (const char* name : {"clip.avi", "hard.avi", "soft.avi"}) {
         const auto r = Cli("join --quiet --overwrite -o " + ShellQuote(m_dir.file(name)) + " " +
                            ShellQuote(clip) + " " + Q("b.avi"));
         EXPECT_EQ(r.exitCode, 2) << name << r.output;
         EXPECT_NE(r.output.find("cannot replace one of the clips"), std::string::npos);
     }
-    EXPECT_EQ(clitest::Md5(clip), before);
+    EXPECT_EQ(testing_support::Md5Sum(clip), before);
 }
 
 TEST_F(CliJoinTest, AnExistingDestinationIsReplacedOnlyWhenAsked) {
@@ -148,7 +148,7 @@ TEST_F(CliJoinTest, MismatchedVideoIsRefusedAndMismatchedAudioNeedsDropAudio) {
     EXPECT_FALSE(std::filesystem::exists(out()));
     r = join("--drop-audio " + Q("a.avi") + " " + Q("b44k.avi"));
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    synthetic::ReadBack joined(out());
+    clips::ReadBack joined(out());
     EXPECT_EQ(joined.audio(), -1);
     EXPECT_EQ(joined.samples(joined.video()), 100);
 }
@@ -192,8 +192,8 @@ TEST_F(CliJoinTest, ADamagedChunkSizeUnderAnIntactIndexLosesNoFrame) {
     const std::string damaged = patched("a.avi", "00dc", 20, 4, 0x7FFF);
     const auto r = join(ShellQuote(damaged));
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(clitest::Packets(out(), 'v'), clitest::Packets(F("a.avi"), 'v'));
-    EXPECT_EQ(clitest::DecodeErrors(out()), "");
+    EXPECT_EQ(testing_support::VideoPayloads(out()), testing_support::VideoPayloads(F("a.avi")));
+    EXPECT_EQ(testing_support::DecodeErrors(out()).output, "");
 }
 
 // Splices into open groups of pictures: the B pictures that follow a segment's key frame but were
@@ -244,27 +244,31 @@ TEST_F(CliJoinTest, SplicesIntoOpenGroupsShowOnlyTheSourcesPictures) {
                 << r.output;
         }
 
-        std::vector<std::string> shown = clitest::Pictures(a);
-        clitest::Append(shown, clitest::Pictures(b));
+        std::vector<std::string> shown = testing_support::DecodedPictureHashes(a);
+        testing_support::Append(shown, testing_support::DecodedPictureHashes(b));
         std::sort(shown.begin(), shown.end());
-        for (const std::string& picture : clitest::Pictures(out())) {
+        for (const std::string& picture : testing_support::DecodedPictureHashes(out())) {
             EXPECT_TRUE(std::binary_search(shown.begin(), shown.end(), picture))
                 << "a picture no source shows";
         }
-        const std::string errors = clitest::DecodeErrors(out());
+        const std::string errors = testing_support::DecodeErrors(out()).output;
         EXPECT_EQ(errors.find("Missing reference"), std::string::npos) << errors;
         if (codec.cleanDecode) {
             EXPECT_EQ(errors, "");
         }
         // Drop frames are no packets to ffmpeg: the rest are the sources' own.
-        const auto packetsA = clitest::Packets(a, 'v');
-        const auto packetsB = clitest::Packets(b, 'v');
-        std::vector<std::string> expected = clitest::Slice(packetsA, codec.keyA, codec.keyA + 1);
-        clitest::Append(expected, clitest::Slice(packetsA, codec.keyA + 1 + codec.droppedA, 145));
-        clitest::Append(expected, clitest::Slice(packetsB, codec.keyB, codec.keyB + 1));
-        clitest::Append(expected, clitest::Slice(packetsB, codec.keyB + 1 + codec.droppedB, 191));
-        clitest::Append(expected, clitest::Slice(packetsA, 0, 49));
-        EXPECT_EQ(clitest::Packets(out(), 'v'), expected);
+        const auto packetsA = testing_support::VideoPayloads(a);
+        const auto packetsB = testing_support::VideoPayloads(b);
+        std::vector<std::string> expected =
+            testing_support::Slice(packetsA, codec.keyA, codec.keyA + 1);
+        testing_support::Append(
+            expected, testing_support::Slice(packetsA, codec.keyA + 1 + codec.droppedA, 145));
+        testing_support::Append(expected,
+                                testing_support::Slice(packetsB, codec.keyB, codec.keyB + 1));
+        testing_support::Append(
+            expected, testing_support::Slice(packetsB, codec.keyB + 1 + codec.droppedB, 191));
+        testing_support::Append(expected, testing_support::Slice(packetsA, 0, 49));
+        EXPECT_EQ(testing_support::VideoPayloads(out()), expected);
 
         // Without its index the clip is scanned, and its key frames come from the bitstream:
         // the same segment is still accepted and joined the same way.
@@ -281,24 +285,25 @@ TEST_F(CliJoinTest, SplicesIntoOpenGroupsShowOnlyTheSourcesPictures) {
         const auto again = Cli("join --quiet --overwrite -o " + ShellQuote(out()) + " " +
                                ShellQuote(scanned + segA));
         EXPECT_EQ(again.exitCode, codec.droppedA > 0 ? 1 : 0) << again.output;
-        EXPECT_EQ(clitest::Packets(out(), 'v'),
-                  clitest::Slice(expected, 0, 145 - codec.keyA - codec.droppedA));
+        EXPECT_EQ(testing_support::VideoPayloads(out()),
+                  testing_support::Slice(expected, 0, 145 - codec.keyA - codec.droppedA));
     }
 }
 
 // Past a file-size limit the join fails as a destination error and the sources are untouched;
 // the same when only the final index no longer fits.
 TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {
-    const std::string before = clitest::Md5(F("a.avi"));
-    const std::string cmd = ShellQuote(clitest::CliPath()) + " join --quiet --overwrite -o " +
-                            ShellQuote(out()) + " " + Q("a.avi") + " " + Q("b.avi");
+    const std::string before = testing_support::Md5Sum(F("a.avi"));
+    const std::string cmd = ShellQuote(testing_support::CliPath()) +
+                            " join --quiet --overwrite -o " + ShellQuote(out()) + " " + Q("a.avi") +
+                            " " + Q("b.avi");
     auto r = testing_support::RunCommand("ulimit -f 100; " + cmd);
     EXPECT_EQ(r.exitCode, 4) << r.output;
     EXPECT_NE(r.output.find("An error occurred while writing data to joined file."),
               std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("Error code 110 ("), std::string::npos) << r.output;
-    EXPECT_EQ(clitest::Md5(F("a.avi")), before);
+    EXPECT_EQ(testing_support::Md5Sum(F("a.avi")), before);
 
     r = testing_support::RunCommand(cmd);
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -316,26 +321,26 @@ TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {
 // A join stopped by a signal never touches an existing destination: Ctrl-C, SIGTERM and SIGHUP
 // cancel and keep a finished partial file; SIGKILL leaves at most the unfinished part.
 TEST_F(CliJoinTest, ASignalLeavesTheDestinationAsItWasAndAtMostAPartialFile) {
-    synthetic::ClipShape shape;
+    clips::ClipShape shape;
     shape.frames = 200000;
     shape.frameSize = [](int) { return 4; };
     shape.audio = false;
     const std::string many = m_dir.file("many.avi");
-    synthetic::Write(many, shape);
+    clips::Write(many, shape);
     for (const std::string signal : {"INT", "TERM", "HUP", "KILL"}) {
         SCOPED_TRACE(signal);
         TempDir folder;
         const std::string dest = folder.file("out.avi");
         std::filesystem::copy_file(F("a.avi"), dest);
-        const std::string before = clitest::Md5(dest);
-        const std::string script = ShellQuote(clitest::CliPath()) +
+        const std::string before = testing_support::Md5Sum(dest);
+        const std::string script = ShellQuote(testing_support::CliPath()) +
                                    " join --quiet --overwrite -o " + ShellQuote(dest) + " " +
                                    ShellQuote(many) + " " + ShellQuote(many) +
                                    " & pid=$!; until ls " + ShellQuote(folder.path().string()) +
                                    "/*.partial.avi >/dev/null 2>&1; do sleep 0.001; done; kill -" +
                                    signal + " $pid; wait $pid; echo rc=$?";
         const auto r = testing_support::RunCommand(script);
-        EXPECT_EQ(clitest::Md5(dest), before);
+        EXPECT_EQ(testing_support::Md5Sum(dest), before);
         const std::vector<std::string> names = testing_support::FolderNames(folder.path());
         ASSERT_LE(names.size(), 2u);
         for (const std::string& name : names) {
@@ -353,10 +358,10 @@ TEST_F(CliJoinTest, ASignalLeavesTheDestinationAsItWasAndAtMostAPartialFile) {
             << r.output;
         EXPECT_NE(r.output.find("rc=130"), std::string::npos) << r.output;
         EXPECT_EQ(names, (std::vector<std::string>{"out.avi", "out.partial.avi"}));
-        synthetic::ReadBack kept(partial);
+        clips::ReadBack kept(partial);
         ASSERT_TRUE(kept.ok());
         EXPECT_GT(kept.samples(kept.video()), 0);
-        EXPECT_EQ(kept.read(kept.video(), 0, 1), synthetic::FrameBytes(shape, 0));
+        EXPECT_EQ(kept.read(kept.video(), 0, 1), clips::FrameBytes(shape, 0));
     }
 }
 
@@ -472,7 +477,7 @@ TEST_F(CliCorpusTest, JoinableGroups) {
                             "video; later clips may be out of sync"),
               std::string::npos)
         << r.output;
-    EXPECT_EQ(clitest::DecodeErrors(out()), "");
+    EXPECT_EQ(testing_support::DecodeErrors(out()).output, "");
 
     // J2: video only, one member with a damaged index.
     r = join("--overwrite " + C("mjp2-320x180-30fps-idx1-cut.avi") + " " +
@@ -487,7 +492,7 @@ TEST_F(CliCorpusTest, JoinableGroups) {
     EXPECT_EQ(r.exitCode, 1) << r.output;
     EXPECT_NE(r.output.find("Error reading frame 120 from source file "), std::string::npos);
     EXPECT_NE(r.output.find("240 Frames"), std::string::npos);
-    EXPECT_EQ(clitest::DecodeErrors(out()), "");
+    EXPECT_EQ(testing_support::DecodeErrors(out()).output, "");
 }
 
 // Palette changes are copied with the frames they precede, and a segment that starts under another
@@ -497,17 +502,17 @@ TEST_F(CliCorpusTest, PaletteChangesTravelWithTheirFrames) {
     const std::string source = (testing_support::CorpusDir() / name).string();
     const auto r = join(C(name) + "@0-60 " + C(name) + "@0-115");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    const std::vector<std::string> pictures = clitest::Pictures(source);
+    const std::vector<std::string> pictures = testing_support::DecodedPictureHashes(source);
     ASSERT_EQ(pictures.size(), 116u);
     ASSERT_NE(pictures[58], pictures[60]);  // the palette changes at 59 and 60 matter
-    std::vector<std::string> expected = clitest::Slice(pictures, 0, 61);
-    clitest::Append(expected, pictures);
-    EXPECT_EQ(clitest::Pictures(out()), expected);
-    const std::vector<std::string> packets = clitest::Packets(source, 'v');
-    std::vector<std::string> copied = clitest::Slice(packets, 0, 61);
-    clitest::Append(copied, clitest::Slice(packets, 0, 116));
-    EXPECT_EQ(clitest::Packets(out(), 'v'), copied);
-    EXPECT_EQ(clitest::DecodeErrors(out()), "");
+    std::vector<std::string> expected = testing_support::Slice(pictures, 0, 61);
+    testing_support::Append(expected, pictures);
+    EXPECT_EQ(testing_support::DecodedPictureHashes(out()), expected);
+    const std::vector<std::string> packets = testing_support::VideoPayloads(source);
+    std::vector<std::string> copied = testing_support::Slice(packets, 0, 61);
+    testing_support::Append(copied, testing_support::Slice(packets, 0, 116));
+    EXPECT_EQ(testing_support::VideoPayloads(out()), copied);
+    EXPECT_EQ(testing_support::DecodeErrors(out()).output, "");
 }
 
 // J4: the first member holds no frames at all.

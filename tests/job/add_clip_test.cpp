@@ -6,14 +6,15 @@
 #include <memory>
 
 #include "job/job.h"
-#include "job/test_clips.h"
+#include "job/job_boxes.h"
 #include "media/clip_inspection.h"
 #include "media/vbvfw.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 
 namespace {
 
-using job_testing::ClipShape;
+using clips::ClipShape;
 using platform::MessageAnswer;
 using platform::MessageButtons;
 
@@ -29,40 +30,40 @@ class AddClipTest : public ::testing::Test {
     static void SetUpTestSuite() {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<testing_support::TempDir>();
-        const ClipShape base;
+        const ClipShape base = clips::CinepakClip();
         Write("base.avi", base);
         Write("same.avi", base);
-        Write("ntsc.avi", With(base, [](ClipShape& s) { s.rate = 30000, s.scale = 1001; }));
-        Write("rate25.avi", With(base, [](ClipShape& s) { s.rate = 25; }));
-        Write("rate24.avi", With(base, [](ClipShape& s) { s.rate = 24; }));
-        Write("rate12_5.avi", With(base, [](ClipShape& s) { s.rate = 25, s.scale = 2; }));
-        Write("rate13.avi", With(base, [](ClipShape& s) { s.rate = 13; }));
+        Write("ntsc.avi",
+              With(base, [](ClipShape& s) { s.videoRate = 30000, s.videoScale = 1001; }));
+        Write("rate25.avi", With(base, [](ClipShape& s) { s.videoRate = 25; }));
+        Write("rate24.avi", With(base, [](ClipShape& s) { s.videoRate = 24; }));
+        Write("rate12_5.avi", With(base, [](ClipShape& s) { s.videoRate = 25, s.videoScale = 2; }));
+        Write("rate13.avi", With(base, [](ClipShape& s) { s.videoRate = 13; }));
         Write("mjpg.avi", With(base, [](ClipShape& s) { s.codec = "MJPG"; }));
         Write("upper.avi", With(base, [](ClipShape& s) { s.codec = "CVID"; }));
         Write("big.avi", With(base, [](ClipShape& s) { s.width = 640, s.height = 480; }));
         Write("adpcm.avi", With(base, [](ClipShape& s) {
-                  s.formatTag = 2, s.channels = 1, s.bitsPerSample = 4, s.samplesPerSec = 11025,
-                  s.blockAlign = 256;
+                  s.wave = WAVEFORMATEX{2, 1, 11025, 11025 * 256, 256, 4, 0};
+                  s.audioRate = 11025;
               }));
-        Write("mono.avi", With(base, [](ClipShape& s) { s.channels = 1; }));
-        Write("8bit.avi", With(base, [](ClipShape& s) { s.bitsPerSample = 8; }));
-        Write("44k.avi", With(base, [](ClipShape& s) { s.samplesPerSec = 44100; }));
-        Write("align8.avi", With(base, [](ClipShape& s) { s.blockAlign = 8; }));
+        Write("mono.avi", With(base, [](ClipShape& s) { s.pcm(1, 22050, 16); }));
+        Write("8bit.avi", With(base, [](ClipShape& s) { s.pcm(2, 22050, 8); }));
+        Write("44k.avi", With(base, [](ClipShape& s) { s.pcm(2, 44100, 16); }));
+        Write("align8.avi", With(base, [](ClipShape& s) {
+                  s.wave.nBlockAlign = 8, s.wave.nAvgBytesPerSec = 22050 * 8;
+              }));
         Write("silent.avi", With(base, [](ClipShape& s) { s.audio = false; }));
-        Write("silent25.avi", With(base, [](ClipShape& s) { s.audio = false, s.rate = 25; }));
+        Write("silent25.avi", With(base, [](ClipShape& s) { s.audio = false, s.videoRate = 25; }));
         Write("audio_only.avi", With(base, [](ClipShape& s) { s.video = false; }));
         // Damaged copies: audio block align 0 (audio unusable), a video start past its length.
         Write("bad_audio.avi", base);
-        job_testing::PatchStreamFormat16(Path("bad_audio.avi"), "auds",
-                                         job_testing::kWaveBlockAlign, 0);
+        clips::PatchStreamFormat16(Path("bad_audio.avi"), "auds", clips::kWaveBlockAlign, 0);
         Write("bad_audio_big.avi", With(base, [](ClipShape& s) { s.width = 640, s.height = 480; }));
-        job_testing::PatchStreamFormat16(Path("bad_audio_big.avi"), "auds",
-                                         job_testing::kWaveBlockAlign, 0);
+        clips::PatchStreamFormat16(Path("bad_audio_big.avi"), "auds", clips::kWaveBlockAlign, 0);
         // A zero rate is repaired by the reader from the main header, so a start beyond the
         // stream's length is what leaves the video header unusable.
         Write("bad_start.avi", base);
-        job_testing::PatchStreamHeader(Path("bad_start.avi"), "vids", job_testing::kStrhStart,
-                                       1000);
+        clips::PatchStreamHeader(Path("bad_start.avi"), "vids", clips::kStrhStart, 1000);
         std::ofstream(Path("text.avi")) << "not a clip\n";
     }
     static void TearDownTestSuite() { s_dir.reset(); }
@@ -73,7 +74,7 @@ class AddClipTest : public ::testing::Test {
         return shape;
     }
     static void Write(const std::string& name, const ClipShape& shape) {
-        job_testing::WriteClip(Path(name), shape);
+        clips::Write(Path(name), shape);
     }
     static std::string Path(const std::string& name) { return s_dir->file(name); }
 

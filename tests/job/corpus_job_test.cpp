@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "job/job.h"
-#include "job/test_clips.h"
+#include "job/job_boxes.h"
 #include "media/clip_inspection.h"
 #include "media/vbvfw.h"
 #include "support/test_support.h"

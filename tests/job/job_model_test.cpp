@@ -5,14 +5,15 @@
 #include <memory>
 
 #include "job/job.h"
-#include "job/test_clips.h"
+#include "job/job_boxes.h"
 #include "media/clip_inspection.h"
 #include "media/vbvfw.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 
 namespace {
 
-using job_testing::ClipShape;
+using clips::ClipShape;
 
 class JobModelTest : public ::testing::Test {
   protected:
@@ -22,9 +23,9 @@ class JobModelTest : public ::testing::Test {
         // Compatible clips told apart by their lengths: a 10, b 20, c 30, d 40 frames.
         int frames = 10;
         for (const char* name : {"a.avi", "b.avi", "c.avi", "d.avi"}) {
-            ClipShape shape;
+            ClipShape shape = clips::CinepakClip();
             shape.frames = frames;
-            job_testing::WriteClip(s_dir->file(name), shape);
+            clips::Write(s_dir->file(name), shape);
             frames += 10;
         }
     }
@@ -77,12 +78,12 @@ TEST_F(JobModelTest, RemovingTakesExactlyTheSelectedEntriesAndKeepsTheOrder) {
 }
 
 TEST_F(JobModelTest, RemovingTheFirstEntryMakesTheNextOneTheBase) {
-    ClipShape ntsc;
-    ntsc.rate = 30000;
-    ntsc.scale = 1001;
+    ClipShape ntsc = clips::CinepakClip();
+    ntsc.videoRate = 30000;
+    ntsc.videoScale = 1001;
     ntsc.frames = 5;
-    ntsc.samplesPerSec = 44100;
-    ASSERT_TRUE(job_testing::WriteClip(s_dir->file("ntsc.avi"), ntsc));
+    ntsc.pcm(2, 44100, 16);
+    ASSERT_TRUE(clips::Write(s_dir->file("ntsc.avi"), ntsc));
     boxes.dialogs.expectMessage(
         "Warning: potential problem with clip",
         "Clip " + s_dir->file("ntsc.avi") +
@@ -246,14 +247,14 @@ TEST_F(JobModelTest, APreviewThatChangesTheNumberOfEntriesIsNotTaken) {
 
 TEST_F(JobModelTest, AJobGrowsToHundredsOfClips) {
     job.ClearJob();
-    ClipShape tiny;
+    ClipShape tiny = clips::CinepakClip();
     tiny.frames = 2;
     tiny.audio = false;
-    tiny.frameBytes = 8;
+    tiny.frameSize = [](int) { return 8; };
     platform::MemoryListBox listFiles;
     for (int i = 0; i < 500; ++i) {
         const std::string name = "tiny" + std::to_string(i) + ".avi";
-        ASSERT_TRUE(job_testing::WriteClip(s_dir->file(name), tiny));
+        ASSERT_TRUE(clips::Write(s_dir->file(name), tiny));
         listFiles.addLine(name);
         listFiles.setSelected(i, true);
     }

@@ -4,31 +4,32 @@
 #include <memory>
 
 #include "job/job.h"
-#include "job/test_clips.h"
+#include "job/job_boxes.h"
 #include "media/vbvfw.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 
 namespace {
 
-using job_testing::ClipShape;
+using clips::ClipShape;
 
 class StatsCaptionsTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<testing_support::TempDir>();
-        ClipShape clip;  // cvid, 30 fps, 320x240, 16-bit stereo PCM at 22050
+        ClipShape clip = clips::CinepakClip();  // cvid, 30 fps, 320x240, 16-bit stereo PCM at 22050
         clip.frames = 250;
-        clip.frameBytes = 16;
+        clip.frameSize = [](int) { return 16; };
         for (const char* name : {"a.avi", "b.avi", "c.avi"}) {
-            job_testing::WriteClip(s_dir->file(name), clip);
+            clips::Write(s_dir->file(name), clip);
         }
-        ClipShape pal;
-        pal.rate = 25;
+        ClipShape pal = clips::CinepakClip();
+        pal.videoRate = 25;
         pal.frames = 2000;
-        pal.frameBytes = 4;
+        pal.frameSize = [](int) { return 4; };
         pal.audio = false;
-        job_testing::WriteClip(s_dir->file("pal.avi"), pal);
+        clips::Write(s_dir->file("pal.avi"), pal);
     }
     static void TearDownTestSuite() { s_dir.reset(); }
 

@@ -9,13 +9,13 @@
 #include <set>
 
 #include "media/clip_inspection.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
-#include "synthetic_clip.h"
 
 namespace {
 
-using synthetic::ClipShape;
-using synthetic::ReadBack;
+using clips::ClipShape;
+using clips::ReadBack;
 
 class RecordingProgress : public join::JoinProgress {
   public:
@@ -34,7 +34,7 @@ class JoinEngineTest : public ::testing::Test {
   protected:
     std::string make(const std::string& name, const ClipShape& shape) {
         const std::string path = m_dir.file(name);
-        synthetic::Write(path, shape);
+        clips::Write(path, shape);
         return path;
     }
     ClipInfo inspect(const std::string& path, int32_t leadIn = 0, int32_t leadOut = -1) {
@@ -85,10 +85,10 @@ TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
     for (int f = 0; f < 8; ++f) {
         ClipShape source = shape;
         source.tag = f < 4 ? "A" : "B";
-        EXPECT_EQ(joined.read(joined.video(), f, 1), synthetic::FrameBytes(source, f % 4)) << f;
+        EXPECT_EQ(joined.read(joined.video(), f, 1), clips::FrameBytes(source, f % 4)) << f;
     }
     EXPECT_EQ(joined.read(joined.audio(), 48000 * 5, 48000),
-              synthetic::SampleBytes(shape, 48000, 48000));
+              clips::SampleBytes(shape, 48000, 48000));
 }
 
 // Frames before the lead-in are read, not written; a first frame that is no key frame keeps
@@ -104,19 +104,19 @@ TEST_F(JoinEngineTest, TrimmedSegmentsTakeTheirOwnFramesAndAudio) {
     ASSERT_EQ(run({inspect(a, 10, 19), inspect(a, 3, 8)}), 0) << m_state.lastErrorText;
     ASSERT_EQ(m_state.framesWritten, 16);
     ReadBack joined(out());
-    EXPECT_EQ(joined.read(joined.video(), 0, 1), synthetic::FrameBytes(shape, 10));
-    EXPECT_EQ(joined.read(joined.video(), 10, 1), synthetic::FrameBytes(shape, 3));
+    EXPECT_EQ(joined.read(joined.video(), 0, 1), clips::FrameBytes(shape, 10));
+    EXPECT_EQ(joined.read(joined.video(), 10, 1), clips::FrameBytes(shape, 3));
     EXPECT_TRUE(joined.isKey(joined.video(), 0));
     EXPECT_FALSE(joined.isKey(joined.video(), 10));
     EXPECT_TRUE(joined.isKey(joined.video(), 12));  // source frame 5
-    const join::AudioClock clock = synthetic::Clock(shape);
+    const join::AudioClock clock = clips::Clock(shape);
     const int64_t first = join::AudioBoundary(clock, 20) - join::AudioBoundary(clock, 10);
     const int64_t second = join::AudioBoundary(clock, 9) - join::AudioBoundary(clock, 3);
     ASSERT_EQ(joined.samples(joined.audio()), first + second);
     EXPECT_EQ(joined.read(joined.audio(), 0, first),
-              synthetic::SampleBytes(shape, join::AudioBoundary(clock, 10), first));
+              clips::SampleBytes(shape, join::AudioBoundary(clock, 10), first));
     EXPECT_EQ(joined.read(joined.audio(), first, second),
-              synthetic::SampleBytes(shape, join::AudioBoundary(clock, 3), second));
+              clips::SampleBytes(shape, join::AudioBoundary(clock, 3), second));
 }
 
 // 48 kHz under 29.97 fps for 20,000 frames: the joined audio is one unbroken ramp per segment,
@@ -130,7 +130,7 @@ TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
     shape.wave = WAVEFORMATEX{1, 1, 48000, 48000, 1, 8, 0};
     const std::string a = make("ramp.avi", shape);
     ASSERT_EQ(run({inspect(a), inspect(a, 7001, 19998)}), 0) << m_state.lastErrorText;
-    const join::AudioClock clock = synthetic::Clock(shape);
+    const join::AudioClock clock = clips::Clock(shape);
     const int64_t first = join::AudioBoundary(clock, 20000);
     const int64_t second = join::AudioBoundary(clock, 19999) - join::AudioBoundary(clock, 7001);
     ReadBack joined(out());
@@ -140,7 +140,7 @@ TEST_F(JoinEngineTest, LongRampAudioStaysContinuous) {
     const int64_t secondStart = join::AudioBoundary(clock, 7001);
     for (int64_t s = 0; s < first + second; ++s) {
         const int64_t source = s < first ? s : secondStart + (s - first);
-        ASSERT_EQ(all[static_cast<size_t>(s)], synthetic::AudioByte(source, 0)) << s;
+        ASSERT_EQ(all[static_cast<size_t>(s)], clips::AudioByte(source, 0)) << s;
     }
 }
 
@@ -156,7 +156,7 @@ TEST_F(JoinEngineTest, FramesWithoutAudioBlocksAreNoError) {
         EXPECT_EQ(m_state.warnings, "");
         ReadBack joined(out());
         ASSERT_EQ(joined.samples(joined.audio()), 80);
-        EXPECT_EQ(joined.read(joined.audio(), 40, 40), synthetic::SampleBytes(shape, 0, 40));
+        EXPECT_EQ(joined.read(joined.audio(), 40, 40), clips::SampleBytes(shape, 0, 40));
     }
 }
 
@@ -179,10 +179,9 @@ TEST_F(JoinEngineTest, ShortPcmAudioIsPaddedWithSilence) {
                                      "written\r\n");
         ReadBack joined(out());
         ASSERT_EQ(joined.samples(joined.audio()), 96000);
-        EXPECT_EQ(joined.read(joined.audio(), 0, 45600), synthetic::SampleBytes(shape, 0, 45600));
+        EXPECT_EQ(joined.read(joined.audio(), 0, 45600), clips::SampleBytes(shape, 0, 45600));
         EXPECT_EQ(joined.read(joined.audio(), 45600, 2400), std::vector<uint8_t>(4800, 0));
-        EXPECT_EQ(joined.read(joined.audio(), 48000, 48000),
-                  synthetic::SampleBytes(full, 0, 48000));
+        EXPECT_EQ(joined.read(joined.audio(), 48000, 48000), clips::SampleBytes(full, 0, 48000));
     }
 }
 
@@ -205,7 +204,7 @@ TEST_F(JoinEngineTest, AClipWithoutAudioGetsSilenceInAPcmJob) {
     ReadBack joined(out());
     ASSERT_EQ(joined.samples(joined.audio()), 27 * 441);
     EXPECT_EQ(joined.read(joined.audio(), 4410, 3087), std::vector<uint8_t>(3087, 0x80));
-    EXPECT_EQ(joined.read(joined.audio(), 7497, 4410), synthetic::SampleBytes(loud, 0, 4410));
+    EXPECT_EQ(joined.read(joined.audio(), 7497, 4410), clips::SampleBytes(loud, 0, 4410));
     const join::JoinReport report = join::MakeJoinReport(0, m_state);
     EXPECT_TRUE(report.clean);
     EXPECT_TRUE(report.text.ends_with("\r\n" + q +
@@ -245,13 +244,13 @@ TEST_F(JoinEngineTest, VariableRateAudioIsCopiedChunkByChunk) {
     shape.audioScale = 1152;  // 41.67 chunks per second, 1.67 per frame
     const std::string a = make("vbr.avi", shape);
     ASSERT_EQ(run({inspect(a, 10, 39)}), 0) << m_state.lastErrorText;
-    const join::AudioClock clock = synthetic::Clock(shape);
+    const join::AudioClock clock = clips::Clock(shape);
     const int64_t from = join::AudioBoundary(clock, 10);
     const int64_t count = join::AudioBoundary(clock, 40) - from;
     ReadBack joined(out());
     ASSERT_EQ(joined.samples(joined.audio()), count);
     for (int64_t c = 0; c < count; ++c) {
-        EXPECT_EQ(joined.read(joined.audio(), c, 1), synthetic::SampleBytes(shape, from + c, 1));
+        EXPECT_EQ(joined.read(joined.audio(), c, 1), clips::SampleBytes(shape, from + c, 1));
     }
 }
 
@@ -262,7 +261,7 @@ TEST_F(JoinEngineTest, AbsurdAudioClocksLoseTheAudioNotTheVideo) {
     ClipShape shape;
     shape.frames = 60;
     const std::string wide = make("wide.avi", shape);
-    ASSERT_TRUE(testing_support::PatchStreamFormat16(wide, "auds", 12, 65535));
+    ASSERT_TRUE(clips::PatchStreamFormat16(wide, "auds", clips::kWaveBlockAlign, 65535));
     shape.frames = 5;
     shape.wave = WAVEFORMATEX{1, 1, 4000000000u, 4000000000u, 1, 8, 0};
     shape.audioRate = 4000000000u;  // 160 million samples per frame
@@ -276,8 +275,7 @@ TEST_F(JoinEngineTest, AbsurdAudioClocksLoseTheAudioNotTheVideo) {
         ASSERT_EQ(run({clip}), 0) << m_state.lastErrorText;
         ReadBack joined(out());
         EXPECT_EQ(joined.samples(joined.video()), frames);
-        EXPECT_EQ(joined.read(joined.video(), frames - 1, 1),
-                  synthetic::FrameBytes(shape, frames - 1));
+        EXPECT_EQ(joined.read(joined.video(), frames - 1, 1), clips::FrameBytes(shape, frames - 1));
         EXPECT_EQ(joined.audio(), -1);
     }
 
@@ -317,7 +315,7 @@ TEST_F(JoinEngineTest, ZeroByteFramesAreCopiedAsEmptyFrames) {
     ReadBack joined(out());
     EXPECT_EQ(joined.samples(joined.video()), 50);
     EXPECT_TRUE(joined.read(joined.video(), 3, 1).empty());
-    EXPECT_EQ(joined.read(joined.video(), 5, 1), synthetic::FrameBytes(shape, 5));
+    EXPECT_EQ(joined.read(joined.video(), 5, 1), clips::FrameBytes(shape, 5));
     EXPECT_EQ(joined.samples(joined.audio()), 96000);
 }
 
@@ -331,7 +329,7 @@ class MissingFrameTest : public JoinEngineTest {
             shape.frames = 20;
             paths.push_back(make(std::string(tag) + ".avi", shape));
         }
-        synthetic::PatchVideoLength(paths[1], 25);
+        clips::PatchVideoLength(paths[1], 25);
     }
     std::vector<ClipInfo> job() {
         return {inspect(paths[0]), inspect(paths[1]), inspect(paths[2])};
@@ -346,7 +344,7 @@ TEST_F(MissingFrameTest, ContinuingSkipsTheRestOfThatClipWithAWarning) {
     ReadBack joined(out());
     ClipShape c;
     c.tag = "C";
-    EXPECT_EQ(joined.read(joined.video(), 40, 1), synthetic::FrameBytes(c, 0));
+    EXPECT_EQ(joined.read(joined.video(), 40, 1), clips::FrameBytes(c, 0));
     EXPECT_EQ(joined.samples(joined.audio()), 60 * 1920);
 }
 
@@ -405,7 +403,7 @@ TEST_F(JoinEngineTest, TheDestinationIsReplacedNeverWrittenThrough) {
     ASSERT_EQ(run({inspect(a)}), 0) << m_state.lastErrorText;
     EXPECT_EQ(testing_support::ReadFileBytes(victim), before);
     EXPECT_FALSE(std::filesystem::is_symlink(out()));
-    EXPECT_EQ(ReadBack(out()).read(0, 0, 1), synthetic::FrameBytes(ClipShape{}, 0));
+    EXPECT_EQ(ReadBack(out()).read(0, 0, 1), clips::FrameBytes(ClipShape{}, 0));
 
     std::filesystem::remove(out());
     std::filesystem::create_symlink(a, out());
@@ -423,7 +421,7 @@ TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
     shape.frameSize = [](int) { return 12; };
     shape.audio = false;
     const std::string a = make("damaged.avi", shape);
-    synthetic::DamageFrame(a, shape, 5);
+    clips::DamageFrame(a, shape, 5);
     ASSERT_EQ(run({inspect(a, 0, 20)}, false), 0);
     ASSERT_EQ(m_state.warnings, "Error reading frame 5 from source file " + a + "\r\n");
     for (const bool stop : {false, true}) {

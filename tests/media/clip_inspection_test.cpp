@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "media/clip_inspection.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 
 namespace {
@@ -34,7 +35,7 @@ class ClipInspectionTest : public ::testing::Test {
         const std::string path = m_dir.file("patched.avi");
         std::filesystem::copy_file(File(name), path,
                                    std::filesystem::copy_options::overwrite_existing);
-        EXPECT_TRUE(testing_support::PatchStreamHeader(path, type, offset, value));
+        EXPECT_TRUE(clips::PatchStreamHeader(path, type, offset, value));
         return path;
     }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "job/test_clips.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 #include "trelvane_version.h"
 
@@ -95,7 +95,7 @@ class Installing : public ::testing::Test {
   protected:
     void SetUp() override {
         m_clip = m_dir.file("clip.avi");
-        ASSERT_TRUE(job_testing::WriteClip(m_clip, job_testing::ClipShape{}));
+        ASSERT_TRUE(clips::Write(m_clip, clips::CinepakClip()));
     }
     TempDir m_dir;
     std::string m_clip;

@@ -20,6 +20,7 @@
 #include "platform/mci/picture_convert.h"
 #include "platform/scripted/scripted_dialogs.h"
 #include "preview/frm_preview.h"
+#include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
 namespace {

@@ -101,6 +101,18 @@ std::filesystem::path BinaryDir() {
     return TRELVANE_BINARY_DIR;
 }
 
+std::string CliPath() {
+    return (BinaryDir() / "cli" / "trelvane-cli").string();
+}
+
+CommandResult Cli(const std::string& args) {
+    return RunCommand(ShellQuote(CliPath()) + " " + args);
+}
+
+std::string Md5Sum(const std::string& path) {
+    return RunCommand("md5sum < " + ShellQuote(path), false).output;
+}
+
 bool Ffmpeg(const std::string& args) {
     const auto result =
         RunCommand(ShellQuote(FfmpegPath()) + " -hide_banner -loglevel error -nostdin -y " + args);
@@ -121,99 +133,9 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     return names;
 }
 
-std::vector<unsigned char> FfmpegRawFrames(const std::string& path,
-                                           const std::string& pixelFormat) {
-    TempDir dir;
-    const std::string out = dir.file("frames.raw");
-    if (!Ffmpeg("-i " + ShellQuote(path) +
-                " -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " + pixelFormat + " " +
-                ShellQuote(out))) {
-        return {};
-    }
-    return ReadFileBytes(out);
-}
-
-int64_t FfprobeVideoPackets(const std::string& path) {
-    const auto result = RunCommand(ShellQuote(FfprobePath()) +
-                                       " -v error -select_streams v:0 -count_packets"
-                                       " -show_entries stream=nb_read_packets -of csv=p=0 " +
-                                       ShellQuote(path),
-                                   false);
-    if (result.exitCode != 0 || result.output.empty()) {
-        ADD_FAILURE() << "ffprobe cannot read " << path << "\n" << result.output;
-        return -1;
-    }
-    return std::strtoll(result.output.c_str(), nullptr, 10);
-}
-
 std::vector<unsigned char> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-namespace {
-
-void Put16(std::vector<unsigned char>& bytes, size_t at, uint16_t value) {
-    bytes[at] = static_cast<unsigned char>(value);
-    bytes[at + 1] = static_cast<unsigned char>(value >> 8);
-}
-
-void Put32(std::vector<unsigned char>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + static_cast<size_t>(i)] = static_cast<unsigned char>(value >> (8 * i));
-    }
-}
-
-// Offset of the strh payload of the first stream of the given type, or 0.
-size_t FindStreamHeader(const std::vector<unsigned char>& bytes, const char* type) {
-    for (size_t at = 0; at + 12 <= bytes.size(); ++at) {
-        if (std::memcmp(&bytes[at], "strh", 4) == 0 && std::memcmp(&bytes[at + 8], type, 4) == 0) {
-            return at + 8;
-        }
-    }
-    return 0;
-}
-
-// Offset of the strf chunk header that follows the stream header, or 0.
-size_t FindFormatChunk(const std::vector<unsigned char>& bytes, const char* type) {
-    const size_t header = FindStreamHeader(bytes, type);
-    for (size_t at = header; header != 0 && at + 8 <= bytes.size(); ++at) {
-        if (std::memcmp(&bytes[at], "strf", 4) == 0) {
-            return at;
-        }
-    }
-    return 0;
-}
-
-bool Rewrite(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-}  // namespace
-
-bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value) {
-    auto bytes = ReadFileBytes(path);
-    const size_t header = FindStreamHeader(bytes, type);
-    if (header == 0 || header + static_cast<size_t>(offset) + 4 > bytes.size()) {
-        ADD_FAILURE() << "no " << type << " stream header in " << path;
-        return false;
-    }
-    Put32(bytes, header + static_cast<size_t>(offset), value);
-    return Rewrite(path, bytes);
-}
-
-bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value) {
-    auto bytes = ReadFileBytes(path);
-    const size_t chunk = FindFormatChunk(bytes, type);
-    if (chunk == 0 || chunk + 8 + static_cast<size_t>(offset) + 2 > bytes.size()) {
-        ADD_FAILURE() << "no " << type << " stream format in " << path;
-        return false;
-    }
-    Put16(bytes, chunk + 8 + static_cast<size_t>(offset), value);
-    return Rewrite(path, bytes);
 }
 
 }  // namespace testing_support

@@ -61,28 +61,20 @@ std::filesystem::path CorpusDir();
 bool HaveCorpus();
 std::filesystem::path BinaryDir();  // the build folder
 
+// trelvane-cli in the build folder, and running it with the arguments (already quoted as needed),
+// output and errors merged.
+std::string CliPath();
+CommandResult Cli(const std::string& args);
+
 // Runs ffmpeg with the given arguments (quiet, overwrite); true on success. Fails the current
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
 
 // The names in a folder, sorted.
 std::vector<std::string> FolderNames(const std::filesystem::path& folder);
-// Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
-// format ("yuv420p", ...), one after another in stream order; empty (with a test failure) when
-// ffmpeg fails.
-std::vector<unsigned char> FfmpegRawFrames(const std::string& path, const std::string& pixelFormat);
-
-// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
-// failure) when ffprobe cannot read it.
-int64_t FfprobeVideoPackets(const std::string& path);
-
+// md5sum's line for a file, to tell that it was left alone.
+std::string Md5Sum(const std::string& path);
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
-
-// Overwrites a 32-bit field of the stream header (strh payload offset) of the first stream of the
-// given type ("vids" or "auds"), or a 16-bit field of that stream's format (strf payload), as a
-// damaged or unfinished file may have it. False, with a test failure, when there is no such field.
-bool PatchStreamHeader(const std::string& path, const char* type, int offset, uint32_t value);
-bool PatchStreamFormat16(const std::string& path, const char* type, int offset, uint16_t value);
 
 }  // namespace testing_support

@@ -14,11 +14,12 @@
 #include <filesystem>
 
 #include "join/destination_file.h"
-#include "join/synthetic_clip.h"
 #include "media/clip_inspection.h"
 #include "platform/qt/termination.h"
 #include "platform/scripted/scripted_dialogs.h"
 #include "settings/ini_store.h"
+#include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/qt_test_app.h"
 #include "support/test_support.h"
 
@@ -48,9 +49,9 @@ class FrmAviJoinTest : public ::testing::Test {
     }
 
     std::string synthetic(const std::string& tag, int frames) {
-        return synthetic::WriteTagged(m_dir, tag, frames);
+        return clips::WriteTagged(m_dir, tag, frames);
     }
-    static ClipInfo entry(const std::string& path) { return synthetic::Inspected(path); }
+    static ClipInfo entry(const std::string& path) { return clips::Inspected(path); }
     static void setPreference(const char* key, const char* value) {
         ASSERT_NE(settings::WriteIniValue("Preferences", key, value), 0);
     }
@@ -218,7 +219,7 @@ TEST_F(FrmAviJoinTest, ASignalToEndCancelsTheJoinWithoutQuestions) {
 TEST_F(FrmAviJoinTest, AJoinWithAWarningHidesDeleteSourceFiles) {
     const std::string a = synthetic("A", 20);
     const std::string b = synthetic("B", 20);
-    synthetic::PatchVideoLength(b, 25);
+    clips::PatchVideoLength(b, 25);
     setPreference("Prompt_Delete", "1");
     // The whole report shows without scrolling, with the buttons below it inside the window.
     Script script;

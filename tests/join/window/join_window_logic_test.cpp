@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "join/synthetic_clip.h"
 #include "media/clip_inspection.h"
 #include "platform/scripted/scripted_dialogs.h"
 #include "settings/ini_store.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 
 namespace {
@@ -22,9 +22,9 @@ class JoinWindowLogicTest : public ::testing::Test {
           m_logic(m_state, m_dialogs) {}
 
     std::string clip(const std::string& tag, int frames = 20) {
-        return synthetic::WriteTagged(m_dir, tag, frames);
+        return clips::WriteTagged(m_dir, tag, frames);
     }
-    static ClipInfo entry(const std::string& path) { return synthetic::Inspected(path); }
+    static ClipInfo entry(const std::string& path) { return clips::Inspected(path); }
     void join(const std::vector<ClipInfo>& clips) {
         m_logic.prepare(m_dir.file("joined.avi"), static_cast<int16_t>(clips.size()), clips,
                         nullptr);
@@ -96,7 +96,7 @@ TEST_F(JoinWindowLogicTest, DeletingAnsweredCancelDeletesNothing) {
 TEST_F(JoinWindowLogicTest, DeletingIsOfferedOnlyAfterACleanCompleteJoin) {
     const std::string a = clip("A");
     const std::string b = clip("B");
-    synthetic::PatchVideoLength(b, 25);  // promises 5 frames it does not hold
+    clips::PatchVideoLength(b, 25);  // promises 5 frames it does not hold
     join({entry(a), entry(b)});
     EXPECT_EQ(m_logic.status(), join::kStatusJoined);
     EXPECT_EQ(m_logic.report().text.rfind("WARNING: Joined file may be incomplete", 0), 0u);

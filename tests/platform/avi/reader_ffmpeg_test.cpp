@@ -7,15 +7,12 @@
 #include <vector>
 
 #include "platform/avi/avi_reader.h"
-#include "reader_files_test_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
 namespace {
 
 using avi::Reader;
-using reader_test::Adler32;
-using reader_test::FfmpegPackets;
-using reader_test::Packet;
 using testing_support::Ffmpeg;
 using testing_support::FfmpegPath;
 using testing_support::ShellQuote;
@@ -74,12 +71,11 @@ TEST_P(ReaderFfmpeg, PacketsKeyFramesAndAudioBytesAgreeWithFfmpeg) {
     ASSERT_GE(v, 0);
     ASSERT_GE(a, 0);
 
-    std::vector<Packet> packets;
-    ASSERT_TRUE(FfmpegPackets(path, "0:v", &packets));
-    const auto keys = testing_support::RunCommand(
-        ShellQuote(testing_support::FfprobePath()) + " -v error -select_streams v " +
-            "-show_entries packet=flags -of csv=p=0 " + ShellQuote(path),
-        false);
+    bool demuxed = false;
+    const auto packets = testing_support::CopiedPackets(
+        path, "0:v", testing_support::PacketHash::kFrameCrc, &demuxed);
+    ASSERT_TRUE(demuxed);
+    const auto keys = testing_support::VideoPacketFlags(path);
     ASSERT_EQ(keys.exitCode, 0);
 
     // ffmpeg leaves out empty chunks (drop frames); every other chunk is one of its packets.
@@ -99,7 +95,8 @@ TEST_P(ReaderFfmpeg, PacketsKeyFramesAndAudioBytesAgreeWithFfmpeg) {
         }
         ASSERT_LT(p, packets.size()) << clip.name;
         EXPECT_EQ(bytes, packets[p].size) << clip.name << " packet " << p;
-        EXPECT_EQ(Adler32(buf.data(), static_cast<size_t>(bytes)), packets[p].adler)
+        EXPECT_EQ(testing_support::FrameCrc(buf.data(), static_cast<size_t>(bytes)),
+                  packets[p].hash)
             << clip.name << " packet " << p;
         std::string flags;
         std::getline(keyLines, flags);
@@ -109,9 +106,8 @@ TEST_P(ReaderFfmpeg, PacketsKeyFramesAndAudioBytesAgreeWithFfmpeg) {
     EXPECT_EQ(p, packets.size()) << clip.name;
 
     // The audio stream's bytes, as ffmpeg copies them out, equal what the reader reads.
-    const std::string raw = s_dir->file(std::string(clip.name) + ".audio");
-    ASSERT_TRUE(Ffmpeg("-i " + ShellQuote(path) + " -map 0:a -c copy -f data " + ShellQuote(raw)));
-    const std::vector<uint8_t> want = testing_support::ReadFileBytes(raw);
+    std::vector<uint8_t> want;
+    ASSERT_TRUE(testing_support::CopiedStreamBytes(path, "0:a", &want));
     const AVISTREAMINFO info = reader->streamInfo(a);
     EXPECT_EQ(info.dwSampleSize == 0, clip.vbrAudio) << clip.name;
     std::vector<uint8_t> all;

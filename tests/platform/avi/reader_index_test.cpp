@@ -9,12 +9,12 @@
 #include <cerrno>
 
 #include "platform/avi/avi_reader.h"
-#include "reader_files_test_builder.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 
 namespace {
 
-using namespace reader_test;
+using namespace clips;
 using avi::Reader;
 
 class ReaderIndex : public ::testing::Test {
@@ -36,12 +36,12 @@ class ReaderIndex : public ::testing::Test {
 FileSpec MixedFile() {
     FileSpec shape;
     StreamSpec video;
-    video.format = VideoFormat(64, 48, "XVID");
+    video.format = BitmapInfo(64, 48, FourCC("XVID"), 0);
     StreamSpec audio;
     audio.type = "auds";
     audio.handler = std::string("\0\0\0\0", 4);
     audio.sampleSize = 4;
-    audio.format = AudioFormat(1, 2, 44100, 4, 16);
+    audio.format = WaveFormat({1, 2, 44100, 44100 * 4, 4, 16, 0});
     shape.streams = {video, audio};
     uint64_t audioPos = 0;
     for (int i = 0; i < 12; ++i) {
@@ -120,7 +120,7 @@ TEST_F(ReaderIndex, ChunkNotMatchingALargeIndexReadsAsFileReadError) {
     // Too many entries to check each at open; the read itself notices the mismatch.
     FileSpec shape;
     StreamSpec video;
-    video.format = VideoFormat(64, 48, "MJPG");
+    video.format = BitmapInfo(64, 48, FourCC("MJPG"), 0);
     shape.streams = {video};
     for (int i = 0; i < 400; ++i) {
         shape.chunks.push_back({0, "dc", Frame(i, 20), true});
@@ -214,7 +214,7 @@ TEST_F(ReaderIndex, FilesThatAreNotAviAreRefused) {
     open({0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x89},
          AVIERR_BADFORMAT);
     // RIFF AVI without a header list.
-    Bytes b;
+    RiffBuilder b;
     const size_t riff = b.open("RIFF", "AVI ");
     const size_t movi = b.open("LIST", "movi");
     b.close(movi);
@@ -275,7 +275,7 @@ struct OdmlChunk {
 };
 
 // A standard index for the chunks of one stream in one movi.
-void WriteStandardIndex(Bytes& b, const char* id, const char* ckid, uint64_t base,
+void WriteStandardIndex(RiffBuilder& b, const char* id, const char* ckid, uint64_t base,
                         const std::vector<OdmlChunk>& chunks, uint64_t storedBaseSkew = 0) {
     const size_t at = b.open(id);
     b.u16(2), b.u8(0), b.u8(1), b.u32(static_cast<uint32_t>(chunks.size())), b.id(ckid);
@@ -292,9 +292,9 @@ enum class OdmlDamage { kNone, kSuperIndexPastEnd, kStandardIndexShifted, kOnlyI
 
 std::vector<uint8_t> BuildOpenDml(OdmlDamage damage) {
     StreamSpec video;
-    video.format = VideoFormat(64, 48, "H264");
+    video.format = BitmapInfo(64, 48, FourCC("H264"), 0);
     video.length = 15;
-    Bytes b;
+    RiffBuilder b;
     const size_t riff = b.open("RIFF", "AVI ");
     std::vector<uint8_t> indx(24 + 3 * 16);
     avi::WriteU16(indx.data(), 4);
@@ -380,13 +380,13 @@ TEST_F(ReaderIndex, SuperIndexesSharingOneStandardIndexCannotMultiplyIt) {
     constexpr uint32_t kEntries = 200000;
     constexpr int kStreams = 60;
     StreamSpec video;
-    video.format = VideoFormat(64, 48, "MJPG");
+    video.format = BitmapInfo(64, 48, FourCC("MJPG"), 0);
     video.length = kEntries;
     std::vector<uint8_t> indx(24 + 16);
     avi::WriteU16(indx.data(), 4);
     avi::WriteU32(indx.data() + 4, 1);
     std::memcpy(indx.data() + 8, "00dc", 4);
-    Bytes b;
+    RiffBuilder b;
     const size_t riff = b.open("RIFF", "AVI ");
     WriteHeaderList(b, std::vector<StreamSpec>(kStreams, video),
                     std::vector<std::vector<uint8_t>>(kStreams, indx));

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/avi/avi_reader.h"
-#include "reader_files_test_builder.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 
 namespace {
 
-using namespace reader_test;
+using namespace clips;
 using avi::Reader;
 
 constexpr uint32_t kBlock = 4;  // 16-bit stereo PCM
@@ -18,20 +18,20 @@ constexpr uint32_t kBlock = 4;  // 16-bit stereo PCM
 FileSpec AddressingFile() {
     FileSpec shape;
     StreamSpec video;
-    video.format = VideoFormat(320, -240, "DIVX");
+    video.format = BitmapInfo(320, -240, FourCC("DIVX"), 0);
     video.start = 5;
     video.name = "Main picture";
     StreamSpec pcm;
     pcm.type = "auds";
     pcm.sampleSize = 0xDEADBEEF;  // the format's block size is what counts
     pcm.rate = 11025;
-    pcm.format = AudioFormat(1, 2, 11025, kBlock, 16);
+    pcm.format = WaveFormat({1, 2, 11025, 11025 * kBlock, kBlock, 16, 0});
     pcm.rc[2] = 7;
     StreamSpec vbr;
     vbr.type = "auds";
     vbr.scale = 1152;
     vbr.rate = 44100;
-    vbr.format = AudioFormat(0x55, 2, 44100, 1152, 0);
+    vbr.format = WaveFormat({0x55, 2, 44100, 44100 * 1152, 1152, 0, 0});
     shape.streams = {video, pcm, vbr};
     uint64_t audio = 0;
     for (int i = 0; i < 10; ++i) {

@@ -8,7 +8,7 @@
 
 #include "media/vbvfw.h"
 #include "platform/avi/avi_reader.h"
-#include "platform/avi/writer_test_clip.h"
+#include "support/clip_builder.h"
 #include "support/test_support.h"
 
 namespace {
@@ -17,8 +17,8 @@ class VbvfwHandlesTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new testing_support::TempDir();
-        s_clip = new writer_test::Clip(writer_test::MakeClip(20, true));
-        ASSERT_EQ(writer_test::WriteClip(*s_clip, s_dir->file("clip.avi"), 1ull << 30), AVIERR_OK);
+        s_clip = new clips::Clip(clips::NoisyRgbClip(20, true));
+        ASSERT_EQ(clips::WriteClip(*s_clip, s_dir->file("clip.avi"), 1ull << 30), AVIERR_OK);
     }
     static void TearDownTestSuite() {
         delete s_clip;
@@ -32,11 +32,11 @@ class VbvfwHandlesTest : public ::testing::Test {
     }
     static std::string Clip() { return s_dir->file("clip.avi"); }
     static testing_support::TempDir* s_dir;
-    static writer_test::Clip* s_clip;
+    static clips::Clip* s_clip;
 };
 
 testing_support::TempDir* VbvfwHandlesTest::s_dir = nullptr;
-writer_test::Clip* VbvfwHandlesTest::s_clip = nullptr;
+clips::Clip* VbvfwHandlesTest::s_clip = nullptr;
 
 TEST_F(VbvfwHandlesTest, FreedSlotsAreReusedAndBadHandlesRefused) {
     const int16_t a = vbvfw_AVIFileOpen(Clip(), kOpenRead);
@@ -158,10 +158,10 @@ TEST_F(VbvfwHandlesTest, RecordSizesAndFormatReads) {
     int32_t samples = -1;
     EXPECT_EQ(vbvfw_AVIStreamRead(v, 0, 1, small, sizeof small, &bytes, &samples),
               AVIERR_BUFFERTOOSMALL);
-    EXPECT_EQ(bytes, writer_test::kFrameBytes);
+    EXPECT_EQ(bytes, clips::kRgbFrameBytes);
     EXPECT_EQ(samples, 0);
     EXPECT_EQ(vbvfw_AVIStreamRead(v, 0, 1, nullptr, 0, &bytes, &samples), AVIERR_OK);
-    EXPECT_EQ(bytes, writer_test::kFrameBytes);
+    EXPECT_EQ(bytes, clips::kRgbFrameBytes);
     EXPECT_EQ(vbvfw_AVIStreamRead(a, 0, 50, small, sizeof small, &bytes, &samples), AVIERR_OK);
     EXPECT_EQ(bytes, 50);
     EXPECT_EQ(samples, 50);
@@ -192,7 +192,7 @@ TEST_F(VbvfwHandlesTest, ReleasingAFileReleasesItsStreams) {
 }
 
 // Copies the synthetic clip into a new file through the handle operations.
-int32_t WriteThroughHandles(const writer_test::Clip& clip, const std::string& path,
+int32_t WriteThroughHandles(const clips::Clip& clip, const std::string& path,
                             std::vector<int16_t>* streamsOut = nullptr) {
     const int16_t f = vbvfw_AVIFileOpen(path, kOpenWrite | kOpenCreate);
     EXPECT_GE(f, 0);
@@ -252,7 +252,7 @@ TEST_F(VbvfwHandlesTest, WrittenStreamsReportWhatWasWrittenAndReadBack) {
     ASSERT_EQ(vbvfw_AVIStreamInfo(v, &si, 141), AVIERR_OK);
     EXPECT_EQ(si.dwLength, 20u);
     EXPECT_EQ(si.dwStart, 0u);
-    std::vector<uint8_t> frame(writer_test::kFrameBytes);
+    std::vector<uint8_t> frame(clips::kRgbFrameBytes);
     int32_t bytes = 0;
     int32_t samples = 0;
     ASSERT_EQ(vbvfw_AVIStreamRead(v, 19, 1, frame.data(), static_cast<int32_t>(frame.size()),

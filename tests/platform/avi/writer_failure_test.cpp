@@ -9,12 +9,13 @@
 #include <csignal>
 
 #include "platform/avi/avi_reader.h"
-#include "platform/avi/writer_test_clip.h"
+#include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
 namespace {
 
-using writer_test::Clip;
+using clips::Clip;
 
 struct OpenWriter {
     std::unique_ptr<avi::Writer> writer;
@@ -37,7 +38,7 @@ OpenWriter StartClip(const std::string& path, const Clip& clip) {
 
 TEST(WriterFailureTest, RefusesWritesThatWouldBreakTheFile) {
     testing_support::TempDir dir;
-    const Clip clip = writer_test::MakeClip(3, true);
+    const Clip clip = clips::NoisyRgbClip(3, true);
     OpenWriter w = StartClip(dir.file("a.avi"), clip);
     avi::Writer& writer = *w.writer;
     const std::vector<uint8_t> frame(100, 7);
@@ -82,7 +83,7 @@ TEST(WriterFailureTest, RefusesWritesThatWouldBreakTheFile) {
 TEST(WriterFailureTest, SkippedFramesBecomeDropFramesAndVbrAudioIsOneChunkPerSample) {
     testing_support::TempDir dir;
     const std::string path = dir.file("gap.avi");
-    Clip clip = writer_test::MakeClip(1, true);
+    Clip clip = clips::NoisyRgbClip(1, true);
     clip.infos[1].dwSampleSize = 0;  // VBR: a chunk is a sample, whatever its size
     clip.infos[1].dwScale = 1152;
     clip.infos[1].dwRate = 8000;
@@ -125,21 +126,19 @@ TEST(WriterFailureTest, SkippedFramesBecomeDropFramesAndVbrAudioIsOneChunkPerSam
 TEST(WriterFailureTest, FileWithoutDataIsStillAValidAvi) {
     testing_support::TempDir dir;
     const std::string path = dir.file("empty.avi");
-    const Clip clip = writer_test::MakeClip(1, true);
+    const Clip clip = clips::NoisyRgbClip(1, true);
     OpenWriter w = StartClip(path, clip);
     ASSERT_EQ(w.writer->finish(), AVIERR_OK);
     std::unique_ptr<avi::Reader> reader;
     ASSERT_EQ(avi::Reader::Open(path, avi::Limits{}, &reader), AVIERR_OK);
     EXPECT_EQ(reader->streamCount(), 2);
     EXPECT_EQ(reader->stream(0).header.dwLength, 0u);
-    const auto probe =
-        testing_support::RunCommand(testing_support::ShellQuote(testing_support::FfprobePath()) +
-                                    " -v error " + testing_support::ShellQuote(path));
+    const auto probe = testing_support::FfprobeOutput(testing_support::ShellQuote(path));
     EXPECT_EQ(probe.exitCode, 0) << probe.output;
 }
 
 TEST(WriterFailureTest, FullDiskSurfacesAtFinishWithErrno) {
-    const Clip clip = writer_test::MakeClip(20, true);
+    const Clip clip = clips::NoisyRgbClip(20, true);
     OpenWriter w = StartClip("/dev/full", clip);
     ASSERT_TRUE(w.writer);
     for (int f = 0; f < 20; ++f) {
@@ -157,7 +156,7 @@ TEST(WriterFailureTest, FullDiskSurfacesAtFinishWithErrno) {
 TEST(WriterFailureTest, FileSizeLimitFailsTheWriteAndEveryCallAfterIt) {
     testing_support::TempDir dir;
     const std::string path = dir.file("limited.avi");
-    const Clip clip = writer_test::MakeClip(3000, false);  // about 5 MB: beyond the buffer
+    const Clip clip = clips::NoisyRgbClip(3000, false);  // about 5 MB: beyond the buffer
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

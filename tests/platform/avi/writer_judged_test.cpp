@@ -3,57 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <sstream>
 
-#include "platform/avi/writer_test_clip.h"
+#include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
 namespace {
 
-using testing_support::RunCommand;
+using testing_support::Packet;
 using testing_support::ShellQuote;
-
-struct Packet {
-    int64_t pts = 0;
-    uint32_t size = 0;
-    uint32_t crc = 0;
-    bool operator==(const Packet&) const = default;
-};
 
 // Packets per stream as ffmpeg's framecrc output lists them.
 std::map<int, std::vector<Packet>> DemuxedPackets(const std::string& path) {
-    const auto result =
-        RunCommand(ShellQuote(testing_support::FfmpegPath()) + " -v error -nostdin -i " +
-                       ShellQuote(path) + " -map 0 -c copy -f framecrc -",
-                   false);
-    EXPECT_EQ(result.exitCode, 0);
     std::map<int, std::vector<Packet>> packets;
-    std::istringstream lines(result.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        int stream = 0;
-        long long dts = 0, pts = 0, duration = 0;
-        unsigned size = 0, crc = 0;
-        if (std::sscanf(line.c_str(), "%d, %lld, %lld, %lld, %u, 0x%x", &stream, &dts, &pts,
-                        &duration, &size, &crc) == 6) {
-            packets[stream].push_back({pts, size, crc});
-        }
+    for (const Packet& p : testing_support::CopiedPackets(path)) {
+        packets[p.stream].push_back(p);
     }
     return packets;
 }
 
-std::map<int, std::vector<Packet>> ExpectedPackets(const writer_test::Clip& clip) {
+std::map<int, std::vector<Packet>> ExpectedPackets(const clips::Clip& clip) {
     std::map<int, std::vector<Packet>> packets;
     int64_t frame = 0;
     int64_t audioPos = 0;
     for (const auto& c : clip.chunks) {
-        const auto size = static_cast<uint32_t>(c.bytes.size());
+        const auto size = static_cast<int64_t>(c.bytes.size());
         const int64_t pts = c.stream == 0 ? frame++ : audioPos;
         if (c.stream == 1)
             audioPos += size;
-        packets[c.stream].push_back({pts, size, writer_test::FrameCrc(c.bytes)});
+        packets[c.stream].push_back({c.stream, pts, size, testing_support::FrameCrc(c.bytes)});
     }
     return packets;
 }
@@ -62,16 +40,14 @@ class WriterJudgedTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new testing_support::TempDir();
-        s_small = new writer_test::Clip(writer_test::MakeClip(60, true));
-        s_large = new writer_test::Clip(writer_test::MakeClip(300, true));
-        ASSERT_EQ(writer_test::WriteClip(*s_small, s_dir->file("single.avi"), 1ull << 30),
-                  AVIERR_OK);
+        s_small = new clips::Clip(clips::NoisyRgbClip(60, true));
+        s_large = new clips::Clip(clips::NoisyRgbClip(300, true));
+        ASSERT_EQ(clips::WriteClip(*s_small, s_dir->file("single.avi"), 1ull << 30), AVIERR_OK);
         // About 780 KB in parts of at most 64 KiB: a dozen RIFF parts.
-        ASSERT_EQ(writer_test::WriteClip(*s_large, s_dir->file("parts.avi"), 64 << 10), AVIERR_OK);
+        ASSERT_EQ(clips::WriteClip(*s_large, s_dir->file("parts.avi"), 64 << 10), AVIERR_OK);
         // Raw video is all key frames to ffmpeg; an unknown codec shows the flags as stored.
-        s_coded =
-            new writer_test::Clip(writer_test::MakeClip(300, false, writer_test::Code("XXXX")));
-        ASSERT_EQ(writer_test::WriteClip(*s_coded, s_dir->file("coded.avi"), 64 << 10), AVIERR_OK);
+        s_coded = new clips::Clip(clips::NoisyRgbClip(300, false, clips::FourCC("XXXX")));
+        ASSERT_EQ(clips::WriteClip(*s_coded, s_dir->file("coded.avi"), 64 << 10), AVIERR_OK);
     }
     static void TearDownTestSuite() {
         delete s_small;
@@ -80,15 +56,15 @@ class WriterJudgedTest : public ::testing::Test {
         delete s_dir;
     }
     static testing_support::TempDir* s_dir;
-    static writer_test::Clip* s_small;
-    static writer_test::Clip* s_large;
-    static writer_test::Clip* s_coded;
+    static clips::Clip* s_small;
+    static clips::Clip* s_large;
+    static clips::Clip* s_coded;
 };
 
 testing_support::TempDir* WriterJudgedTest::s_dir = nullptr;
-writer_test::Clip* WriterJudgedTest::s_small = nullptr;
-writer_test::Clip* WriterJudgedTest::s_large = nullptr;
-writer_test::Clip* WriterJudgedTest::s_coded = nullptr;
+clips::Clip* WriterJudgedTest::s_small = nullptr;
+clips::Clip* WriterJudgedTest::s_large = nullptr;
+clips::Clip* WriterJudgedTest::s_coded = nullptr;
 
 TEST_F(WriterJudgedTest, PacketsDemuxExactlyAsWritten) {
     for (const auto& [name, clip] : {std::pair{"single.avi", s_small}, {"parts.avi", s_large}}) {
@@ -103,20 +79,14 @@ TEST_F(WriterJudgedTest, PacketsDemuxExactlyAsWritten) {
 
 TEST_F(WriterJudgedTest, DecodesWithoutAnyMessage) {
     for (const char* name : {"single.avi", "parts.avi"}) {
-        const auto result =
-            RunCommand(ShellQuote(testing_support::FfmpegPath()) + " -v error -nostdin -i " +
-                       ShellQuote(s_dir->file(name)) + " -f null -");
+        const auto result = testing_support::DecodeErrors(s_dir->file(name));
         EXPECT_EQ(result.exitCode, 0) << name;
         EXPECT_EQ(result.output, "") << name;
     }
 }
 
 TEST_F(WriterJudgedTest, KeyFlagsAndStreamPropertiesAsWritten) {
-    const auto keys = RunCommand(ShellQuote(testing_support::FfprobePath()) +
-                                     " -v quiet -select_streams v -show_entries packet=pts,flags"
-                                     " -of csv=p=0 " +
-                                     ShellQuote(s_dir->file("coded.avi")),
-                                 false);
+    const auto keys = testing_support::VideoPacketFlags(s_dir->file("coded.avi"));
     ASSERT_EQ(keys.exitCode, 0);
     std::string expected;
     int64_t frame = 0;
@@ -129,12 +99,10 @@ TEST_F(WriterJudgedTest, KeyFlagsAndStreamPropertiesAsWritten) {
     EXPECT_EQ(keys.output, expected);
 
     const std::string path = s_dir->file("parts.avi");
-    const auto streams = RunCommand(ShellQuote(testing_support::FfprobePath()) +
-                                        " -v error -show_entries stream=codec_name,width,height,"
-                                        "r_frame_rate,nb_frames,sample_rate,channels"
-                                        " -of default=nw=1 " +
-                                        ShellQuote(path),
-                                    false);
+    const auto streams = testing_support::FfprobeOutput(
+        "-show_entries stream=codec_name,width,height,r_frame_rate,nb_frames,sample_rate,channels"
+        " -of default=nw=1 " +
+        ShellQuote(path));
     EXPECT_NE(streams.output.find("codec_name=rawvideo\nwidth=32\nheight=18\nr_frame_rate=10/1"),
               std::string::npos)
         << streams.output;

@@ -5,40 +5,13 @@
 
 #include "platform/avi/avi_reader.h"
 #include "platform/avi/avi_writer.h"
+#include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
 namespace {
 
-using testing_support::RunCommand;
+using testing_support::FfmpegOutput;
 using testing_support::ShellQuote;
-
-std::string FfmpegOut(const std::string& args) {
-    const auto r =
-        RunCommand(ShellQuote(testing_support::FfmpegPath()) + " -v error -nostdin " + args, false);
-    EXPECT_EQ(r.exitCode, 0) << args;
-    // The first lines name the software version; keep the packet lines.
-    std::string lines;
-    size_t pos = 0;
-    while (pos < r.output.size()) {
-        const size_t end = r.output.find('\n', pos);
-        const std::string line = r.output.substr(pos, end - pos);
-        if (line.rfind("#software", 0) != 0)
-            lines += line + "\n";
-        if (end == std::string::npos)
-            break;
-        pos = end + 1;
-    }
-    return lines;
-}
-
-std::string KeyFlags(const std::string& path) {
-    return RunCommand(
-               ShellQuote(testing_support::FfprobePath()) +
-                   " -v error -select_streams v -show_entries packet=pts,flags -of csv=p=0 " +
-                   ShellQuote(path),
-               false)
-        .output;
-}
 
 // Copies every stream of source into dest: video frame by frame with its key flag, after each
 // frame the audio that belongs to it (fixed-size audio in one chunk, VBR audio chunk by chunk).
@@ -119,13 +92,14 @@ TEST_P(WriterRemuxTest, CopyThroughReaderAndWriterKeepsEveryPacket) {
     EXPECT_TRUE(reader->isOpenDml());
 
     const std::string video = "-map 0:v -c copy -f framecrc -";
-    EXPECT_EQ(FfmpegOut("-i " + ShellQuote(source) + " " + video),
-              FfmpegOut("-i " + ShellQuote(copy) + " " + video));
+    EXPECT_EQ(FfmpegOutput("-i " + ShellQuote(source) + " " + video),
+              FfmpegOutput("-i " + ShellQuote(copy) + " " + video));
     const std::string audio = std::string("-map 0:a -c copy -f ") + sample.audioJudge + " -";
-    EXPECT_EQ(FfmpegOut("-i " + ShellQuote(source) + " " + audio),
-              FfmpegOut("-i " + ShellQuote(copy) + " " + audio));
-    EXPECT_EQ(KeyFlags(source), KeyFlags(copy));
-    EXPECT_EQ(FfmpegOut("-i " + ShellQuote(copy) + " -f null -"), "");
+    EXPECT_EQ(FfmpegOutput("-i " + ShellQuote(source) + " " + audio),
+              FfmpegOutput("-i " + ShellQuote(copy) + " " + audio));
+    EXPECT_EQ(testing_support::VideoPacketFlags(source).output,
+              testing_support::VideoPacketFlags(copy).output);
+    EXPECT_EQ(FfmpegOutput("-i " + ShellQuote(copy) + " -f null -"), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(

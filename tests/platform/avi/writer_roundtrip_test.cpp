@@ -6,21 +6,21 @@
 #include <cstring>
 
 #include "platform/avi/avi_reader.h"
-#include "platform/avi/writer_test_clip.h"
+#include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
 namespace {
 
-using writer_test::Clip;
+using clips::Clip;
 
 class WriterRoundTripTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new testing_support::TempDir();
-        s_clip = new Clip(writer_test::MakeClip(300, true));
-        ASSERT_EQ(writer_test::WriteClip(*s_clip, s_dir->file("single.avi"), 1ull << 30),
-                  AVIERR_OK);
-        ASSERT_EQ(writer_test::WriteClip(*s_clip, s_dir->file("parts.avi"), 64 << 10), AVIERR_OK);
+        s_clip = new Clip(clips::NoisyRgbClip(300, true));
+        ASSERT_EQ(clips::WriteClip(*s_clip, s_dir->file("single.avi"), 1ull << 30), AVIERR_OK);
+        ASSERT_EQ(clips::WriteClip(*s_clip, s_dir->file("parts.avi"), 64 << 10), AVIERR_OK);
     }
     static void TearDownTestSuite() {
         delete s_clip;
@@ -48,7 +48,7 @@ TEST_F(WriterRoundTripTest, EverySampleReadsBackWithItsBytesAndKeyFlag) {
         ASSERT_EQ(reader->streamCount(), 2);
         std::vector<uint8_t> audio;
         int64_t frame = 0;
-        std::vector<uint8_t> buffer(writer_test::kFrameBytes);
+        std::vector<uint8_t> buffer(clips::kRgbFrameBytes);
         for (const auto& c : s_clip->chunks) {
             if (c.stream == 1) {
                 audio.insert(audio.end(), c.bytes.begin(), c.bytes.end());
@@ -96,9 +96,9 @@ TEST_F(WriterRoundTripTest, StreamHeadersKeptFieldForFieldWithDerivedCounts) {
         EXPECT_EQ(v.dwQuality, 7500u);
         EXPECT_EQ(v.dwStart, 0u);     // given 5
         EXPECT_EQ(v.dwLength, 300u);  // given 12345
-        EXPECT_EQ(v.dwSuggestedBufferSize, static_cast<uint32_t>(writer_test::kFrameBytes));
-        EXPECT_EQ(v.rcRight, writer_test::kWidth);
-        EXPECT_EQ(v.rcBottom, writer_test::kHeight);
+        EXPECT_EQ(v.dwSuggestedBufferSize, static_cast<uint32_t>(clips::kRgbFrameBytes));
+        EXPECT_EQ(v.rcRight, clips::kRgbWidth);
+        EXPECT_EQ(v.rcBottom, clips::kRgbHeight);
         EXPECT_EQ(reader->stream(0).name, "Synthetic video");
         EXPECT_EQ(reader->stream(0).format, s_clip->formats[0]);
 
@@ -131,7 +131,7 @@ TEST_F(WriterRoundTripTest, MainHeaderAndOpenDmlTotals) {
         EXPECT_EQ(m->dwStreams, 2u);
         EXPECT_EQ(m->dwWidth, 32u);
         EXPECT_EQ(m->dwHeight, 18u);
-        EXPECT_EQ(m->dwSuggestedBufferSize, static_cast<uint32_t>(writer_test::kFrameBytes));
+        EXPECT_EQ(m->dwSuggestedBufferSize, static_cast<uint32_t>(clips::kRgbFrameBytes));
         // 300 frames of 1728 bytes and 240000 audio bytes in 30 seconds.
         EXPECT_EQ(m->dwMaxBytesPerSec, (300u * 1728u - 6u * 1728u + 240000u) / 30u);
     }
@@ -183,18 +183,18 @@ TEST(WriterPartLimitTest, MorePartsThanTheSuperIndexHoldsStillReadBack) {
     Clip clip;
     AVISTREAMINFO v;
     v.fccType = kStreamTypeVideo;
-    v.fccHandler = writer_test::Code("XXXX");
+    v.fccHandler = clips::FourCC("XXXX");
     v.dwScale = 1;
     v.dwRate = 25;
     clip.infos.push_back(v);
-    clip.formats.push_back(writer_test::BitmapFormat(16, 16, writer_test::Code("XXXX")));
+    clip.formats.push_back(clips::BitmapInfo(16, 16, clips::FourCC("XXXX"), 16 * 16 * 3));
     for (int f = 0; f < 700; ++f) {
-        writer_test::Chunk c;
+        clips::Chunk c;
         c.key = f % 5 == 0;
         c.bytes.assign(static_cast<size_t>(10 + f % 7), static_cast<uint8_t>(f));
         clip.chunks.push_back(std::move(c));
     }
-    ASSERT_EQ(writer_test::WriteClip(clip, path, 1), AVIERR_OK);
+    ASSERT_EQ(clips::WriteClip(clip, path, 1), AVIERR_OK);
     std::unique_ptr<avi::Reader> reader;
     ASSERT_EQ(avi::Reader::Open(path, avi::Limits{}, &reader), AVIERR_OK);
     EXPECT_FALSE(reader->indexRebuilt());
@@ -208,11 +208,9 @@ TEST(WriterPartLimitTest, MorePartsThanTheSuperIndexHoldsStillReadBack) {
         EXPECT_EQ(buffer[0], static_cast<uint8_t>(f));
         EXPECT_EQ(reader->findSample(0, f, kFindPrev | kFindKey), f - f % 5);
     }
-    const auto probe = testing_support::RunCommand(
-        testing_support::ShellQuote(testing_support::FfprobePath()) +
-            " -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
-            testing_support::ShellQuote(path),
-        false);
+    const auto probe = testing_support::FfprobeOutput(
+        "-count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
+        testing_support::ShellQuote(path));
     EXPECT_EQ(probe.output, "700\n");
 }
 

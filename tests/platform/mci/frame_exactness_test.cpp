@@ -15,6 +15,7 @@
 #include "platform/avi/avi_writer.h"
 #include "platform/mci/frame_decoder.h"
 #include "platform/mci/picture_convert.h"
+#include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
 namespace {
@@ -34,20 +35,14 @@ class Reference {
   public:
     // chunks: which chunks hold data; a picture comes from one of them, its time is no earlier.
     bool load(const std::string& clip, const std::string& pixelFormat,
-              const std::vector<int64_t>& chunks, const TempDir& dir) {
-        const std::string out = dir.file("ref-" + std::to_string(++s_count) + ".raw");
-        const std::string quoted = testing_support::ShellQuote(clip);
-        if (!Ffmpeg("-i " + quoted + " -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " +
-                    pixelFormat + " " + out)) {
+              const std::vector<int64_t>& chunks) {
+        m_bytes = testing_support::FfmpegRawFrames(clip, pixelFormat);
+        if (m_bytes.empty()) {
             return false;
         }
-        m_bytes = testing_support::ReadFileBytes(out);
-        const auto probe = testing_support::RunCommand(
-            testing_support::ShellQuote(testing_support::FfprobePath()) +
-                " -v error -select_streams v:0 -show_entries frame=best_effort_timestamp -of "
-                "csv=p=0 " +
-                quoted,
-            false);
+        const auto probe = testing_support::FfprobeOutput(
+            "-select_streams v:0 -show_entries frame=best_effort_timestamp -of csv=p=0 " +
+            testing_support::ShellQuote(clip));
         std::istringstream lines(probe.output);
         for (std::string line; std::getline(lines, line);) {
             // Side data comes on lines of its own; the drained last pictures may lack a time.
@@ -84,7 +79,6 @@ class Reference {
     size_t timestamps() const { return m_frames.size(); }
 
   private:
-    static inline int s_count = 0;
     std::vector<uint8_t> m_bytes;
     std::vector<int64_t> m_frames;
 };
@@ -230,7 +224,7 @@ TEST_P(FrameExactnessTest, EveryFrameMatchesFfmpegInAnyOrder) {
     std::string format;
     ASSERT_TRUE(mci::PackPicture(decoder->picture(), &first, &format));
     Reference reference;
-    ASSERT_TRUE(reference.load(path, format, chunks, *s_dir));
+    ASSERT_TRUE(reference.load(path, format, chunks));
     ASSERT_EQ(reference.timestamps(), reference.pictures(first.size()));
 
     // In order first (the playback path), then shuffled (the seek path, backwards included).

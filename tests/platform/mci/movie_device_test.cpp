@@ -15,6 +15,8 @@
 #include "platform/mci/mci_errors.h"
 #include "platform/mci/mci_service.h"
 #include "platform/mci/picture_convert.h"
+#include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
 namespace {
@@ -51,9 +53,8 @@ class MovieDeviceTest : public ::testing::Test {
         s_ok = Ffmpeg(source + "-c:v libx264 -g 40 -bf 3 -pix_fmt yuv420p " + s_h264) &&
                Ffmpeg(source + "-c:v mjpeg -q:v 4 " + ShellQuote(s_mjpeg));
         if (s_ok) {
-            s_ok = Ffmpeg("-i " + s_h264 + " -fps_mode passthrough -f rawvideo -pix_fmt yuv420p " +
-                          s_dir->file("h264.yuv"));
-            s_reference = testing_support::ReadFileBytes(s_dir->file("h264.yuv"));
+            s_reference = testing_support::FfmpegRawFrames(s_h264, "yuv420p");
+            s_ok = !s_reference.empty();
         }
     }
     static void TearDownTestSuite() {
@@ -320,7 +321,7 @@ TEST_F(MovieDeviceTest, AfterStopThePositionIsThePictureOnScreen) {
 TEST_F(MovieDeviceTest, FramesTheFileDoesNotHoldAnswerAtOnce) {
     const std::string path = s_dir->file("claims-more.avi");
     ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=0.4 -c:v mjpeg " + path));
-    ASSERT_TRUE(testing_support::PatchStreamHeader(path, "vids", 32, 0x7FFFFFFF));
+    ASSERT_TRUE(clips::PatchStreamHeader(path, "vids", clips::kStrhLength, 0x7FFFFFFF));
     ASSERT_EQ(0, openMovie(path));
     ASSERT_EQ(0, send("set movie seek exactly on"));
     ASSERT_EQ(0, send("status movie length"));

@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "job/test_clips.h"
+#include "job/job_boxes.h"
 #include "media/vbvfw.h"
 #include "settings/ini_store.h"
+#include "support/clip_builder.h"
 #include "ui/main/main_window_logic.h"
 
 namespace {
@@ -29,11 +30,11 @@ class JoinCommandTest : public ::testing::Test {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<testing_support::TempDir>();
         for (const char* name : {"a.avi", "b.avi"}) {
-            job_testing::WriteClip(s_dir->file(name), job_testing::ClipShape{});
+            clips::Write(s_dir->file(name), clips::CinepakClip());
         }
-        job_testing::ClipShape otherSound;
-        otherSound.samplesPerSec = 44100;
-        job_testing::WriteClip(s_dir->file("c44.avi"), otherSound);
+        clips::ClipShape otherSound = clips::CinepakClip();
+        otherSound.pcm(2, 44100, 16);
+        clips::Write(s_dir->file("c44.avi"), otherSound);
     }
     static void TearDownTestSuite() { s_dir.reset(); }
 
@@ -123,7 +124,7 @@ TEST_F(JoinCommandTest, RefusesADestinationThatIsOneOfTheClips) {
 
     // A file that is not in the job is handed to the join, untouched until it succeeds.
     const std::string other = s_dir->file("other.avi");
-    ASSERT_TRUE(job_testing::WriteClip(other, job_testing::ClipShape{}));
+    ASSERT_TRUE(clips::Write(other, clips::CinepakClip()));
     const auto otherBefore = ReadFileBytes(other);
     answerSave(other);
     EXPECT_EQ(logic->JoinCommand(), 1);
@@ -140,7 +141,7 @@ TEST_F(JoinCommandTest, AsksBeforeReplacingTheNameWithTheExtensionAdded) {
 
     answerSave(bare);  // no such file yet: no question
     EXPECT_EQ(logic->JoinCommand(), 1);
-    ASSERT_TRUE(job_testing::WriteClip(named, job_testing::ClipShape{}));
+    ASSERT_TRUE(clips::Write(named, clips::CinepakClip()));
     const std::string question = named + " already exists.\r\nDo you want to replace it?";
     answerSave(bare);
     boxes.dialogs.expectMessage("Save Joined File As", question, MessageButtons::YesNo,

@@ -19,11 +19,13 @@
 #include <filesystem>
 #include <memory>
 
-#include "job/test_clips.h"
+#include "job/job_boxes.h"
 #include "join/join_engine.h"
 #include "join/join_report.h"
 #include "media/vbvfw.h"
 #include "settings/ini_store.h"
+#include "support/clip_builder.h"
+#include "support/ffmpeg_judge.h"
 #include "support/qt_test_app.h"
 #include "ui/main/frm_trel_join.h"
 
@@ -48,16 +50,16 @@ class MainWindowTest : public ::testing::Test {
         vbvfw_AVIFileInit();
         s_dir = std::make_unique<TempDir>();
         // cvid, 30 fps, 320 by 240, 16-bit stereo PCM at 22050 per second, 250 frames each.
-        job_testing::ClipShape clip;
+        clips::ClipShape clip = clips::CinepakClip();
         clip.frames = 250;
-        clip.frameBytes = 16;
+        clip.frameSize = [](int) { return 16; };
         for (const char* name : {"a.avi", "b.avi", "c.avi"}) {
-            job_testing::WriteClip(s_dir->file(name), clip);
+            clips::Write(s_dir->file(name), clip);
         }
         std::filesystem::create_directory(s_dir->path() / "sub");
         clip.frames = 5;
-        job_testing::WriteClip((s_dir->path() / "sub" / "Zed.AVI").string(), clip);
-        job_testing::WriteClip((s_dir->path() / "sub" / "inner.avi").string(), clip);
+        clips::Write((s_dir->path() / "sub" / "Zed.AVI").string(), clip);
+        clips::Write((s_dir->path() / "sub" / "inner.avi").string(), clip);
         FILE* notes = std::fopen(s_dir->file("notes.txt").c_str(), "w");
         std::fclose(notes);
     }

@@ -1,0 +1,162 @@
+#include "support/ffmpeg_judge.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace testing_support {
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::string FfmpegOutput(const std::string& args) {
+    const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin " + args, false);
+    EXPECT_EQ(r.exitCode, 0) << args;
+    std::string kept;
+    for (const std::string& line : Lines(r.output)) {
+        if (line.rfind("#software", 0) != 0) {
+            kept += line + "\n";
+        }
+    }
+    return kept;
+}
+
+CommandResult FfprobeOutput(const std::string& args) {
+    return RunCommand(ShellQuote(FfprobePath()) + " -v error " + args, false);
+}
+
+std::string FrameCrc(const uint8_t* bytes, size_t size) {
+    uint32_t a = 0;
+    uint32_t b = 0;
+    for (size_t i = 0; i < size; ++i) {
+        a = (a + bytes[i]) % 65521;
+        b = (b + a) % 65521;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", (b << 16) | a);
+    return text;
+}
+
+std::string FrameCrc(const std::vector<uint8_t>& bytes) {
+    return FrameCrc(bytes.data(), bytes.size());
+}
+
+std::vector<Packet> CopiedPackets(const std::string& path, const std::string& map, PacketHash hash,
+                                  bool* ok) {
+    const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " +
+                                  ShellQuote(path) + " -map " + map + " -c copy -f " +
+                                  (hash == PacketHash::kMd5 ? "framemd5" : "framecrc") + " -",
+                              false);
+    if (ok != nullptr) {
+        *ok = r.exitCode == 0;
+    } else {
+        EXPECT_EQ(r.exitCode, 0) << "ffmpeg cannot read " << path << " " << map;
+    }
+    std::vector<Packet> packets;
+    for (const std::string& line : Lines(r.output)) {
+        // stream, dts, pts, duration, size, hash[, flags]
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        for (std::string field; std::getline(parts, field, ',');) {
+            const size_t start = field.find_first_not_of(' ');
+            fields.push_back(start == std::string::npos ? "" : field.substr(start));
+        }
+        if (!line.empty() && line[0] != '#' && fields.size() >= 6) {
+            packets.push_back(
+                {std::stoi(fields[0]), std::stoll(fields[2]), std::stoll(fields[4]), fields[5]});
+        }
+    }
+    return packets;
+}
+
+std::vector<std::string> Payloads(const std::vector<Packet>& packets) {
+    std::vector<std::string> payloads;
+    for (const Packet& p : packets) {
+        payloads.push_back(std::to_string(p.size) + "," + p.hash);
+    }
+    return payloads;
+}
+
+std::vector<std::string> VideoPayloads(const std::string& path) {
+    return Payloads(CopiedPackets(path, "0:v:0", PacketHash::kMd5));
+}
+
+std::vector<std::string> DecodedPictureHashes(const std::string& path) {
+    const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " +
+                                  ShellQuote(path) + " -map 0:v:0 -pix_fmt rgb24 -f framemd5 -",
+                              false);
+    EXPECT_EQ(r.exitCode, 0) << "ffmpeg cannot decode " << path;
+    std::vector<std::string> hashes;
+    for (const std::string& line : Lines(r.output)) {
+        if (!line.empty() && line[0] != '#') {
+            hashes.push_back(line.substr(line.rfind(',') + 1));
+        }
+    }
+    return hashes;
+}
+
+std::vector<unsigned char> FfmpegRawFrames(const std::string& path,
+                                           const std::string& pixelFormat) {
+    TempDir dir;
+    const std::string out = dir.file("frames.raw");
+    if (!Ffmpeg("-i " + ShellQuote(path) +
+                " -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " + pixelFormat + " " +
+                ShellQuote(out))) {
+        return {};
+    }
+    return ReadFileBytes(out);
+}
+
+std::string DecodedAudio(const std::string& path, const std::string& format) {
+    const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " +
+                                  ShellQuote(path) + " -map 0:a:0 -f " + format + " -",
+                              false);
+    EXPECT_EQ(r.exitCode, 0) << "ffmpeg cannot decode the sound of " << path;
+    return r.output;
+}
+
+bool CopiedStreamBytes(const std::string& path, const std::string& map,
+                       std::vector<uint8_t>* bytes) {
+    TempDir dir;
+    const std::string out = dir.file("stream.data");
+    const auto r =
+        RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " + ShellQuote(path) +
+                   " -map " + map + " -c copy -f data " + ShellQuote(out));
+    *bytes = ReadFileBytes(out);
+    return r.exitCode == 0;
+}
+
+CommandResult DecodeErrors(const std::string& path) {
+    return RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " + ShellQuote(path) +
+                      " -f null -");
+}
+
+int64_t FfprobeVideoPackets(const std::string& path) {
+    const auto result = FfprobeOutput(
+        "-select_streams v:0 -count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
+        ShellQuote(path));
+    if (result.exitCode != 0 || result.output.empty()) {
+        ADD_FAILURE() << "ffprobe cannot read " << path << "\n" << result.output;
+        return -1;
+    }
+    return std::strtoll(result.output.c_str(), nullptr, 10);
+}
+
+CommandResult VideoPacketFlags(const std::string& path) {
+    return FfprobeOutput("-select_streams v -show_entries packet=pts,flags -of csv=p=0 " +
+                         ShellQuote(path));
+}
+
+}  // namespace testing_support

@@ -1,0 +1,77 @@
+// ffmpeg and ffprobe as the independent judge of the files the tests make, write and join: the
+// packets they demux, the pictures and sound they decode, and what they complain about.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace testing_support {
+
+// Runs ffmpeg quietly (-v error) with the arguments, expecting success; its standard output
+// without the line naming the software version, so that listings of two files compare.
+std::string FfmpegOutput(const std::string& args);
+// Runs ffprobe quietly (-v error) with the arguments; standard output only.
+CommandResult FfprobeOutput(const std::string& args);
+
+// The checksum ffmpeg's framecrc muxer prints for a packet: Adler-32 started from 0, "0x%08x".
+std::string FrameCrc(const uint8_t* bytes, size_t size);
+std::string FrameCrc(const std::vector<uint8_t>& bytes);
+
+enum class PacketHash { kFrameCrc, kMd5 };
+
+// One packet as ffmpeg demuxes it.
+struct Packet {
+    int stream = 0;
+    int64_t pts = 0;
+    int64_t size = 0;
+    std::string hash;
+    bool operator==(const Packet&) const = default;
+};
+
+// The packets of the streams map selects ("0", "0:v:0", ...), copied without decoding. When ok
+// is given it tells whether ffmpeg read the file; otherwise a failure fails the test.
+std::vector<Packet> CopiedPackets(const std::string& path, const std::string& map = "0",
+                                  PacketHash hash = PacketHash::kFrameCrc, bool* ok = nullptr);
+// "size,hash" of each packet: what two files holding the same packets at other times share.
+std::vector<std::string> Payloads(const std::vector<Packet>& packets);
+// The payloads (md5) of the first video stream's packets.
+std::vector<std::string> VideoPayloads(const std::string& path);
+
+// Building the listing a join should give: entries [from, to) of a listing (clamped), and one
+// listing after another.
+template <typename T>
+std::vector<T> Slice(const std::vector<T>& v, int64_t from, int64_t to) {
+    from = std::clamp<int64_t>(from, 0, static_cast<int64_t>(v.size()));
+    to = std::clamp<int64_t>(to, from, static_cast<int64_t>(v.size()));
+    return {v.begin() + from, v.begin() + to};
+}
+template <typename T>
+void Append(std::vector<T>& to, const std::vector<T>& more) {
+    to.insert(to.end(), more.begin(), more.end());
+}
+
+// One md5 per decoded picture of the first video stream, as RGB, in presentation order.
+std::vector<std::string> DecodedPictureHashes(const std::string& path);
+// Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
+// format ("yuv420p", ...), one after another in stream order; empty (with a test failure) when
+// ffmpeg fails.
+std::vector<unsigned char> FfmpegRawFrames(const std::string& path, const std::string& pixelFormat);
+// The decoded sound of the first audio stream, raw in the given sample format (s16le, u8).
+std::string DecodedAudio(const std::string& path, const std::string& format);
+// The bytes of one stream ("0:a") as ffmpeg copies them out, end to end; false when ffmpeg fails.
+bool CopiedStreamBytes(const std::string& path, const std::string& map,
+                       std::vector<uint8_t>* bytes);
+// Decoding every stream: a clean file gives exit status 0 and no output.
+CommandResult DecodeErrors(const std::string& path);
+
+// The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
+// failure) when ffprobe cannot read it.
+int64_t FfprobeVideoPackets(const std::string& path);
+// "pts,flags" of each video packet, one a line, as ffprobe lists them ('K' marks key frames).
+CommandResult VideoPacketFlags(const std::string& path);
+
+}  // namespace testing_support
