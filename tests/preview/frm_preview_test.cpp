@@ -20,6 +20,7 @@
 #include "platform/mci/picture_convert.h"
 #include "platform/scripted/scripted_dialogs.h"
 #include "preview/frm_preview.h"
+#include "support/clip_builder.h"
 #include "support/ffmpeg_judge.h"
 #include "support/test_support.h"
 
@@ -247,7 +248,7 @@ TEST_F(FrmPreviewTest, ScaleResizesTheWindowAroundTheMovieAndAnIntraClipPlaysToT
         Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25:duration=1.2 -f lavfi -i "
                "sine=sample_rate=22050:duration=1.2 -c:v mjpeg -c:a pcm_s16le " +
                testing_support::ShellQuote(mute)));
-    ASSERT_TRUE(testing_support::PatchStreamFormat16(mute, "auds", 12, 0));
+    ASSERT_TRUE(clips::PatchStreamFormat16(mute, "auds", clips::kWaveBlockAlign, 0));
     bool shown = false;
     whileShown([&] {
         key(Qt::Key_Right);
