@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 
 #include "platform/avi/avi_reader.h"
 #include "support/clip_builder.h"
@@ -153,48 +154,55 @@ TEST(WriterFailureTest, FullDiskSurfacesAtFinishWithErrno) {
     EXPECT_EQ(w.writer->finish(&err), AVIERR_FILEWRITE);  // and it stays failed
 }
 
+// Small frames reach the limit through the writer's buffer; large ones (written from the
+// caller's memory together with the buffered header) part way through one system call.
 TEST(WriterFailureTest, FileSizeLimitFailsTheWriteAndEveryCallAfterIt) {
     testing_support::TempDir dir;
     const std::string path = dir.file("limited.avi");
     const Clip clip = clips::NoisyRgbClip(3000, false);  // about 5 MB: beyond the buffer
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{1 << 20, 1 << 20};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        std::unique_ptr<avi::Writer> writer;
-        int video = -1;
-        if (avi::Writer::Create(path, avi::WriterOptions{}, &writer) != AVIERR_OK ||
-            writer->addStream(clip.infos[0], &video) != AVIERR_OK) {
-            _exit(10);
-        }
-        int failedAt = -1;
-        for (int f = 0; f < 3000; ++f) {
-            const auto& c = clip.chunks[static_cast<size_t>(f)];
-            const int32_t status =
-                writer->write(video, f, 1, c.bytes.data(), static_cast<int32_t>(c.bytes.size()), 0,
-                              nullptr, nullptr);
-            if (status != AVIERR_OK) {
-                if (status != AVIERR_FILEWRITE)
-                    _exit(11);
-                if (failedAt < 0)
-                    failedAt = f;
-            } else if (failedAt >= 0) {
-                _exit(12);  // a write after a failure must not succeed
+    const std::vector<uint8_t> large(100000, 0x5a);
+    for (const bool small : {true, false}) {
+        SCOPED_TRACE(small ? "small frames" : "large frames");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{1 << 20, 1 << 20};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::unique_ptr<avi::Writer> writer;
+            int video = -1;
+            if (avi::Writer::Create(path, avi::WriterOptions{}, &writer) != AVIERR_OK ||
+                writer->addStream(clip.infos[0], &video) != AVIERR_OK) {
+                _exit(10);
             }
+            int failedAt = -1;
+            for (int f = 0; f < (small ? 3000 : 30); ++f) {
+                const auto& bytes = small ? clip.chunks[static_cast<size_t>(f)].bytes : large;
+                const int32_t status =
+                    writer->write(video, f, 1, bytes.data(), static_cast<int32_t>(bytes.size()), 0,
+                                  nullptr, nullptr);
+                if (status != AVIERR_OK) {
+                    if (status != AVIERR_FILEWRITE)
+                        _exit(11);
+                    if (failedAt < 0)
+                        failedAt = f;
+                } else if (failedAt >= 0) {
+                    _exit(12);  // a write after a failure must not succeed
+                }
+            }
+            if (failedAt < 0)
+                _exit(13);
+            int err = 0;
+            if (writer->finish(&err) != AVIERR_FILEWRITE)
+                _exit(14);
+            _exit(err == EFBIG ? 0 : 15);
         }
-        if (failedAt < 0)
-            _exit(13);
-        int err = 0;
-        if (writer->finish(&err) != AVIERR_FILEWRITE)
-            _exit(14);
-        _exit(err == EFBIG ? 0 : 15);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_LE(std::filesystem::file_size(path), uintmax_t{1} << 20);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(WriterFailureTest, CreateInMissingFolderReportsFileOpenWithErrno) {
