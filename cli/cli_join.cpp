@@ -232,11 +232,12 @@ int BuildJob(const JoinArgs& args, std::vector<ClipInfo>* clips) {
     for (size_t i = 0; i < args.clips.size(); ++i) {
         ClipInfo clip;
         clip.fileName = args.clips[i].path;
-        const int32_t status = LoadClipInfo(clip);
+        StreamCounts streams;
+        const int32_t status = LoadClipInfoAndStreams(clip, &streams);
         if (status != 0 && status != 1) {
             return Refuse(clip.fileName, InspectionMessage(status));
         }
-        const std::string extra = ExtraStreamsMessage(CountClipStreams(clip.fileName));
+        const std::string extra = ExtraStreamsMessage(streams);
         if (!extra.empty()) {
             std::fprintf(stderr, "Note: clip %s%s\n", clip.fileName.c_str(), extra.c_str());
         }

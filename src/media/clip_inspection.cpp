@@ -98,12 +98,35 @@ int32_t LoadVideo(int16_t file, ClipInfo& clip) {
     return 0;
 }
 
+// The streams of each type in an open file.
+StreamCounts CountStreams(int16_t file) {
+    StreamCounts counts;
+    for (int* count : {&counts.video, &counts.audio}) {
+        const uint32_t type = count == &counts.video ? kStreamTypeVideo : kStreamTypeAudio;
+        for (int16_t s; (s = vbvfw_AVIFileGetStream(file, type, *count)) >= 0;) {
+            (void)vbvfw_AVIStreamRelease(s);
+            ++*count;
+        }
+    }
+    return counts;
+}
+
 }  // namespace
 
 int32_t LoadClipInfo(ClipInfo& clip) {
+    return LoadClipInfoAndStreams(clip, nullptr);
+}
+
+int32_t LoadClipInfoAndStreams(ClipInfo& clip, StreamCounts* streams) {
+    if (streams != nullptr) {
+        *streams = {};
+    }
     const int16_t file = vbvfw_AVIFileOpen(clip.fileName, kOpenRead);
     if (file < 0) {
         return -1;
+    }
+    if (streams != nullptr) {
+        *streams = CountStreams(file);
     }
     (void)vbvfw_AVIFileInfo(file, &clip.fileInfo, kAviFileInfoSize);  // status ignored
     int32_t result = LoadVideo(file, clip);
@@ -115,18 +138,11 @@ int32_t LoadClipInfo(ClipInfo& clip) {
 }
 
 StreamCounts CountClipStreams(const std::string& path) {
-    StreamCounts counts;
     const int16_t file = vbvfw_AVIFileOpen(path, kOpenRead);
     if (file < 0) {
-        return counts;
+        return {};
     }
-    for (int* count : {&counts.video, &counts.audio}) {
-        const uint32_t type = count == &counts.video ? kStreamTypeVideo : kStreamTypeAudio;
-        for (int16_t s; (s = vbvfw_AVIFileGetStream(file, type, *count)) >= 0;) {
-            (void)vbvfw_AVIStreamRelease(s);
-            ++*count;
-        }
-    }
+    const StreamCounts counts = CountStreams(file);
     (void)vbvfw_AVIFileRelease(file);
     return counts;
 }

@@ -6,19 +6,22 @@
 
 #include "media/clip_info.h"
 
-// Opens clip.fileName read-only and fills the rest of the record. Results:
-//   0 read; 1 usable without audio (audio stream or its format unreadable);
-//  -1 cannot open (vbvfw_error() tells why); -2 no video stream; -3 video header unreadable
-//  (also a zero rate or scale, or a length below the start); -4 video format unreadable.
-// Fields a failed step does not reach keep their previous contents.
-int32_t LoadClipInfo(ClipInfo& clip);
-
 // How many video and audio streams a file holds (0 and 0 when it cannot be opened). A join copies
 // the first of each.
 struct StreamCounts {
     int video = 0;
     int audio = 0;
 };
+
+// Opens clip.fileName read-only and fills the rest of the record. Results:
+//   0 read; 1 usable without audio (audio stream or its format unreadable);
+//  -1 cannot open (vbvfw_error() tells why); -2 no video stream; -3 video header unreadable
+//  (also a zero rate or scale, or a length below the start); -4 video format unreadable.
+// Fields a failed step does not reach keep their previous contents.
+int32_t LoadClipInfo(ClipInfo& clip);
+// The same, also counting the file's streams while it is open (one open instead of two).
+int32_t LoadClipInfoAndStreams(ClipInfo& clip, StreamCounts* streams);
+
 StreamCounts CountClipStreams(const std::string& path);
 // " has 2 video streams and 3 audio streams.  Only the first video stream and the first audio
 // stream will be joined."; empty when the file has no more than one of each.
