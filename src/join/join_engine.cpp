@@ -269,6 +269,10 @@ int32_t JoinRun::copyEntry(int index) {
         }
         m_palette.start(m_buffer.data(), formatSize);
     }
+    // Room for the clip's largest frame (its index says how large) at once, rather than growing
+    // through every size on the way there.
+    (void)m_buffer.reserve(
+        std::min<int64_t>(clip.videoInfo.dwSuggestedBufferSize, kMaxTransferSize));
     EntryAudio audio;
     int32_t result = prepareAudio(index, audio);
     if (result == kJoinDone && clip.segmentFrames > 0) {
