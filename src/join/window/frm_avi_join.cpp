@@ -43,20 +43,27 @@ QProgressBar* MakeBar(QWidget* parent, const char* name, const QRect& where) {
     return bar;
 }
 
-// Centred over the owner, never above or left of the origin; centred on the screen without one.
-void PlaceOver(QWidget* window, QWidget* owner) {
-    QRect area;
-    if (owner != nullptr) {
-        area = owner->frameGeometry();
-    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        area = screen->availableGeometry();
+// The screen area a window may use.
+QRect ScreenArea(QWidget* window) {
+    QScreen* screen = window->screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
     }
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+// Centred over the owner (on the screen without one), and kept on the screen.
+void PlaceOver(QWidget* window, QWidget* owner) {
+    const QRect screen = ScreenArea(window);
+    const QRect area = owner != nullptr ? owner->frameGeometry() : screen;
     if (area.isEmpty()) {
         return;
     }
     const QSize size = window->frameGeometry().size();
-    window->move(std::max(0, area.left() + (area.width() - size.width()) / 2),
-                 std::max(0, area.top() + (area.height() - size.height()) / 2));
+    const int left = area.left() + (area.width() - size.width()) / 2;
+    const int top = area.top() + (area.height() - size.height()) / 2;
+    window->move(std::max(screen.left(), std::min(left, screen.right() + 1 - size.width())),
+                 std::max(screen.top(), std::min(top, screen.bottom() + 1 - size.height())));
 }
 
 }  // namespace
@@ -162,10 +169,7 @@ void frmAviJoin::showReport() {
 // The report is read whole: the box grows to its text (wider for long paths, taller for more
 // lines) up to most of the screen, where it scrolls instead, and the buttons move below it.
 void frmAviJoin::fitReport() {
-    QRect screen(0, 0, 1024, 768);
-    if (QScreen* here = this->screen()) {
-        screen = here->availableGeometry();
-    }
+    const QRect screen = ScreenArea(this);
     const QFontMetrics metrics(txtMsg->font());
     const QStringList lines = txtMsg->toPlainText().split('\n');
     int widest = 0;
@@ -173,20 +177,19 @@ void frmAviJoin::fitReport() {
         widest = std::max(widest, metrics.horizontalAdvance(line));
     }
     const int margin = txtMsg->geometry().left();
-    // Frame, document margins and a scroll bar's room around the text.
-    const int chrome = 2 * txtMsg->frameWidth() +
-                       2 * static_cast<int>(txtMsg->document()->documentMargin()) +
-                       txtMsg->verticalScrollBar()->sizeHint().width() + 4;
-    const int width = std::clamp(widest + chrome, txtMsg->width(),
+    // The frame and document margins around the text, and room for a vertical scroll bar.
+    const int frame =
+        2 * txtMsg->frameWidth() + 2 * static_cast<int>(txtMsg->document()->documentMargin()) + 4;
+    const int scrollBar = txtMsg->verticalScrollBar()->sizeHint().width();
+    const int width = std::clamp(widest + frame + scrollBar, txtMsg->width(),
                                  std::max(txtMsg->width(), screen.width() * 3 / 4 - 2 * margin));
-    const int textWidth = std::max(1, width - chrome);
+    const int textWidth = std::max(1, width - frame - scrollBar);
     int rows = 0;
     for (const QString& line : lines) {
         rows += std::max(1, (metrics.horizontalAdvance(line) + textWidth - 1) / textWidth);
     }
-    const int height = std::clamp(
-        rows * metrics.lineSpacing() + chrome - txtMsg->verticalScrollBar()->sizeHint().width(),
-        txtMsg->height(), std::max(txtMsg->height(), screen.height() * 2 / 3));
+    const int height = std::clamp(rows * metrics.lineSpacing() + frame, txtMsg->height(),
+                                  std::max(txtMsg->height(), screen.height() * 2 / 3));
     txtMsg->resize(width, height);
     const int buttonsTop = txtMsg->geometry().bottom() + 1 + margin;
     for (QPushButton* button : {cmdDone, cmdView, cmdDelete}) {
@@ -194,14 +197,8 @@ void frmAviJoin::fitReport() {
     }
     const int right = std::max(
         {txtMsg->geometry().right(), cmdDelete->geometry().right(), cmdView->geometry().right()});
-    const QSize before = size();
     setFixedSize(right + 1 + margin, buttonsTop + cmdDone->height() + margin);
-    // Grown about its centre, and kept on the screen.
-    const QRect frame = frameGeometry();
-    const int left = frame.left() - (this->width() - before.width()) / 2;
-    const int top = frame.top() - (this->height() - before.height()) / 2;
-    move(std::max(screen.left(), std::min(left, screen.right() + 1 - frame.width())),
-         std::max(screen.top(), std::min(top, screen.bottom() + 1 - frame.height())));
+    PlaceOver(this, parentWidget());
 }
 
 int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) {
