@@ -8,19 +8,6 @@
 
 namespace testing_support {
 
-namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-}  // namespace
-
 std::string FfmpegOutput(const std::string& args) {
     const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin " + args, false);
     EXPECT_EQ(r.exitCode, 0) << args;

@@ -70,6 +70,9 @@ CommandResult Cli(const std::string& args);
 // test with ffmpeg's output when it does not succeed.
 bool Ffmpeg(const std::string& args);
 
+// A command's output split into lines (without their line ends).
+std::vector<std::string> Lines(const std::string& text);
+
 // The names in a folder, sorted.
 std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 // md5sum's line for a file, to tell that it was left alone.

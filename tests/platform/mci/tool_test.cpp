@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,16 +12,8 @@
 
 namespace {
 
+using testing_support::Lines;
 using testing_support::ShellQuote;
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 std::string ToolPath() {
     return (testing_support::BinaryDir() / "tools/trelvane-mci").string();
