@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Convenience targets over the CMake presets. Every target first makes sure the Debian packages
 # it needs are installed (scripts/install-deps.sh installs only what is missing).
 .PHONY: all deps build release run demo package test test-asan test-large bench fuzz fuzz-ci format format-check clean

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding 500 clips of 1,000 frames to a job, inspection included, against reading the same files
 // with cat in the same run (both from the page cache; the files are read once beforehand).
 //   bench_add_clips [clips] [frames] [rounds]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading speed of our AVI reader on a ~500 MB file (720p-sized video frames with PCM audio):
 // (1) opening with the index rebuilt by scanning (a copy whose idx1 is turned into JUNK) and
 // (2) an indexed read of every sample, each as a ratio to `cat FILE > /dev/null` timed in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing speed of our AVI writer: a 512 MiB join-shaped file (64 KiB video frames with their
 // audio, several OpenDML parts) written from memory, compared with copying the same bytes by
 // `cat` and with an ffmpeg stream copy of them, measured in the same run.

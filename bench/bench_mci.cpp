@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_mci: the movie device's decoding speed on 1280x720 clips, against ffmpeg decoding the
 // same frames in the same run. Reports, per clip:
 //   - ffmpeg: frames per second of `ffmpeg -i X -f null -` (whole clip);

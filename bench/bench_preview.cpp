@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_preview: the preview window driven as a user drives it, on a 1920x1080 H.264 clip with a
 // key frame every 250 frames. Reports, against one cold seek measured in the same run:
 //   - scrub: 200 thumb moves over 4 s across the clip, then release; the pictures shown during

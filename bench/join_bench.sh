@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Joining three ~120 MB MJPEG clips with trelvane-cli, measured in the same run against cat of
 # the same files and against ffmpeg's concat demuxer with stream copy. Prints the best of a few
 # runs of each, the ratios, and the peak memory of each tool.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Trimming a long clip: joining its last 1% must cost about what joining its first 1% costs, as
 # frames before a segment are not read. Both measured in the same run as the processor time (user
 # + system) summed over several runs, which a busy machine disturbs far less than wall time and

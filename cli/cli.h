@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelvane-cli: the join engine and clip inspection for scripts and tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelvane-cli info: the inspection result and the summary the statistics panel gives.
 #include <cinttypes>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelvane-cli join: inspects and compares the clips, runs the join engine, prints the report.
 #include <signal.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the AVI reader: open the input as a file, inspect every stream, read every
 // sample (and the size of each), walk the key frames, and read the formats.
 #include <sys/mman.h>

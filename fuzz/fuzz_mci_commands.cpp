@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary command strings to the movie device's interpreter over a fake movie. Every
 // input is split into lines, so one run exercises a sequence of commands against one state.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a settings file: parsing keeps every byte, lookups never fail, and one write
 // reads back as written while every other value stays as it was.
 #include <unistd.h>

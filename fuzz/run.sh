@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every fuzz target built in the given folder for the given number of seconds each.
 set -euo pipefail
 build=${1:-build-fuzz}

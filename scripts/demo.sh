@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes three short sample clips in the build folder and joins them, trimmed, with trelvane-cli.
 set -euo pipefail
 build=${1:-build}

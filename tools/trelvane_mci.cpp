@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelvane-mci: sends command strings read from standard input, one per line, to the movie
 // device through vbvfw_mciSendString and prints "<code>\t<reply>" for each. "$WINDOW" in a line
 // stands for the id of a hidden window of the tool's own. Two extra lines:

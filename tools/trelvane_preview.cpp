@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelvane-preview: opens the preview window on files, for trying the window out.
 //   trelvane-preview FILE          the file alone, as the file box previews it
 //   trelvane-preview FILE FILE...  the files as a job in the joined view, with marking; the

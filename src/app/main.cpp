@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelvane: the desktop program. The composition root: it creates the application, installs the
 // movie device, names the settings file, chooses the Qt implementations of the platform, fills
 // in what the main window uses of the other windows, and opens the startup window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The job: the ordered clips the next join writes into one file, shown line for line in the join
 // list. Clips enter through AddClip, which inspects each file, checks it against the base clip
 // (entry 0) and asks or tells the user through the dialogs; the job changes only through the

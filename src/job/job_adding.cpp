@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding clips to the job: the duplicate question, inspection and the checks against the base.
 #include <string>
 

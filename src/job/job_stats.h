@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Totals of the job and the captions of the two statistics panels of the main window.
 #pragma once
 

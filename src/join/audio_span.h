@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which audio samples belong to which video frame: one exact boundary function in integers.
 #pragma once
 

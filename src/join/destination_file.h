@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a join writes: a new file beside the destination that replaces it only once the join
 // succeeded, or is kept as "NAME.partial.avi" after a failure or a cancel.
 #pragma once

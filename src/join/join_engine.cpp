@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stream-copy loop that builds a joined file.
 #include "join/join_engine.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The join engine: copies the segments of a job's clips, frame by frame with each frame's audio,
 // into one new AVI file whose stream headers and formats are those of the first clip.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report of a finished join: verification of the joined file and the texts that say what was
 // written or what went wrong.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeps the joined file's palette equal to the one each copied frame was made with: palette
 // changes inside a segment are copied before the frames they precede, and a segment that starts
 // under another palette than the joined file has gets that palette first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "join/splice_check.h"
 
 #include "join/transfer_buffer.h"

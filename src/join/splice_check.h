@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures that cannot follow a splice: after an intra picture of an open group of pictures,
 // the B pictures that come next in file order are predicted from frames before it as well.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The join's transfer buffer: one block of memory that grows to the largest sample read, never
 // shrinks, and is capped so that no file can make the engine allocate without bound. Growing
 // does not keep the contents (every caller reads or fills after making room), and memory is not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether a candidate clip can be joined to the base clip, and the texts that say why not.
 #include "media/clip_compare.h"
 

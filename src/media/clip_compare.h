@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether a clip can be joined to the base clip (the first clip of a job).
 #pragma once
 

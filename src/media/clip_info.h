@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One clip and its segment: the job entry, the preview's clip and the join engine's input.
 // Always copied whole, by value.
 #pragma once

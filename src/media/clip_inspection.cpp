@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inspection of one clip: its file header, first video stream and first audio stream.
 #include "media/clip_inspection.h"
 

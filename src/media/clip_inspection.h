@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inspection of one clip into a ClipInfo, and the small texts that describe clips.
 #pragma once
 

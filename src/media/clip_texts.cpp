@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small texts that describe clips: audio format names, channel counts, times, four-character
 // codes, file titles and the video summary.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number conversions shared by every text the program shows.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video-file library contract: AVI files and streams behind 16-bit handles, statuses in the
 // AVIERR numbering, the movie device's command strings and the library's log file.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the logic needs of the common dialogs: modal message boxes, the save dialog, the folder
 // browser and the help viewer. The Qt implementation comes with the windows; tests answer them
 // with the scripted implementation in scripted/.

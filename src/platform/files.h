@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File operations the windows need: a file's length, deleting a file with the system's reason
 // when it fails, and telling whether two paths name the same file.
 #pragma once

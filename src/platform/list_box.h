@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list box with extended multiple selection, as the logic sees it: lines of text, each
 // selected or not. The Qt implementation wraps a QListWidget; tests use MemoryListBox.
 #pragma once

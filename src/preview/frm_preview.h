@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // frmPreview: the modal window in which the user watches clips, steps through their frames and
 // marks segments. The logic lives in PreviewLogic; this class shows it with Qt widgets and hands
 // it the window's events. The movie picture is a child of the client area (below the menu bar),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The marker strip above the slider: paints the drawing steps the preview logic computed.
 #pragma once
 

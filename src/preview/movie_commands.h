@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie device's command strings as the preview assembles them, and the sender they go
 // through: vbvfw_mciSendString in the program, a script in tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview window's arithmetic that needs no window: the movie area for a display scale, and
 // the marker strip's drawing steps.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview's logic: the two views over the clip list and their frame numbering, opening,
 // positioning and playing the movie through its command strings, marking segments, the captions,
 // status texts, toolbar state and marker strip of the window. No Qt: the window implements

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview logic's side that faces the window: captions, panels, toolbar state, the marker
 // strip, the scale, and the window's events.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the preview logic needs of its window: captions, status panels, the frame label, the
 // slider, the toolbar buttons, the marker strip, the scale check marks, the window size and the
 // poll timer. The Qt window implements it; tests record what reaches it.

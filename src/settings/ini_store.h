@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: its location, and reading and writing one value. Nothing is cached: every
 // read goes to the file, so a value written a moment ago (or edited by hand) is what is read.
 #pragma once

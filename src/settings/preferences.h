@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How stored texts are understood, the texts shared between windows, and the settings written
 // when the main window closes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every section, key and switch text of the settings file, spelt exactly as stored.
 #pragma once
 

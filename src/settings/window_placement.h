@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Placing top-level windows: the stored position text of a window and back, and centring a window
 // on the screen or over the main window. Positions are twips (1/1440 inch), 32-bit.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own texts: the application title, the about box's labels and the help message.
 // They are kept encoded in the program and handed out as plain text on request.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program itself, started as a user starts it, without a display.
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end through trelvane-cli on clips made by ffmpeg's real encoders: every joined video
 // packet is the source packet of its segment, ffmpeg decodes the result cleanly, and each
 // segment's audio is exactly its span.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelvane-cli's contract: exit codes, refusals, the destination rules, source errors, a full
 // disk, cancelling, inspection output and the corpus groups.
 #include <gtest/gtest.h>

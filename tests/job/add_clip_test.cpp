@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding clips: the duplicate question, every inspection message, every comparison with the
 // base, and what each answer does to the job.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real clips from other people's software: the near-miss sets are refused or warned about with
 // the right texts, the joinable groups join, and no file of the corpus upsets the job.
 #include <gtest/gtest.h>

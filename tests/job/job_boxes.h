@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a job needs around it in the tests: the join list and scripted dialogs whose every
 // mismatch fails the running test.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The job's order: removing, moving, clearing, the hand-overs to the preview and the join, the
 // totals, and a job of hundreds of clips.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The captions of the two statistics panels, from the job and the selection of the join list.
 #include <gtest/gtest.h>
 

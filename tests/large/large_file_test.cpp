@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file beyond 4.5 GiB written by our writer (OpenDML, 1 GiB parts) reads back frame for frame,
 // ffprobe reads every packet of it, and reading it keeps memory flat.
 #include <gtest/gtest.h>

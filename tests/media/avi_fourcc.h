@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Four-character codes from text, for building records in tests.
 #pragma once
 

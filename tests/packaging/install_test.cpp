@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What users get: the tree `cmake --install` makes, and the Debian package `make package` makes,
 // unpacked into a temporary root. The programs in them must run from there.
 #include <gtest/gtest.h>

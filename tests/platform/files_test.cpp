@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File length, deletion with the system's reason, and telling whether two paths are one file.
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview window with the real movie device on Qt's offscreen platform, on clips ffmpeg made:
 // stepping a joined job across its splices by keyboard, switching views, marking, and what
 // reaches the job; the frame label and the picture agree with ffmpeg's decode at every stop.

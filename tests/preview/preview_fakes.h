@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview logic's surroundings for tests: a movie device that answers the command strings from
 // a little state and records every command, and a view that records what reaches the window.
 #pragma once

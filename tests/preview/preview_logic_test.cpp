@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview logic against a scripted movie device: the exact commands and their order, the
 // numbering of the two views across splices, marking, and what the window is told.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clips for the tests, from one place. A ClipShape describes a clip (streams, rates, formats,
 // frame sizes, key frames, audio spans) and is written by our own writer; the chunks it becomes
 // can be written directly (Clip) when a test needs to see or bend them; and a byte-level layer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ffmpeg and ffprobe as the independent judge of the files the tests make, write and join: the
 // packets they demux, the pictures and sound they decode, and what they complain about.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one QApplication a window test needs, made on first use and kept for the whole test run.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for tests: scratch folders, running the independent judges (ffmpeg, ffprobe), and the
 // folder of real-world samples.
 #pragma once

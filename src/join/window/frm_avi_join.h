@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The join progress window: the join runs inside it once, with progress, elapsed time and an
 // estimate of the time left, and a cancel that asks first; then it shows the report and offers to
 // view the joined file and to delete the sources. Its decisions are JoinWindowLogic's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the join progress window decides, without the window: the status number and its
 // transitions, running the join exactly once, the report, when viewing and deleting are offered,
 // the cancel question and the deletion of the source files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the AVI container library: byte order helpers, four-character codes, the
 // limits on what a file may ask for, and the headers as they are stored in a file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AVI reader: opens a file, builds its index and addresses samples over it.
 #include "platform/avi/avi_reader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading AVI 1.0 and OpenDML files: headers, formats, an index of every chunk (from idx1, from
 // the OpenDML indexes, or rebuilt by scanning), and sample addressing over it.
 //

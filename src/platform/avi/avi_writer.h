@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing AVI files: AVI 1.0 with idx1, continued past a size limit per RIFF part as OpenDML
 // (RIFF AVIX parts, super index and standard indexes, idx1 kept for the first part).
 // Headers are written on finish(): dwStart 0, dwLength = samples written, dwSuggestedBufferSize =

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding of the fixed-size start of stream formats from their stored bytes.
 #include <algorithm>
 #include <cstring>

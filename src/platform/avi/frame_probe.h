@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kind of picture a compressed video frame holds, read from the first bytes of its
 // bitstream: enough to tell key frames while rebuilding an index, and to find the pictures after
 // a splice that were predicted from frames before it. MPEG-1/2, MPEG-4 Part 2 and H.264.

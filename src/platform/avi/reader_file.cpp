@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Positioned file reads and the parsing of the RIFF header tree.
 #include "platform/avi/reader_file.h"
 

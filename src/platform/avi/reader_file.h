@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader's view of a file on disk and of its RIFF layout: positioned reads (pread, never a
 // shared file position), the parsed header list, and where the movi lists and idx1 lie.
 #pragma once

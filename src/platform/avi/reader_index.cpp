@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building the reader's index: OpenDML super and standard indexes first, then idx1 (relative,
 // absolute or shifted offsets), and as the last resort a scan of every movi list.
 #include "platform/avi/reader_index.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader's index: one compact entry per chunk of each stream, built from the OpenDML indexes,
 // from idx1, or by scanning the movi lists, then completed into what sample addressing needs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file half of the video-file operations: open, info, streams of a file, release.
 #include <sys/stat.h>
 

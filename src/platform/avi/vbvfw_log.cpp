@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library's log file and the forwarding of movie-device command strings.
 #include <cstdio>
 #include <cstring>

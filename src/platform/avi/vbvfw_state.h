@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Internal state behind the vbvfw_* operations: the handle tables of open files and streams, the
 // status of the last failed open, and the library's log.
 #pragma once

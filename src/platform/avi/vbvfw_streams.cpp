@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stream half of the video-file operations: info, formats, reading, writing, key frames.
 #include <algorithm>
 #include <cstring>

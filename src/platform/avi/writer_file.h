@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Buffered sequential output for the AVI writer, with in-place patches of bytes already written.
 // Every failure is remembered with its errno; later calls do nothing and close() reports it.
 #pragma once

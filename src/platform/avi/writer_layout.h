@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte layout the AVI writer produces: the header block (RIFF 'AVI ' header and LIST 'hdrl'
 // with room reserved for the OpenDML super indexes and 'dmlh'), idx1 and ix## index chunks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound of a span of video frames: the clip's audio stream, read through our AVI reader,
 // decoded by libavcodec and converted by libswresample to interleaved 16-bit samples (mono or
 // stereo) at the stream's own rate. Not thread-safe: one thread decodes.

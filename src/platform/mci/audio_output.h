@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound for a playing movie: the clip's first audio stream, decoded by libavcodec, converted by
 // libswresample and played through Qt Multimedia's audio sink, started and stopped with the
 // pictures. Without Qt Multimedia, without an audio stream or without an output device there

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound through Qt Multimedia: a feeder thread decodes the clip's first audio stream from the
 // time of the first frame played into a buffer that the audio sink pulls from.
 #include <QAudioDevice>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting a command string into words. Words are separated by blanks; a word may be a quoted
 // text taken whole. The file name of "open" is the text between its first double quote and the
 // last double quote that is followed by the word "alias", so that a path holding blanks or double

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding the frames of an AVI video stream with libavcodec. Packets come from our own AVI
 // reader, so frame N here is exactly sample dwStart + N of the stream, the frame the join copies.
 // Frame N's picture is the one decoding the whole stream in order shows at N: a chunk that

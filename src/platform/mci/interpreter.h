@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie device's command interpreter: takes a command string, answers in the reply and with
 // a result code. Devices are addressed by alias (case-insensitive); "open avivideo" opens the
 // device type itself, "open "FILE" alias NAME ..." a movie through the factory.

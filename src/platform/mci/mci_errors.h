@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Result codes of the movie device's command strings (the MCIERR numbering, base 256) and the
 // short texts the device puts into the reply when a command fails.
 #pragma once

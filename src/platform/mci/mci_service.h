@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie device as the program installs it: the command interpreter over Qt movies, behind
 // vbvfw_mciSendString. The composition root makes one, after the application object, and keeps
 // it for the program's lifetime; all commands come from the user-interface thread.

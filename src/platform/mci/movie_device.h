@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the command interpreter needs of a movie: an open clip that can be positioned, played and
 // asked about, and a factory that opens one. The Qt + FFmpeg player implements these; tests and
 // the fuzz target use small fakes.

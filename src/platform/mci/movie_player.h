@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie's engine: positions, plays and decodes one AVI video stream on a thread of its own,
 // so that callers never wait on a decoder. Commands return at once; the mode and the position
 // they lead to are visible at once ("seeking" until the target picture has been decoded).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie's picture: a child widget of the window named in the open command, painting the
 // player's latest picture. A frame that cannot be decoded shows a neutral grey with a note.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning decoded pictures into bytes: 32-bit BGRA at any size for painting (libswscale), and
 // the picture's own pixel layout packed without padding for comparisons with other decoders.
 #pragma once

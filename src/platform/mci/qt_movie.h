@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie device's movies on Qt: the player, its picture widget inside the registered parent
 // window, and (when an audio output exists) its sound.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows that may hold a movie register here and get a small decimal id, the number the
 // "parent" word of an open command carries. Ids stay unique for the registry's lifetime; a
 // window that is destroyed simply stops resolving.

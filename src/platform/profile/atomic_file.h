@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-file reading with a size limit, and replacing a file so that a crash or a full disk at any
 // moment leaves either the old or the new contents, never a mixture.
 #pragma once

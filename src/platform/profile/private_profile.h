@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The private-profile functions the settings store is built on, with the behaviour of their
 // Windows namesakes: section and key names ignore letter case, the first match wins, blanks around
 // keys and values are trimmed, one pair of surrounding quotes is removed on reading, and every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An INI file held in memory as its lines, so that one value can be changed while every other
 // byte of the file stays as it was.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's help window: the HTML help file in a text browser, opened at its top. One window
 // serves every request; asking again brings it forward at the top of the file.
 #pragma once

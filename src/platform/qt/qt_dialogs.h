@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The common dialogs through Qt: message boxes with the exact title, text and buttons and no icon,
 // the save dialog as the program asks for it, the folder browser and the help viewer. Every
 // dialog is modal over the owner window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list box interface over a QListWidget: one item per line, the item's selection as the
 // line's selection.
 #pragma once

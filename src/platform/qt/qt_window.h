@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Placing a Qt top-level window with the settings' placement operations, which count in twips
 // (15 to a logical pixel), and the screen area they keep windows on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns the signals that ask a program to end (SIGTERM from a desktop session that ends or from
 // kill, SIGHUP, SIGINT) into a call on the GUI thread, so that the program can finish what it is
 // writing and save its settings instead of dying half way.

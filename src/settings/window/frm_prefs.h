@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences dialog: the nine edited keys of "Preferences", read when it opens and written,
 // the changed ones only, when the user confirms.
 #pragma once

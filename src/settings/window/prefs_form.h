@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the preferences dialog does, without the widgets: which keys it reads when it opens, what
 // it remembers of them, and which of them it writes when the user confirms. The Qt dialog
 // (frm_prefs.h) copies its controls to and from PrefsControls and calls these.

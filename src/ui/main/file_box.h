@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the left side of the main window lists: the files of a folder that match the pattern, the
 // lines of the folder list, the volume that holds a folder, and the clips that dropped or named
 // paths stand for.

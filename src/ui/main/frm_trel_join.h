@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: on the left the drive list, folder list, pattern and file box; on the right the
 // join list under the two statistics panels; between them the picture buttons. The commands'
 // logic is MainWindowLogic; this class wires the widgets to it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window's commands do, apart from its widgets: the join command with its questions,
 // the pop-up menus' enable rules, adding named or dropped files, and the preview hand-overs. Plain
 // C++ over the job, the list box and dialogs interfaces and the services the window is given.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window uses of the rest of the program. The composition root fills it in, so the
 // main window depends on no other window's class, and tests can put recording functions in.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The artwork of the picture buttons: SVG pictures compiled into the program, drawn at the size a
 // button needs on the screen it is shown on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/startup/about_and_help.h"
 
 #include "platform/qt/help_viewer.h"

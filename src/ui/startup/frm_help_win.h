@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help message window: how a user can help the program, composed from the text store. It has
 // no button; the close box or Escape closes it.
 #pragma once

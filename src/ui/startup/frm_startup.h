@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The startup window, which is also the about box. Opened at program start it runs the start-up
 // sequence once, after it first shows, and "OK" shows the main window; opened again later it is
 // the about box and "OK" only closes it.

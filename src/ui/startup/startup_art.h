@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The startup window's pictures, drawn by the program: a film strip whose two clips meet in one
 // (160 x 200), and the program's icon (any size, square).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's start-up sequence and the texts of the startup and help windows, as plain C++:
 // the windows only show what these give them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "join/window/frm_avi_join.h"
 
 #include <gtest/gtest.h>

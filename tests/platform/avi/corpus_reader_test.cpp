@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader against the real-world files of the shared corpus: each opens or fails as a real AVI
 // reader would, and every sample of every stream reads to the end.
 #include <gtest/gtest.h>

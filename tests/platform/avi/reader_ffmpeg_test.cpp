@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader against ffmpeg as an independent judge, on clips that Debian's ffmpeg encodes and
 // muxes: packet count, packet sizes and checksums of the video, key frames, and the audio bytes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the reader finds the chunks of a file: idx1 in its relative, absolute and shifted forms,
 // broken indexes rebuilt by scanning, 'rec ' lists, unpadded odd chunks, cut-off files, OpenDML
 // parts, and files that are not AVI at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sample addressing: audio blocks across chunk boundaries, VBR chunks, drop frames, reads that run
 // off the end, size queries and too-small buffers; findSample; the AVIFile-style headers.
 #include <gtest/gtest.h>

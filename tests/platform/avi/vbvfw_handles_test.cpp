@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video-file operations behind 16-bit handles: slots reused, bad handles refused, record
 // sizes, the read-format and buffer-too-small rules, release order, the log and the movie device
 // forwarding.

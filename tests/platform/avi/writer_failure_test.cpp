@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writer refuses what it cannot write correctly, and never lets a failed write pass: a full
 // disk or a file-size limit surfaces as AVIERR_FILEWRITE with errno, on the next call and on
 // finish().

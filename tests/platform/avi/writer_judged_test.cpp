@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What our writer writes, judged by ffmpeg and ffprobe: every packet demuxes with the bytes and
 // key flags we wrote, the file decodes with no error, in one RIFF part and in several.
 #include <gtest/gtest.h>

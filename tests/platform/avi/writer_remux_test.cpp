@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real clips made by ffmpeg (MJPEG with PCM, MPEG-4 with MP3), copied stream by stream through
 // our reader and writer into several OpenDML parts: ffmpeg finds every packet unchanged, the same
 // key frames, and decodes the copy without a message.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What our writer writes, our reader reads back sample for sample: bytes, key flags, the stream
 // headers kept from addStream and the values derived from what was written, in one RIFF part and
 // in many (OpenDML).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound played with frames a .. b - 1 is the clip's sound from a / rate to b / rate seconds.
 #include "platform/mci/audio_decoder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame N decoded by the movie device is the picture ffmpeg decodes as frame N, whatever order
 // the frames are asked for in, for the codecs people keep in AVI files.
 #include <gtest/gtest.h>

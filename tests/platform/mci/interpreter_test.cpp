@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command interpreter against a recording fake movie: parsing rules, replies, result codes.
 #include "platform/mci/interpreter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie device through its command strings, on Qt's offscreen platform with real clips:
 // what is shown after seeks, key frames, playback, stop, cue, and the errors of an open.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie device with sound through a real audio output: a PulseAudio server with a null sink
 // that the test starts in a private folder, so that it runs without a sound card (as in CI).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trelvane-mci tool: commands from standard input, one "<code>\t<reply>" line each, the
 // parent window placeholder, snapshots and waiting for a mode.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt dialogs as a user meets them: the message box's exact title, text and buttons without an
 // icon and the answer each way of closing gives; the save dialog set up from the request; the list
 // box and window placement over their widgets.

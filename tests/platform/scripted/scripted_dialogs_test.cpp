@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scripted dialogs must catch every box a test did not expect, every difference in title,
 // text or buttons, and every expected box that never came.
 #include "platform/scripted/scripted_dialogs.h"

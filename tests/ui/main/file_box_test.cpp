@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the left side of the main window lists, and what dropped or named paths stand for.
 #include <gtest/gtest.h>
 

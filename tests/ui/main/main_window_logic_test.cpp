@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The join command and the pop-up rules of the main window, with real clips, scripted dialogs and
 // a recording join: what reaches the join, what is asked first, and when the job is cleared.
 #include <gtest/gtest.h>

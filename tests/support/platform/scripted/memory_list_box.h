@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list box held in memory, for tests and for logic that needs one without a window.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialogs answered from a script, for tests. Each expected box is checked for its exact title,
 // text and buttons and gets the scripted answer, in order. Anything else (an unexpected box, a
 // mismatch, an expected box never shown) becomes a recorded failure, also passed to the failure

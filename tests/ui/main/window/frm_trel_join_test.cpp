@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window with real widgets, real clips and a settings folder of its own: the file box,
 // the join list's commands and keys, the pop-ups, the statistics, a whole join, files from the
 // command line and from a drop, and closing.
