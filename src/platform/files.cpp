@@ -58,4 +58,37 @@ bool IsSameFile(const std::string& first, const std::string& second) {
     return Resolved(first) == Resolved(second);
 }
 
+int64_t PosixFiles::length(const std::string& path) const {
+    return FileLength(path);
+}
+
+bool PosixFiles::sameFile(const std::string& first, const std::string& second) const {
+    return IsSameFile(first, second);
+}
+
+std::optional<FileIdentity> PosixFiles::identify(const std::string& path) const {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    FileIdentity identity;
+    identity.device = static_cast<uint64_t>(info.st_dev);
+    identity.inode = static_cast<uint64_t>(info.st_ino);
+    identity.size = static_cast<int64_t>(info.st_size);
+    identity.modifiedNs = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                          static_cast<int64_t>(info.st_mtim.tv_nsec);
+    return identity;
+}
+
+int32_t PosixFiles::deleteFile(const std::string& path, std::string* errorText) {
+    return DeleteFileReporting(path, errorText);
+}
+
+int32_t PosixFiles::moveToTrash(const std::string& /*path*/, std::string* errorText) {
+    if (errorText != nullptr) {
+        *errorText = "no trash is available";
+    }
+    return kTrashUnavailable;
+}
+
 }  // namespace platform

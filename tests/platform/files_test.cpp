@@ -44,4 +44,24 @@ TEST(Files, SameFileThroughLinksAndDotsButNotByNameAlone) {
     EXPECT_FALSE(platform::IsSameFile("", file));
 }
 
+TEST(Files, IdentityChangesWhenTheFileIsWrittenOrReplaced) {
+    testing_support::TempDir dir;
+    const std::string file = dir.file("clip.avi");
+    std::ofstream(file) << "12345";
+    platform::PosixFiles files;
+    const std::optional<platform::FileIdentity> first = files.identify(file);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->size, 5);
+    EXPECT_EQ(files.identify(file), first);
+
+    std::ofstream(dir.file("other.avi")) << "12345";
+    std::filesystem::rename(dir.file("other.avi"), file);  // same size, another inode
+    EXPECT_NE(files.identify(file), first);
+    EXPECT_FALSE(files.identify(dir.file("missing")).has_value());
+
+    std::string reason;
+    EXPECT_EQ(files.moveToTrash(file, &reason), platform::kTrashUnavailable);
+    EXPECT_TRUE(std::filesystem::exists(file));
+}
+
 }  // namespace
