@@ -31,7 +31,7 @@ bool Catches(pid_t pid, int signal) {
 }
 
 // Waits for the child to end, up to the deadline; its wait status, or -1 (and it is killed).
-int WaitFor(pid_t pid, Clock::time_point deadline) {
+int WaitForExit(pid_t pid, Clock::time_point deadline) {
     int status = 0;
     while (::waitpid(pid, &status, WNOHANG) == 0) {
         if (Clock::now() > deadline) {
@@ -72,7 +72,7 @@ TEST(Program, StartsWithAClipAndEndsCleanlyWhenAskedTo) {
     }
     ASSERT_TRUE(Catches(pid, SIGTERM)) << "the program did not start";
     ::kill(pid, SIGTERM);
-    const int status = WaitFor(pid, deadline);
+    const int status = WaitForExit(pid, deadline);
     ASSERT_TRUE(WIFEXITED(status)) << "wait status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
 

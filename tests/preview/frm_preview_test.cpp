@@ -6,11 +6,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QSlider>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -23,35 +21,21 @@
 #include "preview/frm_preview.h"
 #include "support/clip_builder.h"
 #include "support/ffmpeg_judge.h"
+#include "support/qt_test_app.h"
 #include "support/test_support.h"
 
 namespace {
 
 using testing_support::Ffmpeg;
 using testing_support::TempDir;
+using testing_support::WaitFor;
 
 constexpr int kFrames = 30;
-
-bool WaitFor(const std::function<bool()>& condition, int limitMs = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > limitMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 class FrmPreviewTest : public ::testing::Test {
   public:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "frm_preview_test";
-        static char* argv[] = {name, nullptr};
-        s_app = new QApplication(argc, argv);
+        testing_support::EnsureQtApplication();
         s_dir = new TempDir();
         qputenv("TRELVANE_HOME", QByteArray::fromStdString(s_dir->path().string()));
         const std::string source = "-f lavfi -i testsrc2=size=320x240:rate=25:duration=1.2 ";
@@ -63,10 +47,7 @@ class FrmPreviewTest : public ::testing::Test {
                    testing_support::ShellQuote(s_dir->file("b with blank.avi"))) &&
                Ffmpeg(source + "-vf hflip -c:v mjpeg -q:v 3 " + s_dir->file("c.avi"));
     }
-    static void TearDownTestSuite() {
-        delete s_dir;
-        delete s_app;
-    }
+    static void TearDownTestSuite() { delete s_dir; }
 
   protected:
     void SetUp() override {
@@ -149,7 +130,6 @@ class FrmPreviewTest : public ::testing::Test {
         });
     }
 
-    static inline QApplication* s_app = nullptr;
     static inline TempDir* s_dir = nullptr;
     static inline bool s_ok = false;
 

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The one QApplication a window test needs, made on first use and kept for the whole test run.
+// The one QApplication a window test needs, made on first use and kept for the whole test run, and
+// waiting on a condition while the event loop runs.
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <functional>
 
 namespace testing_support {
 
@@ -14,6 +18,20 @@ inline QApplication& EnsureQtApplication() {
         new QApplication(argc, argv);
     }
     return *qApp;
+}
+
+// Lets events run until the condition holds; false when it still does not after limitMs.
+inline bool WaitFor(const std::function<bool()>& condition, int limitMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > limitMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 }  // namespace testing_support

@@ -18,6 +18,7 @@
 #include "platform/mci/picture_convert.h"
 #include "support/clip_builder.h"
 #include "support/ffmpeg_judge.h"
+#include "support/qt_test_app.h"
 #include "support/test_support.h"
 
 namespace {
@@ -43,10 +44,7 @@ void PatchFourCc(const std::string& path, const std::string& from, const std::st
 class MovieDeviceTest : public ::testing::Test {
   public:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "movie_device_test";
-        static char* argv[] = {name, nullptr};
-        s_app = new QApplication(argc, argv);
+        testing_support::EnsureQtApplication();
         s_dir = new TempDir();
         const std::string source = "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 ";
         s_h264 = s_dir->file("h264.avi");
@@ -58,10 +56,7 @@ class MovieDeviceTest : public ::testing::Test {
             s_ok = !s_reference.empty();
         }
     }
-    static void TearDownTestSuite() {
-        delete s_dir;
-        delete s_app;
-    }
+    static void TearDownTestSuite() { delete s_dir; }
 
   protected:
     void SetUp() override {
@@ -113,7 +108,6 @@ class MovieDeviceTest : public ::testing::Test {
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), begin)) << "frame " << n;
     }
 
-    static inline QApplication* s_app = nullptr;
     static inline TempDir* s_dir = nullptr;
     static inline bool s_ok = false;
     static inline std::string s_h264;

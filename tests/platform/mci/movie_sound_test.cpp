@@ -13,6 +13,7 @@
 
 #include "media/vbvfw.h"
 #include "platform/mci/mci_service.h"
+#include "support/qt_test_app.h"
 #include "support/test_support.h"
 
 namespace {
@@ -40,13 +41,9 @@ class MovieSoundTest : public ::testing::Test {
             return;
         }
         setenv("PULSE_SERVER", ("unix:" + s_dir->file("pulse") + "/native").c_str(), 1);
-        static int argc = 1;
-        static char name[] = "movie_sound_test";
-        static char* argv[] = {name, nullptr};
-        s_app = new QApplication(argc, argv);
+        testing_support::EnsureQtApplication();
     }
     static void TearDownTestSuite() {
-        delete s_app;
         if (!s_stop.empty()) {
             RunCommand(s_stop);
         }
@@ -61,7 +58,6 @@ class MovieSoundTest : public ::testing::Test {
     }
 
     static inline TempDir* s_dir = nullptr;
-    static inline QApplication* s_app = nullptr;
     static inline std::string s_stop;
     static inline std::string s_why;
 };

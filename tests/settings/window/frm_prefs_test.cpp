@@ -19,6 +19,7 @@
 #include "platform/scripted/scripted_dialogs.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
+#include "support/qt_test_app.h"
 #include "support/test_support.h"
 
 namespace {
@@ -40,14 +41,7 @@ T* Control(QWidget& dialog, const char* name) {
 
 class PrefsWindow : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "frm_prefs_test";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr) {
-            new QApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { testing_support::EnsureQtApplication(); }
     void SetUp() override {
         setenv("TRELVANE_HOME", m_dir.path().c_str(), 1);
         setenv("HOME", m_home.c_str(), 1);  // where a browse from an empty box starts

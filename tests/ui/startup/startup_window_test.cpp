@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBrowser>
-#include <QThread>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -27,22 +26,13 @@
 
 namespace {
 
+using testing_support::WaitFor;
+
 QApplication& App() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     return testing_support::EnsureQtApplication();
-}
-
-// Spins the event loop until the condition holds; false after ten seconds.
-bool WaitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 10000 && !condition(); ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (!condition()) {
-            QThread::msleep(1);
-        }
-    }
-    return condition();
 }
 
 // Runs action on the modal window that the next call opens, once it shows.
