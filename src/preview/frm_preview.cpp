@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "media/clip_inspection.h"
+#include "platform/qt/qt_text.h"
 #include "preview/marker_strip.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
@@ -92,7 +93,7 @@ class PlacedDialog : public settings::PlacedWindow {
     void setLeft(int32_t twips) override { m_window.move(ToPixels(twips), m_window.y()); }
     void setTop(int32_t twips) override { m_window.move(m_window.x(), ToPixels(twips)); }
     void setCaption(const std::string& caption) override {
-        m_window.setWindowTitle(QString::fromStdString(caption));
+        m_window.setWindowTitle(platform::ToQString(caption));
     }
 
   private:
@@ -352,7 +353,7 @@ bool frmPreview::eventFilter(QObject* watched, QEvent* event) {
 // ---- PreviewView -----------------------------------------------------------------------------
 
 void frmPreview::setCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    setWindowTitle(platform::ToQString(caption));
 }
 
 void frmPreview::setStatusText(int panel, const std::string& text) {
@@ -360,7 +361,7 @@ void frmPreview::setStatusText(int panel, const std::string& text) {
         return;
     }
     QLabel* label = m_panels[static_cast<size_t>(panel - 1)];
-    label->setText(QString::fromStdString(text));
+    label->setText(platform::ToQString(text));
 }
 
 void frmPreview::setStatusVisible(int panel, bool visible) {
@@ -370,7 +371,7 @@ void frmPreview::setStatusVisible(int panel, bool visible) {
 }
 
 void frmPreview::setFrameLabel(const std::string& text) {
-    m_labFrame->setText(QString::fromStdString(text));
+    m_labFrame->setText(platform::ToQString(text));
 }
 
 void frmPreview::setSliderMaximum(int32_t maximum) {
@@ -401,7 +402,7 @@ bool frmPreview::buttonEnabled(Button button) const {
 
 void frmPreview::setButtonToolTip(Button button, const std::string& toolTip) {
     m_toolTips[static_cast<size_t>(button)] = toolTip;
-    QString text = QString::fromStdString(toolTip);
+    QString text = platform::ToQString(toolTip);
     const QKeySequence keys = action(button)->shortcut();
     if (!keys.isEmpty()) {
         text += " (" + keys.toString(QKeySequence::NativeText) + ")";

@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "media/clip_inspection.h"
+#include "platform/qt/qt_text.h"
 
 namespace join {
 
@@ -27,12 +28,6 @@ constexpr int kLineTwips = 255;
 QRect Twips(int left, int top, int width, int height) {
     return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
                  height / kTwipsPerPixel);
-}
-
-QString Qs(const std::string& text) {
-    QString shown = QString::fromStdString(text);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return shown;
 }
 
 QProgressBar* MakeBar(QWidget* parent, const char* name, const QRect& where) {
@@ -128,7 +123,7 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
 void frmAviJoin::prepareJoin(const std::string& destination, int16_t clipCount,
                              const std::vector<ClipInfo>& clips) {
     m_logic.prepare(destination, clipCount, clips, this);
-    labJoined->setText(Qs("To Joined File: " + FileTitle(destination)));
+    labJoined->setText(platform::ToQtLines("To Joined File: " + FileTitle(destination)));
 }
 
 void frmAviJoin::showEvent(QShowEvent* event) {
@@ -158,10 +153,10 @@ void frmAviJoin::showReport() {
                               static_cast<QWidget*>(labTime)}) {
         progress->hide();
     }
-    txtMsg->setPlainText(Qs(m_logic.report().text));
+    txtMsg->setPlainText(platform::ToQtLines(m_logic.report().text));
     fitReport();
     txtMsg->show();
-    setWindowTitle(Qs(m_logic.report().caption));
+    setWindowTitle(platform::ToQtLines(m_logic.report().caption));
     cmdView->setVisible(m_logic.offersView());
     cmdDelete->setVisible(m_logic.offersDelete());
     cmdDone->setFocus();
@@ -204,13 +199,14 @@ void frmAviJoin::fitReport() {
 
 int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) {
     if (std::optional<std::string> caption = m_logic.segmentCaption(clipIndex)) {
-        labSegment->setText(Qs(*caption));
+        labSegment->setText(platform::ToQtLines(*caption));
     }
     const int total = std::clamp<int>(totalPercent, 0, 100);
     prgSegment->setValue(std::clamp<int>(segmentPercent, 0, 100));
     prgTotal->setValue(total);
     setWindowTitle(QString("Join Files - %1%").arg(total));
-    labTime->setText(Qs(ProgressTimeText(m_elapsed.isValid() ? m_elapsed.elapsed() : 0, total)));
+    labTime->setText(platform::ToQtLines(
+        ProgressTimeText(m_elapsed.isValid() ? m_elapsed.elapsed() : 0, total)));
     repaint();
     if (m_progressObserver) {
         m_progressObserver(clipIndex, segmentPercent, totalPercent);

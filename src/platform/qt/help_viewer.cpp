@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/qt/qt_text.h"
+
 namespace platform {
 
 HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
@@ -34,7 +36,7 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
 }
 
 void HelpViewer::showFile(const std::string& helpFile) {
-    const QString path = QString::fromStdString(helpFile);
+    const QString path = ToQString(helpFile);
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
         m_browser->clearHistory();

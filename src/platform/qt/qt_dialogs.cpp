@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "platform/qt/help_viewer.h"
+#include "platform/qt/qt_text.h"
 
 namespace platform {
 
@@ -16,25 +17,10 @@ namespace {
 // folder, no read-only returns, long names) describe what Qt does anyway.
 constexpr uint32_t kOverwritePrompt = 0x2;
 
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-    return text.toUtf8().toStdString();
-}
-
 }  // namespace
 
-QString QtMessageText(const std::string& text) {
-    QString result = FromUtf8(text);
-    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return result;
-}
-
 QStringList QtNameFilters(const std::string& filter) {
-    const QStringList parts = FromUtf8(filter).split(QLatin1Char('|'));
+    const QStringList parts = ToQString(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString description = parts[i].trimmed();
@@ -64,8 +50,8 @@ MessageAnswer QtDialogs::messageBox(const std::string& title, const std::string&
                                     MessageButtons buttons) {
     QMessageBox box(m_owner.data());
     box.setIcon(QMessageBox::NoIcon);
-    box.setWindowTitle(FromUtf8(title));
-    box.setText(QtMessageText(text));
+    box.setWindowTitle(ToQString(title));
+    box.setText(ToQtLines(text));
     box.setTextFormat(Qt::PlainText);
     switch (buttons) {
         case MessageButtons::Ok:
@@ -113,7 +99,7 @@ MessageAnswer QtDialogs::messageBox(const std::string& title, const std::string&
 }
 
 SaveDialogResult QtDialogs::saveFile(const SaveDialogRequest& request) {
-    QFileDialog dialog(m_owner.data(), FromUtf8(request.title));
+    QFileDialog dialog(m_owner.data(), ToQString(request.title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     const QStringList filters = QtNameFilters(request.filter);
@@ -124,16 +110,16 @@ SaveDialogResult QtDialogs::saveFile(const SaveDialogRequest& request) {
                                     : 0;
         dialog.selectNameFilter(filters[index]);
     }
-    QString suffix = FromUtf8(request.defaultExtension);
+    QString suffix = ToQString(request.defaultExtension);
     while (suffix.startsWith(QLatin1Char('.'))) {
         suffix.remove(0, 1);
     }
     dialog.setDefaultSuffix(suffix);
-    if (!request.initialFolder.empty() && QDir(FromUtf8(request.initialFolder)).exists()) {
-        dialog.setDirectory(FromUtf8(request.initialFolder));
+    if (!request.initialFolder.empty() && QDir(ToQString(request.initialFolder)).exists()) {
+        dialog.setDirectory(ToQString(request.initialFolder));
     }
     if (!request.fileName.empty()) {
-        dialog.selectFile(FromUtf8(request.fileName));
+        dialog.selectFile(ToQString(request.fileName));
     }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & kOverwritePrompt) == 0);
 
@@ -146,8 +132,8 @@ SaveDialogResult QtDialogs::saveFile(const SaveDialogRequest& request) {
 }
 
 std::string QtDialogs::browseForFolder(const std::string& prompt, const std::string& startFolder) {
-    const QString start = startFolder.empty() ? QDir::homePath() : FromUtf8(startFolder);
-    return ToUtf8(QFileDialog::getExistingDirectory(m_owner.data(), FromUtf8(prompt), start,
+    const QString start = startFolder.empty() ? QDir::homePath() : ToQString(startFolder);
+    return ToUtf8(QFileDialog::getExistingDirectory(m_owner.data(), ToQString(prompt), start,
                                                     QFileDialog::ShowDirsOnly));
 }
 

@@ -37,7 +37,4 @@ class QtDialogs : public Dialogs {
 // in brackets ("*.avi;*.divx" becomes "(*.avi *.divx)").
 QStringList QtNameFilters(const std::string& filter);
 
-// CR LF and lone CR as the line feeds Qt shows.
-QString QtMessageText(const std::string& text);
-
 }  // namespace platform

@@ -3,6 +3,8 @@
 
 #include <QListWidget>
 
+#include "platform/qt/qt_text.h"
+
 namespace platform {
 
 QtListBox::QtListBox(QListWidget& list) : m_list(list) {}
@@ -13,7 +15,7 @@ int QtListBox::count() const {
 
 std::string QtListBox::text(int line) const {
     const QListWidgetItem* item = m_list.item(line);
-    return item != nullptr ? item->text().toUtf8().toStdString() : std::string();
+    return item != nullptr ? ToUtf8(item->text()) : std::string();
 }
 
 bool QtListBox::isSelected(int line) const {
@@ -34,13 +36,13 @@ void QtListBox::setSelected(int line, bool selected) {
 }
 
 void QtListBox::addLine(const std::string& text) {
-    m_list.addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    m_list.addItem(ToQString(text));
 }
 
 void QtListBox::setText(int line, const std::string& text) {
     QListWidgetItem* item = m_list.item(line);
     if (item != nullptr) {
-        item->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        item->setText(ToQString(text));
     }
 }
 

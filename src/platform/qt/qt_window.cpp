@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <cmath>
 
+#include "platform/qt/qt_text.h"
+
 namespace platform {
 
 namespace {
@@ -43,7 +45,7 @@ void QtPlacedWindow::setTop(int32_t twips) {
 }
 
 void QtPlacedWindow::setCaption(const std::string& caption) {
-    m_window.setWindowTitle(QString::fromStdString(caption));
+    m_window.setWindowTitle(ToQString(caption));
 }
 
 settings::ScreenArea ScreenAreaOf(const QWidget* window) {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 #include "settings/window_placement.h"
 
@@ -30,14 +31,6 @@ double LayoutScale(const QFont& font) {
     const double byHeight = metrics.height() / 13.0;
     const double byWidth = metrics.horizontalAdvance("Prompt to delete source files") / 140.0;
     return std::clamp(std::max(byHeight, byWidth), 1.0, 4.0);
-}
-
-QString Text(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-std::string Text(const QString& text) {
-    return text.toStdString();
 }
 
 }  // namespace
@@ -156,22 +149,22 @@ void frmPrefs::cmdCancel_Click() {
 void frmPrefs::cmdBroReadDir_Click() {
     takeControls();
     m_form.cmdBroReadDir_Click();
-    txtReadDir->setText(Text(m_form.controls().txtReadDir));
+    txtReadDir->setText(platform::ToQString(m_form.controls().txtReadDir));
 }
 
 void frmPrefs::cmdBroWriteDir_Click() {
     takeControls();
     m_form.cmdBroWriteDir_Click();
-    txtWriteDir->setText(Text(m_form.controls().txtWriteDir));
+    txtWriteDir->setText(platform::ToQString(m_form.controls().txtWriteDir));
 }
 
 void frmPrefs::showControls() {
     const PrefsControls& c = m_form.controls();
     chkReadSave->setChecked(c.chkReadSave);
     chkWriteSave->setChecked(c.chkWriteSave);
-    txtReadDir->setText(Text(c.txtReadDir));
-    txtWriteDir->setText(Text(c.txtWriteDir));
-    txtMatchPattern->setText(Text(c.txtMatchPattern));
+    txtReadDir->setText(platform::ToQString(c.txtReadDir));
+    txtWriteDir->setText(platform::ToQString(c.txtWriteDir));
+    txtMatchPattern->setText(platform::ToQString(c.txtMatchPattern));
     chkClearJob->setChecked(c.chkClearJob);
     chkPromptDelete->setChecked(c.chkPromptDelete);
     chkAskSure->setChecked(c.chkAskSure);
@@ -183,9 +176,9 @@ void frmPrefs::takeControls() {
     PrefsControls& c = m_form.controls();
     c.chkReadSave = chkReadSave->isChecked();
     c.chkWriteSave = chkWriteSave->isChecked();
-    c.txtReadDir = Text(txtReadDir->text());
-    c.txtWriteDir = Text(txtWriteDir->text());
-    c.txtMatchPattern = Text(txtMatchPattern->text());
+    c.txtReadDir = platform::ToUtf8(txtReadDir->text());
+    c.txtWriteDir = platform::ToUtf8(txtWriteDir->text());
+    c.txtMatchPattern = platform::ToUtf8(txtMatchPattern->text());
     c.chkClearJob = chkClearJob->isChecked();
     c.chkPromptDelete = chkPromptDelete->isChecked();
     c.chkAskSure = chkAskSure->isChecked();

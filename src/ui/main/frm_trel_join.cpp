@@ -28,6 +28,7 @@
 
 #include "media/vbvfw.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 #include "settings/app_title.h"
 #include "settings/ini_store.h"
@@ -50,14 +51,6 @@ namespace {
 constexpr int kClientWidth = 7260;
 constexpr int kClientHeight = 3645;
 constexpr int kLabelHeight = 225;
-
-QString Q(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string S(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 // The layout is given in twips for a small system font; a larger or wider font scales it as a
 // whole, so the longest statistics line still fits beside the panels' buttons.
@@ -262,7 +255,7 @@ void frmTrelJoin::connectEvents() {
     connect(Drive1, &QComboBox::activated, this, &frmTrelJoin::Drive1_Change);
     connect(Dir1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         if (item != nullptr) {
-            setCurrentFolder(S(item->data(Qt::UserRole).toString()));
+            setCurrentFolder(platform::ToUtf8(item->data(Qt::UserRole).toString()));
         }
     });
     connect(Combo1, &QComboBox::editTextChanged, this, &frmTrelJoin::Combo1_Change);
@@ -323,9 +316,9 @@ void frmTrelJoin::Form_Load() {
         settings::ReadIniValue(settings::kSectionPreferences, settings::kKeyMatchPattern);
     if (!pattern.empty()) {
         const QSignalBlocker block(Combo1);
-        Combo1->setEditText(Q(pattern));
+        Combo1->setEditText(platform::ToQString(pattern));
     }
-    m_pattern = S(Combo1->currentText());
+    m_pattern = platform::ToUtf8(Combo1->currentText());
     if (m_services.texts != nullptr) {
         m_services.texts->saveDirectory =
             settings::ReadIniValue(settings::kSectionPreferences, settings::kKeySaveDirectory);
@@ -336,7 +329,7 @@ void frmTrelJoin::Form_Load() {
         settings::ReadIniValue(settings::kSectionPreferences, settings::kKeyReadDirectory);
     std::error_code error;
     const bool usable = !stored.empty() && std::filesystem::is_directory(stored, error);
-    setCurrentFolder(usable ? stored : S(QDir::currentPath()));
+    setCurrentFolder(usable ? stored : platform::ToUtf8(QDir::currentPath()));
     if (m_services.loadPreview) {
         m_services.loadPreview();
     }
@@ -382,7 +375,7 @@ void frmTrelJoin::fillDrives() {
     Drive1->clear();
     std::vector<std::string> roots{"/"};
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        const std::string root = S(volume.rootPath());
+        const std::string root = platform::ToUtf8(volume.rootPath());
         // Containers mount single files (/etc/hosts); only folders are volumes to browse.
         if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir() &&
             std::find(roots.begin(), roots.end(), root) == roots.end()) {
@@ -391,22 +384,22 @@ void frmTrelJoin::fillDrives() {
     }
     std::sort(roots.begin() + 1, roots.end());
     for (const std::string& root : roots) {
-        Drive1->addItem(Q(root));
+        Drive1->addItem(platform::ToQString(root));
     }
 }
 
 void frmTrelJoin::Drive1_Change(int index) {
-    const std::string root = S(Drive1->itemText(index));
+    const std::string root = platform::ToUtf8(Drive1->itemText(index));
     if (root == m_drive) {
         return;
     }
-    const QDir folder(Q(root));
+    const QDir folder(platform::ToQString(root));
     if (!folder.exists() || !folder.isReadable()) {
         m_services.dialogs->messageBox(settings::ApplicationTitle(),
                                        "Error accessing drive " + root,
                                        platform::MessageButtons::Ok);
         const QSignalBlocker block(Drive1);
-        Drive1->setCurrentIndex(Drive1->findText(Q(m_drive)));
+        Drive1->setCurrentIndex(Drive1->findText(platform::ToQString(m_drive)));
         return;
     }
     setCurrentFolder(root);
@@ -427,9 +420,9 @@ void frmTrelJoin::Dir1_Change() {
         const QSignalBlocker block(Dir1);
         Dir1->clear();
         for (const FolderLine& line : FolderListLines(m_folder)) {
-            auto* item =
-                new QListWidgetItem(QString(line.depth * 2, QLatin1Char(' ')) + Q(line.name));
-            item->setData(Qt::UserRole, Q(line.path));
+            auto* item = new QListWidgetItem(QString(line.depth * 2, QLatin1Char(' ')) +
+                                             platform::ToQString(line.name));
+            item->setData(Qt::UserRole, platform::ToQString(line.path));
             item->setIcon(style()->standardIcon(line.open ? QStyle::SP_DirOpenIcon
                                                           : QStyle::SP_DirClosedIcon));
             Dir1->addItem(item);
@@ -440,25 +433,25 @@ void frmTrelJoin::Dir1_Change() {
     }
     std::vector<std::string> roots;
     for (int i = 0; i < Drive1->count(); ++i) {
-        roots.push_back(S(Drive1->itemText(i)));
+        roots.push_back(platform::ToUtf8(Drive1->itemText(i)));
     }
     m_drive = VolumeHolding(m_folder, roots);
     {
         const QSignalBlocker block(Drive1);
-        Drive1->setCurrentIndex(Drive1->findText(Q(m_drive)));
+        Drive1->setCurrentIndex(Drive1->findText(platform::ToQString(m_drive)));
     }
     File1_PathChange();
 }
 
 void frmTrelJoin::Combo1_Change(const QString& text) {
-    m_pattern = S(text);
+    m_pattern = platform::ToUtf8(text);
     File1_PathChange();
 }
 
 void frmTrelJoin::File1_PathChange() {
     File1->clear();
     for (const std::string& name : ListMatchingFiles(m_folder, m_pattern)) {
-        File1->addItem(Q(name));
+        File1->addItem(platform::ToQString(name));
     }
     RefreshFileBox();
 }
@@ -472,13 +465,13 @@ void frmTrelJoin::RefreshFileBox() {
 
 void frmTrelJoin::RefreshStats() {
     const job::StatsCaptions captions = m_logic->job().refreshStatsCaptions();
-    frameJoin->setTitle(Q(captions.frameJoin));
-    labLength->setText(Q(captions.labLength));
-    labVideoStats->setText(Q(captions.labVideoStats));
-    labAudioStats->setText(Q(captions.labAudioStats));
-    frameSeg->setTitle(Q(captions.frameSeg));
-    labSegLength->setText(Q(captions.labSegLength));
-    labSegLead->setText(Q(captions.labSegLead));
+    frameJoin->setTitle(platform::ToQString(captions.frameJoin));
+    labLength->setText(platform::ToQString(captions.labLength));
+    labVideoStats->setText(platform::ToQString(captions.labVideoStats));
+    labAudioStats->setText(platform::ToQString(captions.labAudioStats));
+    frameSeg->setTitle(platform::ToQString(captions.frameSeg));
+    labSegLength->setText(platform::ToQString(captions.labSegLength));
+    labSegLead->setText(platform::ToQString(captions.labSegLead));
 }
 
 void frmTrelJoin::JoinCommand() {
@@ -505,7 +498,7 @@ void frmTrelJoin::showFileBoxMenu(const QPoint& globalPos) {
     mnuFBPreview->setEnabled(state.previewEnabled);
     mnuFBAdd->setEnabled(state.addEnabled);
     if (!state.addCaption.empty()) {
-        mnuFBAdd->setText(Q(state.addCaption));
+        mnuFBAdd->setText(platform::ToQString(state.addCaption));
     }
     mnuFileBox->exec(globalPos, mnuFBAdd);
 }
@@ -528,7 +521,7 @@ bool frmTrelJoin::dropOnJoinList(QEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) {
-            paths.push_back(S(url.toLocalFile()));
+            paths.push_back(platform::ToUtf8(url.toLocalFile()));
         }
     }
     if (paths.empty()) {

@@ -3,6 +3,7 @@
 
 #include <QPlainTextEdit>
 
+#include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 #include "ui/startup/startup_sequence.h"
 
@@ -30,9 +31,7 @@ frmHelpWin::frmHelpWin(QWidget* parent) : QDialog(parent) {
 void frmHelpWin::Form_Load() {
     platform::QtPlacedWindow placement(*this);
     settings::CenterOnScreen(placement, platform::ScreenAreaOf(this));
-    QString message = QString::fromStdString(ComposeHelpMessage());
-    message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    txtHelpMsg->setPlainText(message);
+    txtHelpMsg->setPlainText(platform::ToQtLines(ComposeHelpMessage()));
 }
 
 }  // namespace ui

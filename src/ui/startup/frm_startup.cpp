@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
@@ -122,11 +123,11 @@ void frmStartup::Form_Load() {
 void frmStartup::Form_Activate() {
     settings::SetIniFileName(settings::kIniFileName);
     const StartupCaptions captions = GetStartupCaptions();
-    labProduct->setText(QString::fromStdString(captions.labProduct));
-    labVersion->setText(QString::fromStdString(captions.labVersion));
-    labInfo->setText(QString::fromStdString(captions.labInfo));
-    labDisclaimer->setText(QString::fromStdString(captions.labDisclaimer));
-    labAuthor->setText(QString::fromStdString(captions.labAuthor));
+    labProduct->setText(platform::ToQString(captions.labProduct));
+    labVersion->setText(platform::ToQString(captions.labVersion));
+    labInfo->setText(platform::ToQString(captions.labInfo));
+    labDisclaimer->setText(platform::ToQString(captions.labDisclaimer));
+    labAuthor->setText(platform::ToQString(captions.labAuthor));
     repaint();
 }
 
