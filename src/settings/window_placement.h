@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Placing top-level windows: the stored position text of a window and back, and centring a window
-// on the screen or over the main window. Positions are twips (1/1440 inch), 32-bit.
+// on the screen or over the main window. Positions are twips (1/1440 inch), 32-bit, of the
+// window's frame.
 #pragma once
 
 #include <cstdint>
@@ -8,32 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/window_geometry.h"
+
 namespace settings {
 
-// Screen measures are twips; a logical pixel is 15 twips (96 dots per inch).
-inline constexpr int32_t kTwipsPerPixel = 15;
-
-// A top-level window as placement sees it.
-class PlacedWindow {
-  public:
-    virtual ~PlacedWindow() = default;
-    virtual int32_t left() const = 0;
-    virtual int32_t top() const = 0;
-    virtual int32_t width() const = 0;
-    virtual int32_t height() const = 0;
-    virtual void setLeft(int32_t twips) = 0;
-    virtual void setTop(int32_t twips) = 0;
-    virtual void setCaption(const std::string& caption) = 0;
-};
-
-// The part of the screen windows may occupy, in twips: the available area of the window's screen,
-// or the bounding box of all screens. An empty area stands for a screen that is not known.
-struct ScreenArea {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-};
+// The window and screen interfaces are the platform's.
+using platform::kTwipsPerPixel;
+using platform::PlacedWindow;
+using platform::ScreenArea;
 
 // Stored positions beyond this distance from the origin, either way, are held at it: no screen is
 // that large, and a hand-edited number of any size stays harmless.

@@ -14,8 +14,7 @@ namespace {
 
 int32_t ToPixels(int32_t twips) {
     // Halves to even, like every conversion to a whole number in the program.
-    return static_cast<int32_t>(
-        std::nearbyint(static_cast<double>(twips) / settings::kTwipsPerPixel));
+    return static_cast<int32_t>(std::nearbyint(static_cast<double>(twips) / kTwipsPerPixel));
 }
 
 }  // namespace
@@ -24,16 +23,16 @@ QtPlacedWindow::QtPlacedWindow(QWidget& window) : m_window(window) {}
 
 // The frame's position (with the title bar) is what a user sees as the window's place.
 int32_t QtPlacedWindow::left() const {
-    return m_window.frameGeometry().x() * settings::kTwipsPerPixel;
+    return m_window.frameGeometry().x() * kTwipsPerPixel;
 }
 int32_t QtPlacedWindow::top() const {
-    return m_window.frameGeometry().y() * settings::kTwipsPerPixel;
+    return m_window.frameGeometry().y() * kTwipsPerPixel;
 }
 int32_t QtPlacedWindow::width() const {
-    return m_window.frameGeometry().width() * settings::kTwipsPerPixel;
+    return m_window.frameGeometry().width() * kTwipsPerPixel;
 }
 int32_t QtPlacedWindow::height() const {
-    return m_window.frameGeometry().height() * settings::kTwipsPerPixel;
+    return m_window.frameGeometry().height() * kTwipsPerPixel;
 }
 
 void QtPlacedWindow::setLeft(int32_t twips) {
@@ -48,20 +47,20 @@ void QtPlacedWindow::setCaption(const std::string& caption) {
     m_window.setWindowTitle(ToQString(caption));
 }
 
-settings::ScreenArea ScreenAreaOf(const QWidget* window) {
+ScreenArea ScreenAreaOf(const QWidget* window) {
     const QScreen* screen = window != nullptr ? window->screen() : nullptr;
     if (screen == nullptr) {
         screen = QGuiApplication::primaryScreen();
     }
-    settings::ScreenArea area;
+    ScreenArea area;
     if (screen == nullptr) {
         return area;
     }
     const QRect available = screen->availableGeometry();
-    area.left = available.x() * settings::kTwipsPerPixel;
-    area.top = available.y() * settings::kTwipsPerPixel;
-    area.width = available.width() * settings::kTwipsPerPixel;
-    area.height = available.height() * settings::kTwipsPerPixel;
+    area.left = available.x() * kTwipsPerPixel;
+    area.top = available.y() * kTwipsPerPixel;
+    area.width = available.width() * kTwipsPerPixel;
+    area.height = available.height() * kTwipsPerPixel;
     return area;
 }
 

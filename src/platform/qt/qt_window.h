@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Placing a Qt top-level window with the settings' placement operations, which count in twips
-// (15 to a logical pixel), and the screen area they keep windows on.
+// A Qt top-level window as window placement sees it, in twips (15 to a logical pixel), and the
+// screen area windows are kept on.
 #pragma once
 
-#include "settings/window_placement.h"
+#include "platform/window_geometry.h"
 
 class QWidget;
 
 namespace platform {
 
-class QtPlacedWindow : public settings::PlacedWindow {
+class QtPlacedWindow : public PlacedWindow {
   public:
     explicit QtPlacedWindow(QWidget& window);
 
@@ -27,6 +27,6 @@ class QtPlacedWindow : public settings::PlacedWindow {
 
 // The available area of the window's screen in twips; the primary screen's when the window is
 // null or on no screen; an empty area when there is no screen at all.
-settings::ScreenArea ScreenAreaOf(const QWidget* window);
+ScreenArea ScreenAreaOf(const QWidget* window);
 
 }  // namespace platform
