@@ -16,7 +16,8 @@ int64_t Overlap(int64_t start, int64_t length, int64_t areaStart, int64_t areaLe
 // How far a rectangle lies outside an area, along the worse of the two axes.
 int64_t Distance(const ScreenArea& window, const ScreenArea& area) {
     const auto gap = [](int64_t start, int64_t length, int64_t areaStart, int64_t areaLength) {
-        return std::max<int64_t>({0, areaStart - (start + length), start - (areaStart + areaLength)});
+        return std::max<int64_t>(
+            {0, areaStart - (start + length), start - (areaStart + areaLength)});
     };
     return std::max(gap(window.left, window.width, area.left, area.width),
                     gap(window.top, window.height, area.top, area.height));
@@ -41,7 +42,8 @@ ScreenArea KeepOnScreens(const ScreenArea& window, const std::vector<ScreenArea>
         const int64_t overlap = Overlap(window.left, window.width, area.left, area.width) *
                                 Overlap(window.top, window.height, area.top, area.height);
         const int64_t distance = Distance(window, area);
-        if (overlap > bestOverlap || (bestOverlap == 0 && overlap == 0 && distance < bestDistance)) {
+        if (overlap > bestOverlap ||
+            (bestOverlap == 0 && overlap == 0 && distance < bestDistance)) {
             best = &area;
             bestOverlap = overlap;
             bestDistance = distance;

@@ -3,14 +3,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -20,6 +18,7 @@
 
 #include "media/clip_inspection.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/qt_window.h"
 #include "preview/marker_strip.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
@@ -72,42 +71,6 @@ QIcon ImageIcon(Image image) {
                                         "mark_out", "next_splice", "mode_switch"};
     const int index = static_cast<int>(image) - 1;
     return QIcon(QString(":/preview/images/%1.svg").arg(files[index]));
-}
-
-int32_t ToTwips(int pixels) {
-    return pixels * settings::kTwipsPerPixel;
-}
-
-int ToPixels(int32_t twips) {
-    return twips / settings::kTwipsPerPixel;
-}
-
-// The window as window placement sees it, in twips.
-class PlacedDialog : public settings::PlacedWindow {
-  public:
-    explicit PlacedDialog(QWidget& window) : m_window(window) {}
-    int32_t left() const override { return ToTwips(m_window.frameGeometry().left()); }
-    int32_t top() const override { return ToTwips(m_window.frameGeometry().top()); }
-    int32_t width() const override { return ToTwips(m_window.frameGeometry().width()); }
-    int32_t height() const override { return ToTwips(m_window.frameGeometry().height()); }
-    void setLeft(int32_t twips) override { m_window.move(ToPixels(twips), m_window.y()); }
-    void setTop(int32_t twips) override { m_window.move(m_window.x(), ToPixels(twips)); }
-    void setCaption(const std::string& caption) override {
-        m_window.setWindowTitle(platform::ToQString(caption));
-    }
-
-  private:
-    QWidget& m_window;
-};
-
-settings::ScreenArea ScreenOf(const QWidget& window) {
-    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    if (!screen) {
-        return {};
-    }
-    const QRect area = screen->availableGeometry();
-    return {ToTwips(area.left()), ToTwips(area.top()), ToTwips(area.width()),
-            ToTwips(area.height())};
 }
 
 }  // namespace
@@ -190,11 +153,11 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
         m_texts.previewPosText =
             settings::ReadIniValue(settings::kSectionPreview, settings::kKeyWindowState);
     }
-    PlacedDialog placed(*this);
+    platform::QtPlacedWindow placed(*this);
     if (!m_texts.previewPosText.empty()) {
-        settings::ApplyWindowPosText(placed, m_texts.previewPosText, ScreenOf(*this));
+        settings::ApplyWindowPosText(placed, m_texts.previewPosText, platform::ScreenAreaOf(this));
     } else {
-        settings::CenterOnScreen(placed, ScreenOf(*this), 1);
+        settings::CenterOnScreen(placed, platform::ScreenAreaOf(this), 1);
     }
     m_logic.Form_Load();
 }
@@ -301,7 +264,7 @@ void frmPreview::PreviewFile(const std::string& path) {
 }
 
 void frmPreview::rememberPosition() {
-    PlacedDialog placed(*this);
+    const platform::QtPlacedWindow placed(*this);
     m_texts.previewPosText = settings::GetWindowPosText(placed);
 }
 

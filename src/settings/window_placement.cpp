@@ -30,10 +30,11 @@ void ApplyTitleRule(PlacedWindow& window, SetTitle setTitle) {
     }
 }
 
-// Sets Top, then Left.
+// Sets Top, then Left; then the window may keep itself on the screen.
 void MoveTo(PlacedWindow& window, int64_t top, int64_t left) {
     window.setTop(ClampToInt32(top));
     window.setLeft(ClampToInt32(left));
+    window.placed();
 }
 
 bool IsDigit(char c) {

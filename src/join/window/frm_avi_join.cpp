@@ -17,6 +17,8 @@
 
 #include "media/clip_inspection.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/qt_window.h"
+#include "settings/window_placement.h"
 
 namespace join {
 
@@ -39,27 +41,14 @@ QProgressBar* MakeBar(QWidget* parent, const char* name, const QRect& where) {
     return bar;
 }
 
-// The screen area a window may use.
-QRect ScreenArea(QWidget* window) {
-    QScreen* screen = window->screen();
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
 // Centred over the owner (on the screen without one), and kept on the screen.
-void PlaceOver(QWidget* window, QWidget* owner) {
-    const QRect screen = ScreenArea(window);
-    const QRect area = owner != nullptr ? owner->frameGeometry() : screen;
-    if (area.isEmpty()) {
-        return;
+void PlaceOver(QWidget& window, QWidget* owner) {
+    platform::QtPlacedWindow placed(window);
+    if (owner != nullptr) {
+        settings::CenterOverMainWindow(placed, platform::QtPlacedWindow(*owner->window()));
+    } else {
+        settings::CenterOnScreen(placed, platform::ScreenAreaOf(&window));
     }
-    const QSize size = window->frameGeometry().size();
-    const int left = area.left() + (area.width() - size.width()) / 2;
-    const int top = area.top() + (area.height() - size.height()) / 2;
-    window->move(std::max(screen.left(), std::min(left, screen.right() + 1 - size.width())),
-                 std::max(screen.top(), std::min(top, screen.bottom() + 1 - size.height())));
 }
 
 }  // namespace
@@ -165,7 +154,9 @@ void frmAviJoin::showReport() {
 // The report is read whole: the box grows to its text (wider for long paths, taller for more
 // lines) up to most of the screen, where it scrolls instead, and the buttons move below it.
 void frmAviJoin::fitReport() {
-    const QRect screen = ScreenArea(this);
+    const platform::ScreenArea screen = platform::ScreenAreaOf(this);
+    const int screenWidth = screen.width / platform::kTwipsPerPixel;
+    const int screenHeight = screen.height / platform::kTwipsPerPixel;
     const QFontMetrics metrics(txtMsg->font());
     const QStringList lines = txtMsg->toPlainText().split('\n');
     int widest = 0;
@@ -178,14 +169,14 @@ void frmAviJoin::fitReport() {
         2 * txtMsg->frameWidth() + 2 * static_cast<int>(txtMsg->document()->documentMargin()) + 4;
     const int scrollBar = txtMsg->verticalScrollBar()->sizeHint().width();
     const int width = std::clamp(widest + frame + scrollBar, txtMsg->width(),
-                                 std::max(txtMsg->width(), screen.width() * 3 / 4 - 2 * margin));
+                                 std::max(txtMsg->width(), screenWidth * 3 / 4 - 2 * margin));
     const int textWidth = std::max(1, width - frame - scrollBar);
     int rows = 0;
     for (const QString& line : lines) {
         rows += std::max(1, (metrics.horizontalAdvance(line) + textWidth - 1) / textWidth);
     }
     const int height = std::clamp(rows * metrics.lineSpacing() + frame, txtMsg->height(),
-                                  std::max(txtMsg->height(), screen.height() * 2 / 3));
+                                  std::max(txtMsg->height(), screenHeight * 2 / 3));
     txtMsg->resize(width, height);
     const int buttonsTop = txtMsg->geometry().bottom() + 1 + margin;
     for (QPushButton* button : {cmdDone, cmdView, cmdDelete}) {
@@ -194,7 +185,7 @@ void frmAviJoin::fitReport() {
     const int right = std::max(
         {txtMsg->geometry().right(), cmdDelete->geometry().right(), cmdView->geometry().right()});
     setFixedSize(right + 1 + margin, buttonsTop + cmdDone->height() + margin);
-    PlaceOver(this, parentWidget());
+    PlaceOver(*this, parentWidget());
 }
 
 int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent, int16_t totalPercent) {
@@ -264,7 +255,7 @@ int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs,
     frmAviJoin window(dialogs, std::move(previewFile), owner);
     window.prepareJoin(destination, clipCount, clips);
     window.adjustSize();
-    PlaceOver(&window, owner);
+    PlaceOver(window, owner);
     g_openJoinWindow = &window;
     window.exec();
     g_openJoinWindow = nullptr;

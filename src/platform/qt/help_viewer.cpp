@@ -2,19 +2,17 @@
 #include "platform/qt/help_viewer.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QPointer>
-#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "platform/qt/qt_text.h"
+#include "platform/qt/qt_window.h"
 
 namespace platform {
 
@@ -62,22 +60,18 @@ void HelpViewer::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-HelpViewer* ShowHelpFile(QWidget* owner, const std::string& helpFile) {
+HelpViewer* ShowHelpFile(QWidget* owner, const std::string& helpFile,
+                         const std::function<void(QWidget& viewer)>& place) {
     static QPointer<HelpViewer> viewer;
     if (viewer == nullptr || viewer->parentWidget() != owner) {
         if (viewer != nullptr) {
             viewer->close();
         }
         viewer = new HelpViewer(owner);
-        // Over its owner, or in the middle of the screen.
-        QRect area = owner != nullptr ? owner->window()->frameGeometry() : QRect();
-        if (area.isEmpty() && QGuiApplication::primaryScreen() != nullptr) {
-            area = QGuiApplication::primaryScreen()->availableGeometry();
-        }
-        if (!area.isEmpty()) {
-            QRect placed(QPoint(), viewer->size());
-            placed.moveCenter(area.center());
-            viewer->move(std::max(0, placed.x()), std::max(0, placed.y()));
+        if (place) {
+            place(*viewer);
+        } else {
+            KeepOnScreen(*viewer);
         }
     }
     viewer->showFile(helpFile);

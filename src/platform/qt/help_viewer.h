@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <string>
 
 class QTextBrowser;
@@ -25,7 +26,10 @@ class HelpViewer : public QWidget {
     QTextBrowser* m_browser;
 };
 
-// Opens (or raises) the help window on the file. Its owner decides which window it stays over.
-HelpViewer* ShowHelpFile(QWidget* owner, const std::string& helpFile);
+// Opens (or raises) the help window on the file. Its owner decides which window it stays over; a
+// new window is placed by place when it is given, else where the window system puts it, and is
+// kept on the screen.
+HelpViewer* ShowHelpFile(QWidget* owner, const std::string& helpFile,
+                         const std::function<void(QWidget& viewer)>& place = {});
 
 }  // namespace platform

@@ -2,7 +2,9 @@
 #include "ui/startup/about_and_help.h"
 
 #include "platform/qt/help_viewer.h"
+#include "platform/qt/qt_window.h"
 #include "settings/settings_folder.h"
+#include "settings/window_placement.h"
 #include "text/help_file.h"
 #include "ui/startup/frm_startup.h"
 
@@ -18,7 +20,14 @@ std::string HelpFilePath() {
 }
 
 void ShowHelpContents(QWidget* owner) {
-    platform::ShowHelpFile(owner, HelpFilePath());
+    platform::ShowHelpFile(owner, HelpFilePath(), [owner](QWidget& viewer) {
+        platform::QtPlacedWindow placed(viewer);
+        if (owner != nullptr) {
+            settings::CenterOverMainWindow(placed, platform::QtPlacedWindow(*owner->window()));
+        } else {
+            settings::CenterOnScreen(placed, platform::ScreenAreaOf(&viewer));
+        }
+    });
 }
 
 }  // namespace ui
