@@ -18,19 +18,14 @@
 #include "media/clip_inspection.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
+#include "platform/qt/twips_layout.h"
 #include "settings/window_placement.h"
 
 namespace join {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int kLineTwips = 255;
-
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
 
 QProgressBar* MakeBar(QWidget* parent, const char* name, const QRect& where) {
     auto* bar = new QProgressBar(parent);
@@ -63,34 +58,34 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
 
     labSegment = new QLabel("Now Joining:", this);
     labSegment->setObjectName("labSegment");
-    labSegment->setGeometry(Twips(120, 0, 4575, kLineTwips));
-    prgSegment = MakeBar(this, "prgSegment", Twips(120, 240, 4575, kLineTwips));
+    labSegment->setGeometry(platform::TwipsRect(120, 0, 4575, kLineTwips));
+    prgSegment = MakeBar(this, "prgSegment", platform::TwipsRect(120, 240, 4575, kLineTwips));
     labJoined = new QLabel("To Joined File:", this);
     labJoined->setObjectName("labJoined");
-    labJoined->setGeometry(Twips(120, 600, 4575, kLineTwips));
-    prgTotal = MakeBar(this, "prgTotal", Twips(120, 840, 4575, kLineTwips));
+    labJoined->setGeometry(platform::TwipsRect(120, 600, 4575, kLineTwips));
+    prgTotal = MakeBar(this, "prgTotal", platform::TwipsRect(120, 840, 4575, kLineTwips));
 
     txtMsg = new QPlainTextEdit(this);
     txtMsg->setObjectName("txtMsg");
     txtMsg->setReadOnly(true);
-    txtMsg->setGeometry(Twips(120, 120, 4815, 975));
+    txtMsg->setGeometry(platform::TwipsRect(120, 120, 4815, 975));
     txtMsg->hide();
 
     cmdDone = new QPushButton("Cancel", this);
     cmdDone->setObjectName("cmdDone");
-    cmdDone->setGeometry(Twips(120, 1200, 975, 375));
+    cmdDone->setGeometry(platform::TwipsRect(120, 1200, 975, 375));
     cmdView = new QPushButton("View Joined File", this);
     cmdView->setObjectName("cmdView");
-    cmdView->setGeometry(Twips(1200, 1200, 1455, 375));
+    cmdView->setGeometry(platform::TwipsRect(1200, 1200, 1455, 375));
     cmdView->hide();
     cmdDelete = new QPushButton("Delete Source Files", this);
     cmdDelete->setObjectName("cmdDelete");
-    cmdDelete->setGeometry(Twips(3000, 1200, 1695, 375));
+    cmdDelete->setGeometry(platform::TwipsRect(3000, 1200, 1695, 375));
     cmdDelete->hide();
     // Elapsed and remaining time, where the report's buttons appear later.
     labTime = new QLabel(this);
     labTime->setObjectName("labTime");
-    labTime->setGeometry(Twips(1200, 1200, 3495, 375));
+    labTime->setGeometry(platform::TwipsRect(1200, 1200, 3495, 375));
 
     for (QPushButton* button : {cmdDone, cmdView, cmdDelete}) {
         button->setAutoDefault(false);
@@ -98,7 +93,7 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
         button->resize(std::max(button->width(), button->sizeHint().width()), button->height());
     }
     // ... and keep a gap between buttons that grew into each other.
-    const int gap = 120 / kTwipsPerPixel;
+    const int gap = platform::TwipsToPixels(120);
     cmdView->move(std::max(cmdView->x(), cmdDone->geometry().right() + 1 + gap), cmdView->y());
     cmdDelete->move(std::max(cmdDelete->x(), cmdView->geometry().right() + 1 + gap),
                     cmdDelete->y());
@@ -106,7 +101,7 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
     connect(cmdView, &QPushButton::clicked, this, [this] { cmdView_Click(); });
     connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
 
-    setFixedSize(5055 / kTwipsPerPixel, 1695 / kTwipsPerPixel);
+    setFixedSize(platform::TwipsSize(5055, 1695));
 }
 
 void frmAviJoin::prepareJoin(const std::string& destination, int16_t clipCount,

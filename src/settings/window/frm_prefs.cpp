@@ -2,7 +2,6 @@
 #include "settings/window/frm_prefs.h"
 
 #include <QCheckBox>
-#include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,10 +9,10 @@
 #include <QRadioButton>
 #include <QWidget>
 #include <algorithm>
-#include <cmath>
 
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
+#include "platform/qt/twips_layout.h"
 #include "settings/window_placement.h"
 
 namespace settings {
@@ -23,15 +22,6 @@ namespace {
 // The dialog's client area in twips.
 constexpr int kClientWidth = 5040;
 constexpr int kClientHeight = 2835;
-
-// The positions are laid out for an 8-point font of 13-pixel lines; a larger application font
-// stretches the whole dialog evenly so that no caption is cut.
-double LayoutScale(const QFont& font) {
-    const QFontMetrics metrics(font);
-    const double byHeight = metrics.height() / 13.0;
-    const double byWidth = metrics.horizontalAdvance("Prompt to delete source files") / 140.0;
-    return std::clamp(std::max(byHeight, byWidth), 1.0, 4.0);
-}
 
 }  // namespace
 
@@ -49,16 +39,15 @@ frmPrefs::frmPrefs(platform::Dialogs& dialogs, const std::string& currentFolder,
 }
 
 void frmPrefs::buildControls() {
-    const double scale = LayoutScale(font());
-    const auto px = [scale](int twips) {
-        return static_cast<int>(std::nearbyint(twips * scale / kTwipsPerPixel));
-    };
+    // The longest caption beside its box decides how much a larger font stretches the dialog.
+    const double scale =
+        platform::FontLayoutScale(font(), QStringLiteral("Prompt to delete source files"), 140);
     const auto place = [&](QWidget* widget, const char* name, int left, int top, int width,
                            int height) {
         widget->setObjectName(name);
-        widget->setGeometry(px(left), px(top), px(width), px(height));
+        widget->setGeometry(platform::TwipsRect(left, top, width, height, scale));
     };
-    setFixedSize(px(kClientWidth), px(kClientHeight));
+    setFixedSize(platform::TwipsSize(kClientWidth, kClientHeight, scale));
 
     cmdBroReadDir = new QPushButton("...", this);
     place(cmdBroReadDir, "cmdBroReadDir", 4560, 240, 375, 255);

@@ -30,6 +30,7 @@
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
+#include "platform/qt/twips_layout.h"
 #include "settings/app_title.h"
 #include "settings/ini_store.h"
 #include "settings/preferences.h"
@@ -52,21 +53,16 @@ constexpr int kClientWidth = 7260;
 constexpr int kClientHeight = 3645;
 constexpr int kLabelHeight = 225;
 
-// The layout is given in twips for a small system font; a larger or wider font scales it as a
-// whole, so the longest statistics line still fits beside the panels' buttons.
+// A larger or wider font stretches the design, so the longest statistics line still fits beside
+// the panels' buttons.
 double LayoutScale(const QWidget& widget) {
-    const double designHeight = 13.0;
-    const double designWidth = 3780.0 / settings::kTwipsPerPixel;
-    const QString longest = QStringLiteral("Audio:  16 bit Stereo, 22050Hz, PCM Uncompressed");
-    return std::max({1.0, widget.fontMetrics().height() / designHeight,
-                     widget.fontMetrics().horizontalAdvance(longest) / designWidth});
+    return platform::FontLayoutScale(
+        widget.font(), QStringLiteral("Audio:  16 bit Stereo, 22050Hz, PCM Uncompressed"),
+        3780.0 / settings::kTwipsPerPixel);
 }
 
 void Place(QWidget* widget, double scale, int left, int top, int width, int height) {
-    const auto px = [scale](int twips) {
-        return static_cast<int>(std::lround(twips * scale / settings::kTwipsPerPixel));
-    };
-    widget->setGeometry(px(left), px(top), px(width), px(height));
+    widget->setGeometry(platform::TwipsRect(left, top, width, height, scale));
 }
 
 QAction* Item(QMenu* menu, const char* name, const QString& caption) {
@@ -111,9 +107,7 @@ void frmTrelJoin::createControls() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
     const double scale = LayoutScale(*this);
-    client->setFixedSize(
-        static_cast<int>(std::lround(kClientWidth * scale / settings::kTwipsPerPixel)),
-        static_cast<int>(std::lround(kClientHeight * scale / settings::kTwipsPerPixel)));
+    client->setFixedSize(platform::TwipsSize(kClientWidth, kClientHeight, scale));
 
     Drive1 = new QComboBox(client);
     Drive1->setObjectName(QStringLiteral("Drive1"));

@@ -5,6 +5,7 @@
 
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
+#include "platform/qt/twips_layout.h"
 #include "ui/startup/startup_sequence.h"
 
 namespace ui {
@@ -14,13 +15,13 @@ frmHelpWin::frmHelpWin(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Help Support Zezez Uvevuz Avurudozu");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(7500 / settings::kTwipsPerPixel, 3765 / settings::kTwipsPerPixel);
+    setFixedSize(platform::TwipsSize(7500, 3765));
 
     txtHelpMsg = new QPlainTextEdit(this);
     txtHelpMsg->setObjectName("txtHelpMsg");
     txtHelpMsg->setReadOnly(true);
     txtHelpMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtHelpMsg->setGeometry(0, 0, 7455 / settings::kTwipsPerPixel, 3735 / settings::kTwipsPerPixel);
+    txtHelpMsg->setGeometry(platform::TwipsRect(0, 0, 7455, 3735));
     QPalette grey = txtHelpMsg->palette();
     grey.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
     grey.setColor(QPalette::Text, Qt::black);

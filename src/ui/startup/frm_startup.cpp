@@ -13,6 +13,7 @@
 
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
+#include "platform/qt/twips_layout.h"
 #include "settings/ini_store.h"
 #include "settings/settings_keys.h"
 #include "ui/startup/frm_help_win.h"
@@ -22,11 +23,6 @@
 namespace ui {
 
 namespace {
-
-QRect Twips(int left, int top, int width, int height) {
-    const int t = settings::kTwipsPerPixel;
-    return QRect(left / t, top / t, width / t, height / t);
-}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& where, qreal points, bool bold,
                   bool centred) {
@@ -49,45 +45,50 @@ frmStartup::frmStartup(std::function<QWidget*()> createMainWindow, QWidget* pare
     setObjectName("frmStartup");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(7875 / settings::kTwipsPerPixel, 3540 / settings::kTwipsPerPixel);
+    setFixedSize(platform::TwipsSize(7875, 3540));
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName("Picture1");
-    Picture1->setGeometry(Twips(0, 120, 2400, 3000));
+    Picture1->setGeometry(platform::TwipsRect(0, 120, 2400, 3000));
     Picture1->setPixmap(DrawFilmStrip(160, 200));
     cmdOK = new QPushButton("OK", this);
     cmdOK->setObjectName("cmdOK");
-    cmdOK->setGeometry(Twips(6480, 2160, 855, 375));
-    labAuthor = MakeLabel(this, "labAuthor", Twips(2880, 720, 3855, 255), 8.25, true, true);
-    labDisclaimer =
-        MakeLabel(this, "labDisclaimer", Twips(2520, 2640, 5295, 855), 8.25, false, false);
-    labVersion = MakeLabel(this, "labVersion", Twips(2880, 480, 3855, 255), 8.25, true, true);
-    labProduct = MakeLabel(this, "labProduct", Twips(2880, 0, 3975, 495), 18, false, true);
+    cmdOK->setGeometry(platform::TwipsRect(6480, 2160, 855, 375));
+    labAuthor =
+        MakeLabel(this, "labAuthor", platform::TwipsRect(2880, 720, 3855, 255), 8.25, true, true);
+    labDisclaimer = MakeLabel(this, "labDisclaimer", platform::TwipsRect(2520, 2640, 5295, 855),
+                              8.25, false, false);
+    labVersion =
+        MakeLabel(this, "labVersion", platform::TwipsRect(2880, 480, 3855, 255), 8.25, true, true);
+    labProduct =
+        MakeLabel(this, "labProduct", platform::TwipsRect(2880, 0, 3975, 495), 18, false, true);
     chkInfoOnly = new QCheckBox("Check1", this);
     chkInfoOnly->setObjectName("chkInfoOnly");
-    chkInfoOnly->setGeometry(Twips(2640, 2160, 255, 435));
+    chkInfoOnly->setGeometry(platform::TwipsRect(2640, 2160, 255, 435));
     chkInfoOnly->hide();
-    labInfo = MakeLabel(this, "labInfo", Twips(2520, 1080, 5295, 975), 8.25, false, false);
+    labInfo =
+        MakeLabel(this, "labInfo", platform::TwipsRect(2520, 1080, 5295, 975), 8.25, false, false);
     cmdInfo = new QPushButton("I'd like more info on how I can help", this);
     cmdInfo->setObjectName("cmdInfo");
-    cmdInfo->setGeometry(Twips(3120, 2160, 3015, 375));
+    cmdInfo->setGeometry(platform::TwipsRect(3120, 2160, 3015, 375));
     // Wider fonts than the window was drawn for: let the button grow to the left, up to the
     // labels' left edge, rather than cut its caption.
     const int wanted = cmdInfo->sizeHint().width();
     if (wanted > cmdInfo->width()) {
         const QRect info = cmdInfo->geometry();
         const int right = cmdOK->x() - 8;
-        const int left = std::max(2520 / settings::kTwipsPerPixel, right - wanted);
+        const int left = std::max(platform::TwipsToPixels(2520), right - wanted);
         cmdInfo->setGeometry(std::min(info.x(), left), info.y(),
                              std::max(info.width(), right - std::min(info.x(), left)),
                              info.height());
     }
-    Label1 = MakeLabel(this, "Label1", Twips(360, 3240, 1695, 255), 8.25, true, false);
+    Label1 =
+        MakeLabel(this, "Label1", platform::TwipsRect(360, 3240, 1695, 255), 8.25, true, false);
     Label1->setWordWrap(false);
     Label1->setText("Hoist one for KV...");
     Picture2 = new QLabel(this);
     Picture2->setObjectName("Picture2");
-    Picture2->setGeometry(Twips(7200, 120, 480, 480));
+    Picture2->setGeometry(platform::TwipsRect(7200, 120, 480, 480));
     Picture2->setPixmap(DrawProgramIcon(32));
 
     // Neither button is the default: Enter presses the one that has the focus.
