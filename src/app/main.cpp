@@ -15,6 +15,7 @@
 #include "platform/mci/mci_service.h"
 #include "platform/mci/window_registry.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_files.h"
 #include "platform/qt/termination.h"
 #include "preview/frm_preview.h"
 #include "settings/ini_store.h"
@@ -64,9 +65,11 @@ int main(int argc, char** argv) {
 
     // Message boxes and the save dialog; the main window becomes their owner.
     platform::QtDialogs dialogs;
+    platform::QtFiles files;
     ui::MainWindowServices services;
     services.dialogs = &dialogs;
     services.texts = &texts;
+    services.files = &files;
 
     // The preview window: loaded hidden with the main window, shown modally on request, unloaded
     // (its position kept in texts) when the main window closes.
@@ -131,8 +134,9 @@ int main(int argc, char** argv) {
     services.startJoin = [&](const std::string& destination, int16_t clipCount,
                              const std::vector<ClipInfo>& clips) -> int32_t {
         lastJoinClean = false;
-        const int32_t status = join::StartJoin(mainWindow.get(), dialogs, services.previewFile,
-                                               destination, clipCount, clips, &lastJoinClean);
+        const int32_t status =
+            join::StartJoin(mainWindow.get(), dialogs, files, services.previewFile, destination,
+                            clipCount, clips, &lastJoinClean);
         if (exitRequested) {
             QTimer::singleShot(0, closeProgram);
         }

@@ -48,9 +48,11 @@ void PlaceOver(QWidget& window, QWidget* owner) {
 
 }  // namespace
 
-frmAviJoin::frmAviJoin(platform::Dialogs& dialogs,
+frmAviJoin::frmAviJoin(platform::Dialogs& dialogs, platform::Files& files,
                        std::function<void(const std::string&)> previewFile, QWidget* owner)
-    : QDialog(owner), m_logic(ModuleJoinState(), dialogs), m_previewFile(std::move(previewFile)) {
+    : QDialog(owner),
+      m_logic(ModuleJoinState(), dialogs, files),
+      m_previewFile(std::move(previewFile)) {
     setObjectName("frmAviJoin");
     setWindowTitle("Join Files");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -243,11 +245,11 @@ bool CloseJoinWindowForExit() {
     return true;
 }
 
-int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs,
+int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs, platform::Files& files,
                   std::function<void(const std::string&)> previewFile,
                   const std::string& destination, int16_t clipCount,
                   const std::vector<ClipInfo>& clips, bool* cleanReport) {
-    frmAviJoin window(dialogs, std::move(previewFile), owner);
+    frmAviJoin window(dialogs, files, std::move(previewFile), owner);
     window.prepareJoin(destination, clipCount, clips);
     window.adjustSize();
     PlaceOver(window, owner);

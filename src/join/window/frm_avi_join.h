@@ -15,6 +15,7 @@
 #include "join/window/join_window_logic.h"
 #include "media/clip_info.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -25,8 +26,8 @@ namespace join {
 
 class frmAviJoin : public QDialog, public JoinProgress {
   public:
-    frmAviJoin(platform::Dialogs& dialogs, std::function<void(const std::string&)> previewFile,
-               QWidget* owner = nullptr);
+    frmAviJoin(platform::Dialogs& dialogs, platform::Files& files,
+               std::function<void(const std::string&)> previewFile, QWidget* owner = nullptr);
 
     JoinWindowLogic& logic() { return m_logic; }
 
@@ -78,10 +79,10 @@ class frmAviJoin : public QDialog, public JoinProgress {
 
 // Joins entries 0 .. clipCount - 1 of clips into destination with the progress window shown
 // modally over owner, and returns the window's final status: 1 joined, 2 joined and the sources
-// deleted, 0 or less not joined (-9 cancelled, -1 / -2 failed). When cleanReport is given it
-// tells whether the report was clean ("Completed Clip:" with every frame written), the only case
-// in which the job may be cleared by preference.
-int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs,
+// deleted (to the trash, through files), 0 or less not joined (-9 cancelled, -1 / -2 failed). When
+// cleanReport is given it tells whether the report was clean ("Completed Clip:" with every frame
+// written), the only case in which the job may be cleared by preference.
+int32_t StartJoin(QWidget* owner, platform::Dialogs& dialogs, platform::Files& files,
                   std::function<void(const std::string&)> previewFile,
                   const std::string& destination, int16_t clipCount,
                   const std::vector<ClipInfo>& clips, bool* cleanReport = nullptr);

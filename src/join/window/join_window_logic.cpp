@@ -1,15 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "join/window/join_window_logic.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <set>
-#include <system_error>
 
 #include "media/clip_inspection.h"
 #include "settings/ini_store.h"
@@ -24,42 +17,33 @@ bool PreferenceOn(const char* key) {
     return settings::IsCheckOn(settings::ReadIniValue(settings::kSectionPreferences, key));
 }
 
-}  // namespace
-
-int DeleteFileWithErrno(const std::string& path) {
-    if (::unlink(path.c_str()) == 0) {
-        return 0;
+// The paths, one to a line, after a blank line.
+std::string PathLines(const std::vector<std::string>& paths) {
+    std::string text = "\r\n";
+    for (const std::string& path : paths) {
+        text += "\r\n" + path;
     }
-    return errno != 0 ? errno : EIO;
+    return text;
 }
+
+}  // namespace
 
 std::string DeleteErrorText(const std::string& path, int errorNumber) {
     return "Error deleting " + path + " (" + std::to_string(errorNumber) + "-" +
            std::strerror(errorNumber) + ")";
 }
 
-std::vector<std::string> SourcesToDelete(const JoinState& state) {
+std::vector<std::string> SourcesToDelete(const JoinState& state, const platform::Files& files) {
     std::vector<std::string> paths;
-    std::set<std::string> seen;
-    struct stat joined {};
-    const bool joinedExists = ::stat(state.destFileName.c_str(), &joined) == 0;
     const int count = std::min<int>(state.clipCount, static_cast<int>(state.clips.size()));
     for (int i = 0; i < count; ++i) {
         const std::string& name = state.clips[static_cast<size_t>(i)].fileName;
-        std::error_code error;
-        std::filesystem::path key = std::filesystem::absolute(name, error);
-        if (error) {
-            key = name;
+        const bool listed = std::any_of(paths.begin(), paths.end(), [&](const std::string& path) {
+            return files.sameFile(path, name);
+        });
+        if (!listed && !files.sameFile(name, state.destFileName)) {
+            paths.push_back(name);
         }
-        if (!seen.insert(key.lexically_normal().string()).second) {
-            continue;
-        }
-        struct stat source {};
-        if (joinedExists && ::stat(name.c_str(), &source) == 0 && source.st_dev == joined.st_dev &&
-            source.st_ino == joined.st_ino) {
-            continue;
-        }
-        paths.push_back(name);
     }
     return paths;
 }
@@ -88,8 +72,9 @@ std::string ProgressTimeText(int64_t elapsedMs, int totalPercent) {
     return text;
 }
 
-JoinWindowLogic::JoinWindowLogic(JoinState& state, platform::Dialogs& dialogs)
-    : m_state(state), m_dialogs(dialogs), m_delete(DeleteFileWithErrno) {}
+JoinWindowLogic::JoinWindowLogic(JoinState& state, platform::Dialogs& dialogs,
+                                 platform::Files& files)
+    : m_state(state), m_dialogs(dialogs), m_files(files) {}
 
 void JoinWindowLogic::prepare(const std::string& destination, int16_t clipCount,
                               const std::vector<ClipInfo>& clips, JoinProgress* window) {
@@ -175,20 +160,55 @@ bool JoinWindowLogic::deleteSources() {
     if (!offersDelete()) {
         return false;
     }
+    const std::vector<std::string> sources = SourcesToDelete(m_state, m_files);
     if (PreferenceOn(settings::kKeyDeleteAskSure) &&
-        m_dialogs.messageBox("Are you sure?", "Delete all of the source files now?",
+        m_dialogs.messageBox("Are you sure?",
+                             "Delete all of the source files now?" + PathLines(sources) +
+                                 "\r\n\r\nThey are moved to the trash.",
                              platform::MessageButtons::OkCancel) != platform::MessageAnswer::Ok) {
         return false;
     }
-    for (const std::string& path : SourcesToDelete(m_state)) {
-        const int error = m_delete(path);
-        if (error != 0) {
-            m_dialogs.messageBox("Delete Failed", DeleteErrorText(path, error),
-                                 platform::MessageButtons::Ok);
+    int tried = 0;
+    std::vector<std::string> withoutTrash;
+    for (const std::string& path : sources) {
+        const int32_t result = m_files.moveToTrash(path);
+        if (result == platform::kTrashUnavailable) {
+            withoutTrash.push_back(path);
+            continue;
         }
+        ++tried;
+        if (result != 0) {
+            tellDeleteFailed(path, result);
+        }
+    }
+    tried += deleteWithoutTrash(withoutTrash);
+    if (tried == 0 && !sources.empty()) {
+        return false;
     }
     m_status = kStatusSourcesDeleted;
     return true;
+}
+
+int JoinWindowLogic::deleteWithoutTrash(const std::vector<std::string>& paths) {
+    if (paths.empty() ||
+        m_dialogs.messageBox("Delete Source Files",
+                             "There is no trash for these files:" + PathLines(paths) +
+                                 "\r\n\r\nDelete them for good? They cannot be restored then.",
+                             platform::MessageButtons::YesNo) != platform::MessageAnswer::Yes) {
+        return 0;
+    }
+    for (const std::string& path : paths) {
+        const int32_t result = m_files.deleteFile(path);
+        if (result != 0) {
+            tellDeleteFailed(path, result);
+        }
+    }
+    return static_cast<int>(paths.size());
+}
+
+void JoinWindowLogic::tellDeleteFailed(const std::string& path, int32_t errorNumber) {
+    m_dialogs.messageBox("Delete Failed", DeleteErrorText(path, errorNumber),
+                         platform::MessageButtons::Ok);
 }
 
 }  // namespace join

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "join/join_report.h"
 #include "media/clip_info.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 
 namespace join {
 
@@ -25,18 +25,14 @@ inline constexpr int32_t kStatusJoined = 1;
 inline constexpr int32_t kStatusSourcesDeleted = 2;
 inline constexpr int32_t kStatusCancelled = -9;
 
-// Deletes one file: 0 when it is gone, else the system error number.
-using FileDeleter = std::function<int(const std::string& path)>;
-int DeleteFileWithErrno(const std::string& path);
-
 // "Error deleting NAME (2-No such file or directory)".
 std::string DeleteErrorText(const std::string& path, int errorNumber);
 
 // The source files "Delete Source Files" deletes: the paths of the first clipCount entries, each
-// distinct path once, in job order (spellings of one path, "a/./b.avi", "a/b.avi", relative and
-// absolute, count as one), leaving out any that is the joined file itself under another name
-// (the same device and inode), which must survive whatever the job held.
-std::vector<std::string> SourcesToDelete(const JoinState& state);
+// file once, in job order (spellings of one path, "a/./b.avi", "a/b.avi", relative and absolute,
+// and links to one file count as one), leaving out any that is the joined file itself under
+// another name, which must survive whatever the job held.
+std::vector<std::string> SourcesToDelete(const JoinState& state, const platform::Files& files);
 
 // "Elapsed 0:05" while less than kEstimatePercent of the join is done, then
 // "Elapsed 0:05, about 1:20 left". Hours show as "1:02:03".
@@ -46,10 +42,8 @@ std::string FormatDuration(int64_t seconds);
 
 class JoinWindowLogic {
   public:
-    JoinWindowLogic(JoinState& state, platform::Dialogs& dialogs);
-
-    // Replaces the real deletion (tests).
-    void setDeleter(FileDeleter deleter) { m_delete = std::move(deleter); }
+    // files moves the sources to the trash or deletes them.
+    JoinWindowLogic(JoinState& state, platform::Dialogs& dialogs, platform::Files& files);
 
     // Hands the job to the engine: entries 0 .. count - 1, the destination and the progress
     // window. A count beyond the entries given is held at their number.
@@ -89,19 +83,24 @@ class JoinWindowLogic {
     // window should hide now, as for requestClose().
     bool cancelForExit();
 
-    // "Delete Source Files": asks first when "Delete_Ask_Sure" is "1"; deletes each distinct
-    // source once, telling about each failure, and the status becomes 2. True when the window
-    // should hide (false: the user did not confirm, or deleting is not offered).
+    // "Delete Source Files": asks first, naming the files, when "Delete_Ask_Sure" is "1"; moves
+    // each source once to the trash, telling about each failure. Sources the trash cannot take
+    // are named in a question, and deleted for good only on Yes. The status becomes 2 once
+    // anything was moved or deleted, or tried. True when the window should hide (false: the user
+    // did not confirm, declined every deletion, or deleting is not offered).
     bool deleteSources();
 
   private:
     void tellCancelled();
+    void tellDeleteFailed(const std::string& path, int32_t errorNumber);
+    // Deletes for good, after a Yes, the sources the trash could not take; how many were tried.
+    int deleteWithoutTrash(const std::vector<std::string>& paths);
 
     bool m_quietCancel = false;
 
     JoinState& m_state;
     platform::Dialogs& m_dialogs;
-    FileDeleter m_delete;
+    platform::Files& m_files;
     int32_t m_status = kStatusRunning;
     bool m_joinStarted = false;
     bool m_joinRunning = false;

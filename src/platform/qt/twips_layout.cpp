@@ -30,8 +30,8 @@ int TwipsToPixels(int twips, double scale) {
 }
 
 QRect TwipsRect(int left, int top, int width, int height, double scale) {
-    return QRect(TwipsToPixels(left, scale), TwipsToPixels(top, scale),
-                 TwipsToPixels(width, scale), TwipsToPixels(height, scale));
+    return QRect(TwipsToPixels(left, scale), TwipsToPixels(top, scale), TwipsToPixels(width, scale),
+                 TwipsToPixels(height, scale));
 }
 
 QSize TwipsSize(int width, int height, double scale) {

@@ -70,6 +70,9 @@ MainWindowLogic::MainWindowLogic(platform::ListBox& listJoin, const MainWindowSe
     if (m_services.texts == nullptr) {
         m_services.texts = &m_ownTexts;
     }
+    if (m_services.files == nullptr) {
+        m_services.files = &m_ownFiles;
+    }
 }
 
 void MainWindowLogic::tell(const std::string& text) {
@@ -128,7 +131,7 @@ int32_t MainWindowLogic::JoinCommand() {
 bool MainWindowLogic::confirmDestination(std::string& destination) {
     const bool extended = AddDefaultExtension(destination);
     for (const ClipInfo& clip : m_job.clips()) {
-        if (platform::IsSameFile(destination, clip.fileName)) {
+        if (m_services.files->sameFile(destination, clip.fileName)) {
             tell("The joined file cannot replace one of the clips being joined: " + destination);
             return false;
         }

@@ -10,6 +10,7 @@
 
 #include "job/job.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "platform/list_box.h"
 #include "ui/main/main_window_services.h"
 
@@ -68,6 +69,7 @@ class MainWindowLogic {
 
     MainWindowServices m_services;
     settings::SharedTexts m_ownTexts;  // used when the services bring none
+    platform::PosixFiles m_ownFiles;
     platform::Dialogs& m_dialogs;
     job::Job m_job;
     bool m_joinRunning = false;

@@ -11,6 +11,7 @@
 #include "job/job.h"
 #include "media/clip_info.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "settings/preferences.h"
 
 namespace ui {
@@ -20,6 +21,8 @@ struct MainWindowServices {
     platform::Dialogs* dialogs = nullptr;
     // The texts shared with the preview and preferences windows (saveDirectory, previewPosText).
     settings::SharedTexts* texts = nullptr;
+    // Whole-file operations (same file, length, trash); the system calls when none is given.
+    platform::Files* files = nullptr;
 
     // The preview window: the job's entries (index -1 for the joined view) with marking
     // permission, written back when it closes; or one file alone, without marking.

@@ -13,9 +13,11 @@
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "join/destination_file.h"
 #include "media/clip_inspection.h"
+#include "platform/qt/qt_files.h"
 #include "platform/qt/termination.h"
 #include "platform/scripted/scripted_dialogs.h"
 #include "settings/ini_store.h"
@@ -97,8 +99,9 @@ class FrmAviJoinTest : public ::testing::Test {
         });
         driver.start();
         const int32_t status = join::StartJoin(
-            nullptr, m_dialogs, [this](const std::string& path) { m_viewed.push_back(path); },
-            dest(), static_cast<int16_t>(clips.size()), clips, &m_clean);
+            nullptr, m_dialogs, m_files,
+            [this](const std::string& path) { m_viewed.push_back(path); }, dest(),
+            static_cast<int16_t>(clips.size()), clips, &m_clean);
         driver.stop();
         return status;
     }
@@ -107,6 +110,7 @@ class FrmAviJoinTest : public ::testing::Test {
     testing_support::TempSettingsHome m_home;
     testing_support::TempDir m_dir;
     platform::ScriptedDialogs m_dialogs;
+    platform::QtFiles m_files;
     bool m_observed = false;
     int m_progressCalls = 0;
     std::string m_report;
@@ -245,20 +249,38 @@ TEST_F(FrmAviJoinTest, AJoinWithAWarningHidesDeleteSourceFiles) {
     EXPECT_FALSE(m_clean);
 }
 
-TEST_F(FrmAviJoinTest, ACleanJoinDeletesEachSourceOnce) {
+// The sources go to the desktop's trash (here one of the test's own, in a data folder that does
+// not exist yet), each once, with the information that lets a file manager restore them.
+TEST_F(FrmAviJoinTest, ACleanJoinMovesEachSourceToTheTrashOnce) {
     const std::string a = synthetic("A", 20);
     const std::string b = synthetic("B", 20);
+    const std::filesystem::path trash = m_dir.path() / "data" / "Trash";
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(m_dir.path().string()));
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((m_dir.path() / "data").string()));
     setPreference("Prompt_Delete", "1");
     setPreference("Delete_Ask_Sure", "1");
-    m_dialogs.expectMessage("Are you sure?", "Delete all of the source files now?",
+    m_dialogs.expectMessage("Are you sure?",
+                            "Delete all of the source files now?\r\n\r\n" + a + "\r\n" + b +
+                                "\r\n\r\nThey are moved to the trash.",
                             MessageButtons::OkCancel, MessageAnswer::Ok);
     Script script;
     script.onReport = [](join::frmAviJoin& window) { button(window, "cmdDelete")->click(); };
     EXPECT_EQ(startJoin({entry(a), entry(b), entry(a)}, script), join::kStatusSourcesDeleted);
     EXPECT_TRUE(m_deleteOffered);
     EXPECT_TRUE(m_dialogs.verify());  // no "Error deleting" for the second A
+    qputenv("HOME", home);
+    qunsetenv("XDG_DATA_HOME");
     EXPECT_FALSE(std::filesystem::exists(a));
     EXPECT_FALSE(std::filesystem::exists(b));
+    EXPECT_EQ(testing_support::FolderNames(trash / "files"),
+              (std::vector<std::string>{"A.avi", "B.avi"}));
+    EXPECT_EQ(testing_support::FolderNames(trash / "info"),
+              (std::vector<std::string>{"A.avi.trashinfo", "B.avi.trashinfo"}));
+    std::ifstream info(trash / "info" / "A.avi.trashinfo");
+    const std::string text((std::istreambuf_iterator<char>(info)), {});
+    EXPECT_NE(text.find("[Trash Info]"), std::string::npos) << text;
+    EXPECT_NE(text.find("Path=" + a), std::string::npos) << text;
     EXPECT_EQ(testing_support::FfprobeVideoPackets(dest()), 60);
 }
 

@@ -16,11 +16,32 @@ namespace {
 using platform::MessageAnswer;
 using platform::MessageButtons;
 
+// The system calls with a trash folder of the test's own, or none at all.
+class FolderTrashFiles : public platform::PosixFiles {
+  public:
+    explicit FolderTrashFiles(std::filesystem::path trash) : m_trash(std::move(trash)) {}
+    void setAvailable(bool available) { m_available = available; }
+    int32_t moveToTrash(const std::string& path, std::string* /*errorText*/) override {
+        if (!m_available) {
+            return platform::kTrashUnavailable;
+        }
+        std::error_code error;
+        std::filesystem::create_directories(m_trash, error);
+        std::filesystem::rename(path, m_trash / std::filesystem::path(path).filename(), error);
+        return error.value();
+    }
+
+  private:
+    std::filesystem::path m_trash;
+    bool m_available = true;
+};
+
 class JoinWindowLogicTest : public ::testing::Test {
   protected:
     JoinWindowLogicTest()
         : m_dialogs([](const std::string& failure) { ADD_FAILURE() << "dialogs: " << failure; }),
-          m_logic(m_state, m_dialogs) {}
+          m_files(m_dir.path() / "trash"),
+          m_logic(m_state, m_dialogs, m_files) {}
 
     std::string clip(const std::string& tag, int frames = 20) {
         return clips::WriteTagged(m_dir, tag, frames);
@@ -38,12 +59,13 @@ class JoinWindowLogicTest : public ::testing::Test {
     testing_support::TempSettingsHome m_home;
     testing_support::TempDir m_dir;
     platform::ScriptedDialogs m_dialogs;
+    FolderTrashFiles m_files;
     join::JoinState m_state;
     join::JoinWindowLogic m_logic;
 };
 
-// A file standing in the job twice, once spelt with "./", is deleted once; a source that is
-// already gone is reported with its error and the others are still deleted.
+// A file standing in the job twice, once spelt with "./", goes to the trash once; a source that
+// is already gone is reported with its error and the others still go. The question names them.
 TEST_F(JoinWindowLogicTest, DeletingTouchesEachDistinctSourceOnceAndReportsFailures) {
     const std::string a = clip("A");
     const std::string b = clip("B");
@@ -57,7 +79,9 @@ TEST_F(JoinWindowLogicTest, DeletingTouchesEachDistinctSourceOnceAndReportsFailu
     ASSERT_TRUE(m_logic.offersDelete());
 
     std::filesystem::remove(b);
-    m_dialogs.expectMessage("Are you sure?", "Delete all of the source files now?",
+    m_dialogs.expectMessage("Are you sure?",
+                            "Delete all of the source files now?\r\n\r\n" + a + "\r\n" + b +
+                                "\r\n" + c + "\r\n\r\nThey are moved to the trash.",
                             MessageButtons::OkCancel, MessageAnswer::Ok);
     m_dialogs.expectMessage("Delete Failed",
                             "Error deleting " + b + " (2-No such file or directory)",
@@ -67,7 +91,35 @@ TEST_F(JoinWindowLogicTest, DeletingTouchesEachDistinctSourceOnceAndReportsFailu
     EXPECT_EQ(m_logic.status(), join::kStatusSourcesDeleted);
     EXPECT_FALSE(std::filesystem::exists(a));
     EXPECT_FALSE(std::filesystem::exists(c));
+    EXPECT_EQ(testing_support::FolderNames(m_dir.path() / "trash"),
+              (std::vector<std::string>{"A.avi", "C.avi"}));
     EXPECT_TRUE(std::filesystem::exists(m_dir.file("joined.avi")));
+}
+
+// Without a trash the user is told and asked, with the files named: No keeps them all and the
+// window open, Yes deletes them for good.
+TEST_F(JoinWindowLogicTest, WithoutATrashSourcesAreDeletedForGoodOnlyOnYes) {
+    const std::string a = clip("A");
+    const std::string b = clip("B");
+    join({entry(a), entry(b)});
+    setPreference("Prompt_Delete", "1");
+    m_files.setAvailable(false);
+    const std::string question = "There is no trash for these files:\r\n\r\n" + a + "\r\n" + b +
+                                 "\r\n\r\nDelete them for good? They cannot be restored then.";
+    m_dialogs.expectMessage("Delete Source Files", question, MessageButtons::YesNo,
+                            MessageAnswer::No);
+    EXPECT_FALSE(m_logic.deleteSources());
+    EXPECT_EQ(m_logic.status(), join::kStatusJoined);
+    EXPECT_TRUE(std::filesystem::exists(a));
+    EXPECT_TRUE(std::filesystem::exists(b));
+
+    m_dialogs.expectMessage("Delete Source Files", question, MessageButtons::YesNo,
+                            MessageAnswer::Yes);
+    EXPECT_TRUE(m_logic.deleteSources());
+    EXPECT_TRUE(m_dialogs.verify());
+    EXPECT_EQ(m_logic.status(), join::kStatusSourcesDeleted);
+    EXPECT_FALSE(std::filesystem::exists(a));
+    EXPECT_FALSE(std::filesystem::exists(b));
 }
 
 // Whatever the job held, the joined file is never among the files deleted.
@@ -78,7 +130,7 @@ TEST_F(JoinWindowLogicTest, TheJoinedFileIsNeverASourceToDelete) {
     m_state.clipCount = 3;
     m_state.clips = {entry(a), entry(m_dir.file("link.avi")), entry(joined)};
     m_state.destFileName = joined;
-    EXPECT_EQ(join::SourcesToDelete(m_state), std::vector<std::string>{a});
+    EXPECT_EQ(join::SourcesToDelete(m_state, m_files), std::vector<std::string>{a});
 }
 
 TEST_F(JoinWindowLogicTest, DeletingAnsweredCancelDeletesNothing) {
@@ -86,8 +138,10 @@ TEST_F(JoinWindowLogicTest, DeletingAnsweredCancelDeletesNothing) {
     join({entry(a)});
     setPreference("Prompt_Delete", "1");
     setPreference("Delete_Ask_Sure", "1");
-    m_dialogs.expectMessage("Are you sure?", "Delete all of the source files now?",
-                            MessageButtons::OkCancel, MessageAnswer::Cancel);
+    m_dialogs.expectMessage(
+        "Are you sure?",
+        "Delete all of the source files now?\r\n\r\n" + a + "\r\n\r\nThey are moved to the trash.",
+        MessageButtons::OkCancel, MessageAnswer::Cancel);
     EXPECT_FALSE(m_logic.deleteSources());
     EXPECT_TRUE(std::filesystem::exists(a));
     EXPECT_EQ(m_logic.status(), join::kStatusJoined);
