@@ -4,6 +4,7 @@
 // in what the main window uses of the other windows, and opens the startup window.
 #include <QApplication>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -30,6 +31,9 @@
 #include "ui/startup/startup_art.h"
 
 int main(int argc, char** argv) {
+    // Past a file-size limit (ulimit -f) a write fails with EFBIG, which the join reports, rather
+    // than the signal ending the program half way through.
+    ::signal(SIGXFSZ, SIG_IGN);
     const app::AppOptions options =
         app::ParseAppOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
