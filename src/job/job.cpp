@@ -27,6 +27,7 @@ void Job::refreshStats() {
 
 void Job::ClearJob() {
     m_clips.clear();
+    m_ownAudio.clear();
     m_listJoin.clear();
     refreshStats();
 }
@@ -40,8 +41,10 @@ void Job::RemoveSelectedClips() {
     for (auto line = selected.rbegin(); line != selected.rend(); ++line) {
         if (*line < clipCount()) {
             m_clips.erase(m_clips.begin() + *line);
+            m_ownAudio.erase(m_ownAudio.begin() + *line);
         }
     }
+    reconsiderDroppedAudio();
     m_listJoin.clear();
     for (const auto& clip : m_clips) {
         m_listJoin.addLine(FileTitle(clip.fileName));
@@ -63,6 +66,7 @@ void Job::MoveSelectedClip(int direction) {
         return;
     }
     std::swap(m_clips[static_cast<size_t>(line)], m_clips[static_cast<size_t>(target)]);
+    std::swap(m_ownAudio[static_cast<size_t>(line)], m_ownAudio[static_cast<size_t>(target)]);
     m_listJoin.setText(target, FileTitle(m_clips[static_cast<size_t>(target)].fileName));
     m_listJoin.setText(line, FileTitle(m_clips[static_cast<size_t>(line)].fileName));
     m_listJoin.setSelected(line, false);
@@ -95,6 +99,24 @@ void Job::handOverToPreview(int index, const PreviewClipsFunction& previewClips)
         m_clips = std::move(copies);
     }
     refreshStats();
+}
+
+void Job::reconsiderDroppedAudio() {
+    if (!m_audioDropped || m_clips.empty() || m_clips.front().audioPresent > 0 ||
+        m_ownAudio.front() <= 0) {
+        return;
+    }
+    ClipInfo base = m_clips.front();
+    base.audioPresent = m_ownAudio.front();
+    for (size_t i = 1; i < m_clips.size(); ++i) {
+        // An entry without audio is for the question before the join.
+        if (m_clips[i].audioPresent > 0 &&
+            CompareClipWithBase(base, m_clips[i], false).kind != ClipCheckKind::Pass) {
+            return;
+        }
+    }
+    m_clips.front().audioPresent = base.audioPresent;
+    m_audioDropped = false;
 }
 
 bool Job::isJoinable() const {

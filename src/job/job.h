@@ -70,12 +70,18 @@ class Job {
     void append(const ClipInfo& clip);
     void refreshStats();
     bool askToProceed(const std::string& path, const std::string& msg);
+    // After entries were removed: a job made silent gets the base's audio back once the audio of
+    // every entry that has some matches it again.
+    void reconsiderDroppedAudio();
 
     platform::ListBox& m_listJoin;
     platform::Dialogs& m_dialogs;
     ClipInspector m_inspect;
     std::function<void()> m_refreshStats;
     std::vector<ClipInfo> m_clips;
+    // Each entry's audio flag as its inspection left it: accepting a warning clears the base's
+    // flag in m_clips, and this is what it was.
+    std::vector<int16_t> m_ownAudio;
     bool m_audioDropped = false;
 };
 

@@ -227,6 +227,35 @@ TEST_F(AddClipTest, AnAcceptedWarningSilencesTheJobUntilACleanFirstClip) {
     EXPECT_EQ(job.clips()[0].audioPresent, 1);
 }
 
+// The audio comes back with the removal of the clips whose audio differed, and only then.
+TEST_F(AddClipTest, RemovingTheClipsWhoseAudioDifferedGivesTheJobItsAudioBack) {
+    addClean("base.avi");
+    expectWarning("mono.avi",
+                  " has a different audio format (Mono) than the base clip (Stereo)." + kNoAudio,
+                  MessageAnswer::Yes);
+    job.AddClip(Path("mono.avi"));
+    addClean("44k.avi");  // no question in a silent job
+    addClean("same.avi");
+    addClean("silent.avi");
+
+    boxes.listJoin.selectOnly({1});
+    job.RemoveSelectedClips();
+    EXPECT_TRUE(job.audioDropped());  // 44k.avi still differs
+    EXPECT_EQ(job.refreshStatsCaptions().labAudioStats, "Audio:  (No Audio)");
+
+    boxes.listJoin.selectOnly({1});
+    job.RemoveSelectedClips();
+    EXPECT_FALSE(job.audioDropped());
+    EXPECT_EQ(job.clips()[0].audioPresent, 1);
+    EXPECT_EQ(job.refreshStatsCaptions().labAudioStats,
+              "Audio:  16 bit Stereo, 22050Hz, PCM Uncompressed");
+    // From here on a differing clip is asked about again.
+    expectWarning("mono.avi",
+                  " has a different audio format (Mono) than the base clip (Stereo)." + kNoAudio,
+                  MessageAnswer::No);
+    addExpectingNoChange("mono.avi");
+}
+
 TEST_F(AddClipTest, ASilentBaseWarnsAboutAudioOnlyUntilTheUserAccepts) {
     addClean("silent.avi");
     const std::string msg =

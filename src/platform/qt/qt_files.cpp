@@ -37,7 +37,7 @@ int32_t QtFiles::moveToTrash(const std::string& path, std::string* errorText) {
         // Anywhere but in a trash folder the file would be as good as lost: put it back.
         const QString trashed = file.fileName();
         if (QFileInfo(trashed).isAbsolute() && (trashed.contains(QStringLiteral("/Trash/files/")) ||
-                                                 trashed.contains(QStringLiteral("/.Trash")))) {
+                                                trashed.contains(QStringLiteral("/.Trash")))) {
             return 0;
         }
         QFile::rename(trashed, ToQString(path));
