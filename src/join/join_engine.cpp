@@ -135,6 +135,7 @@ int32_t JoinRun::execute() {
     m_state.framesWritten = 0;
     m_state.warnings.clear();
     m_state.notes.clear();
+    m_state.audioShortfalls.clear();
     m_state.partialFileName.clear();
     m_totalFrames = TotalSegmentFrames(m_state);
     const int32_t opened = openDestination();
@@ -568,10 +569,9 @@ void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
                          " seconds) of silence were written\r\n";
     }
     if (audio.silentFrames > 0) {
-        m_state.warnings += "Audio of " + clip.fileName + " ends " +
-                            std::to_string(audio.silentFrames) +
-                            (audio.silentFrames == 1 ? " frame" : " frames") +
-                            " before its video; later clips may be out of sync\r\n";
+        // The report words it: whether later clips are out of sync depends on what follows.
+        const auto entry = static_cast<int>(&clip - m_state.clips.data());
+        m_state.audioShortfalls.push_back({entry, audio.silentFrames});
     }
 }
 

@@ -29,6 +29,13 @@ class JoinProgress {
                                   int16_t totalPercent) = 0;
 };
 
+// An entry whose audio ended before its video and could not be padded: frames of it were written
+// without any audio.
+struct AudioShortfall {
+    int entry = 0;
+    int64_t frames = 0;
+};
+
 // The engine's state, filled by the caller before a join and read by it afterwards.
 struct JoinState {
     int clipCount = 0;
@@ -37,6 +44,7 @@ struct JoinState {
     int64_t framesWritten = 0;
     std::string warnings;  // one line per problem, each ending in CR LF
     std::string notes;     // what the user should know though nothing was lost (silence written)
+    std::vector<AudioShortfall> audioShortfalls;  // nothing lost either, but later audio is early
     int32_t lastErrorCode = 0;
     std::string lastErrorText;
     int32_t lastErrorErrno = 0;  // the system's error number behind the fatal error, 0 when none

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "media/clip_inspection.h"
@@ -21,6 +22,25 @@ std::string CompletedLine(const JoinState& state, int64_t fileSize) {
 }
 
 }  // namespace
+
+std::string AudioShortfallLines(const JoinState& state) {
+    std::string lines;
+    const int count = std::min<int>(state.clipCount, static_cast<int>(state.clips.size()));
+    for (const AudioShortfall& shortfall : state.audioShortfalls) {
+        if (shortfall.entry < 0 || shortfall.entry >= count) {
+            continue;
+        }
+        bool later = false;
+        for (int k = shortfall.entry + 1; k < count; ++k) {
+            later = later || state.clips[static_cast<size_t>(k)].segmentFrames > 0;
+        }
+        lines += "Audio of " + state.clips[static_cast<size_t>(shortfall.entry)].fileName +
+                 " ends " + std::to_string(shortfall.frames) +
+                 (shortfall.frames == 1 ? " frame" : " frames") + " before its video" +
+                 (later ? "; later clips may be out of sync" : "") + kCrLf;
+    }
+    return lines;
+}
 
 std::string FormatMegabytes(int64_t bytes) {
     if (bytes < 0) {
@@ -73,20 +93,25 @@ JoinReport ComposeJoinReport(int32_t result, const JoinState& state, int32_t ver
                       kCrLf + dest + kCrLf + kRecommendation;
         return report;
     }
+    const std::string shortfalls = AudioShortfallLines(state);
     if (verified.segmentFrames != state.framesWritten || !state.warnings.empty()) {
         report.text = std::string("WARNING: Joined file may be incomplete or missing frames.") +
                       kCrLf + kRecommendation + kCrLf + "Completed Clip:" + kCrLf + dest + kCrLf +
-                      CompletedLine(state, fileSize) + kCrLf + state.warnings + state.notes;
+                      CompletedLine(state, fileSize) + kCrLf + state.warnings + shortfalls +
+                      state.notes;
         return report;
     }
+    // Audio that ends early loses nothing of the sources: every frame is there.
     report.text = std::string("Completed Clip:") + kCrLf + dest + kCrLf + kCrLf +
                   CompletedLine(state, fileSize);
-    if (!state.notes.empty()) {
-        report.text += kCrLf + state.notes.substr(0, state.notes.size() - 2);
+    const std::string after = shortfalls + state.notes;
+    if (!after.empty()) {
+        report.text += kCrLf + after.substr(0, after.size() - 2);
     }
     // Only a join that wrote every frame of a non-empty job may lead to deleting the sources.
     const int64_t expected = TotalSegmentFrames(state);
-    report.clean = expected > 0 && state.framesWritten == expected;
+    report.complete = expected > 0 && state.framesWritten == expected;
+    report.clean = report.complete && shortfalls.empty();
     return report;
 }
 

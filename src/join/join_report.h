@@ -15,8 +15,17 @@ struct JoinReport {
     int32_t status = 0;   // 1 joined (warnings possible), -1 / -2 the engine's result, -9 cancelled
     std::string caption;  // "Join Complete" or "Error Joining Files"; empty after a cancel
     std::string text;     // the report, lines separated by CR LF
-    bool clean = false;  // verified, complete, no warnings: the sources may be offered for deletion
+    // Verified and every frame of a non-empty job written with nothing lost: the sources may be
+    // offered for deletion.
+    bool complete = false;
+    // Complete, and nothing to warn of at all (not even audio that ends early): the job may be
+    // cleared by preference, and trelvane-cli ends with 0.
+    bool clean = false;
 };
+
+// "Audio of NAME ends 2 frames before its video", and "; later clips may be out of sync" when
+// an entry with frames follows, one line for each shortfall.
+std::string AudioShortfallLines(const JoinState& state);
 
 // A size in megabytes with two decimals, trailing zeros dropped: 5242880 -> "5", 1572864 -> "1.5".
 std::string FormatMegabytes(int64_t bytes);

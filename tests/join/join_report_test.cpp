@@ -46,6 +46,7 @@ TEST(ComposeJoinReport, CleanJoin) {
     EXPECT_EQ(report.status, 1);
     EXPECT_EQ(report.caption, "Join Complete");
     EXPECT_EQ(report.text, "Completed Clip:\r\n/v/joined.avi\r\n\r\n250 Frames, 5MB");
+    EXPECT_TRUE(report.complete);
     EXPECT_TRUE(report.clean);
 }
 
@@ -67,6 +68,29 @@ TEST(ComposeJoinReport, WarningsOrAFrameCountThatDiffersAreReported) {
     const join::JoinReport mismatch = ComposeJoinReport(0, state, 0, Verified(249), 100);
     EXPECT_EQ(mismatch.text.rfind("WARNING: Joined file may be incomplete", 0), 0u);
     EXPECT_FALSE(mismatch.clean);
+}
+
+// Audio that ends before its video loses no frame: the report is a completed one, deleting stays
+// possible, and only clips that follow can be out of sync.
+TEST(ComposeJoinReport, AudioThatEndsEarlyIsNotAMissingFrame) {
+    JoinState state = FinishedJoin();
+    state.clips[0].fileName = "/v/a.avi";
+    state.clips[1].fileName = "/v/b.avi";
+    state.audioShortfalls = {{0, 1}, {1, 3}};
+    const join::JoinReport report = ComposeJoinReport(0, state, 0, Verified(250), 5242880);
+    EXPECT_EQ(report.text,
+              "Completed Clip:\r\n/v/joined.avi\r\n\r\n250 Frames, 5MB\r\n"
+              "Audio of /v/a.avi ends 1 frame before its video; later clips may be out of sync"
+              "\r\nAudio of /v/b.avi ends 3 frames before its video");
+    EXPECT_TRUE(report.complete);
+    EXPECT_FALSE(report.clean);
+
+    // A later clip with nothing to write puts nothing out of sync.
+    state.clips[1].segmentFrames = 0;
+    state.framesWritten = 100;
+    state.audioShortfalls = {{0, 2}};
+    EXPECT_EQ(join::AudioShortfallLines(state),
+              "Audio of /v/a.avi ends 2 frames before its video\r\n");
 }
 
 TEST(ComposeJoinReport, UnverifiableFile) {

@@ -119,7 +119,8 @@ void JoinWindowLogic::tellCancelled() {
 }
 
 bool JoinWindowLogic::offersDelete() const {
-    return m_status == kStatusJoined && clean() && PreferenceOn(settings::kKeyPromptDelete);
+    return m_status == kStatusJoined && m_report.complete &&
+           PreferenceOn(settings::kKeyPromptDelete);
 }
 
 std::optional<std::string> JoinWindowLogic::segmentCaption(int16_t clipIndex) {

@@ -64,7 +64,8 @@ class JoinWindowLogic {
 
     // What the window offers once the report is shown.
     bool offersView() const { return m_status == kStatusJoined; }
-    // Only after a clean report, and only when "Prompt_Delete" is "1" (read now).
+    // Only after a report of a complete join (audio that ends early is no loss), and only when
+    // "Prompt_Delete" is "1" (read now).
     bool offersDelete() const;
 
     // show_progress: the new "Now Joining: NAME" caption when the clip index changed.
