@@ -428,6 +428,12 @@ void PreviewLogic::MarkSegmentEnd(int which) {
     }
     ClipInfo& clip = m_clips[static_cast<size_t>(m_currentClip)];
     if (which == 0) {
+        if (m_currentFrame > clip.leadOut) {
+            tell("Mark In", "The segment cannot start at frame " + std::to_string(m_currentFrame) +
+                                ", after its end at frame " + std::to_string(clip.leadOut) +
+                                ".  Mark In at or before the end, or move the end first.");
+            return;
+        }
         // A segment must begin on a key frame: ask again now, whatever the button shows.
         const std::optional<int32_t> reference = referenceFrame(m_currentFrame);
         if (!reference || *reference != m_currentFrame) {
@@ -436,6 +442,12 @@ void PreviewLogic::MarkSegmentEnd(int which) {
         }
         clip.leadIn = m_currentFrame;
     } else {
+        if (m_currentFrame < clip.leadIn) {
+            tell("Mark Out", "The segment cannot end at frame " + std::to_string(m_currentFrame) +
+                                 ", before its start at frame " + std::to_string(clip.leadIn) +
+                                 ".  Mark Out at or after the start, or move the start first.");
+            return;
+        }
         clip.leadOut = m_currentFrame;
     }
     clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
@@ -506,13 +518,17 @@ int32_t PreviewLogic::SendMovieCommand(const std::string& command, std::string& 
     if (m_boxOpen || !m_reportedFailures.insert(key).second) {
         return result;
     }
+    tell(kErrorTitle, CommandErrorText(command, result, reply));
+    return result;
+}
+
+// A box holds the poll timer while it is open, and no other box opens from a tick meanwhile.
+void PreviewLogic::tell(const std::string& title, const std::string& text) {
     m_boxOpen = true;
     m_view.setTimerEnabled(false);
-    m_dialogs.messageBox(kErrorTitle, CommandErrorText(command, result, reply),
-                         platform::MessageButtons::Ok);
+    m_dialogs.messageBox(title, text, platform::MessageButtons::Ok);
     m_boxOpen = false;
     m_view.setTimerEnabled(m_timerWanted);
-    return result;
 }
 
 }  // namespace preview

@@ -106,6 +106,7 @@ class PreviewLogic {
     std::optional<int32_t> referenceFrame(int32_t clipFrame);
     bool positionUsable() const;
     void adjustPollForPlayback(int32_t clipFrame);
+    void tell(const std::string& title, const std::string& text);
 
     PreviewView& m_view;
     CommandSender& m_sender;

@@ -222,6 +222,25 @@ TEST(PreviewLogicTest, MarksTakeOnlyASettledKeyFrameAndKeepTheSegmentInvariant) 
     EXPECT_EQ("Preview: 0:02 / 56 Frames", p.view.caption);
     EXPECT_EQ(2, p.view.redShapes());
 
+    // An end before the start, or a start after the end, is refused and says why.
+    p.logic.SeekClipFrame(20);
+    p.settle();
+    p.dialogs.expectMessage("Mark Out",
+                            "The segment cannot end at frame 20, before its start at frame 25.  "
+                            "Mark Out at or after the start, or move the start first.",
+                            platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
+    p.logic.buttonClick(Button::MarkOut);
+    p.logic.SeekClipFrame(90);
+    p.settle();
+    p.dialogs.expectMessage("Mark In",
+                            "The segment cannot start at frame 90, after its end at frame 80.  "
+                            "Mark In at or before the end, or move the end first.",
+                            platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
+    p.logic.MarkSegmentEnd(0);
+    EXPECT_TRUE(p.dialogs.verify());
+    EXPECT_EQ(56, p.logic.clips()[0].segmentFrames);
+    p.device.take();
+
     // First and Last go to the segment bounds, then to the clip's ends.
     p.logic.buttonClick(Button::First);
     EXPECT_EQ("seek movie to 25", p.device.take().front());
