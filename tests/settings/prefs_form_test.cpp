@@ -104,10 +104,17 @@ TEST_F(PrefsFormTest, FolderBoxesFollowTheMainWindowWhereTheyAreRemembered) {
     PrefsForm& form = open("/cur", "/save");
     EXPECT_EQ(form.controls().txtReadDir, "/cur");
     EXPECT_EQ(form.remembered().readDirectory, "/old");
-    // The save box always shows the save folder in use, whatever is stored.
-    EXPECT_EQ(form.controls().txtWriteDir, "/save");
-    EXPECT_EQ(form.cmdOK_Click(), 2);
+    // Remember_Save off: the save box shows what the user stored, not the folder in use (which
+    // is still the one read at start when this dialog stored another since), and keeps it.
+    EXPECT_EQ(form.controls().txtWriteDir, "/stored");
+    EXPECT_EQ(form.cmdOK_Click(), 1);
     EXPECT_EQ(Pref(kKeyReadDirectory), "/cur");
+    EXPECT_EQ(Pref(kKeySaveDirectory), "/stored");
+
+    // Remember_Save on: the folder in use is shown, and OK stores it as closing would.
+    store("[Preferences]\nRemember_Save=1\nSave_Directory=/stored\n");
+    EXPECT_EQ(open("/cur", "/save").controls().txtWriteDir, "/save");
+    m_form->cmdOK_Click();
     EXPECT_EQ(Pref(kKeySaveDirectory), "/save");
 
     // Remember_Read off: the stored folder is shown and kept.

@@ -76,9 +76,15 @@ void LoadPrefs(PrefsControls& controls, PrefsRemembered& remembered,
     } else {
         ReadPref(kKeyReadDirectory, remembered.readDirectory, controls.txtReadDir);
     }
-    // The save box always shows the main window's save folder, whatever is stored.
-    controls.txtWriteDir = saveDirectory;
-    remembered.saveDirectory = ReadIniValue(kSectionPreferences, kKeySaveDirectory);
+    // As for the read folder: the save folder in use where it is remembered, else the stored one.
+    // (Showing the folder in use always would write it over a folder stored by this dialog
+    // earlier in the session, which the main window reads only at its next start.)
+    if (IsCheckOn(remembered.rememberSave)) {
+        controls.txtWriteDir = saveDirectory;
+        remembered.saveDirectory = ReadIniValue(kSectionPreferences, kKeySaveDirectory);
+    } else {
+        ReadPref(kKeySaveDirectory, remembered.saveDirectory, controls.txtWriteDir);
+    }
     ReadPref(kKeyMatchPattern, remembered.matchPattern, controls.txtMatchPattern);
     ReadPref(kKeyClearJob, remembered.clearJob, controls.chkClearJob, ToggleKind::CheckBox);
     ReadPref(kKeyPromptDelete, remembered.promptDelete, controls.chkPromptDelete,

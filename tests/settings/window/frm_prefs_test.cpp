@@ -61,8 +61,8 @@ class PrefsWindow : public ::testing::Test {
 
 TEST_F(PrefsWindow, OpensOnTheStoredValuesAndTabsInTheTablesOrder) {
     store(
-        "[Preferences]\nRead_Directory=/old\nMatch_Pattern=*.AVI\nPrompt_Delete=1\n"
-        "Source_Error_Stop=True\n");
+        "[Preferences]\nRead_Directory=/old\nSave_Directory=/stored\nMatch_Pattern=*.AVI\n"
+        "Prompt_Delete=1\nSource_Error_Stop=True\n");
     QWidget main;
     main.setGeometry(200, 150, 600, 400);
     frmPrefs dialog(m_dialogs, "/cur", "/save", &main);
@@ -72,7 +72,7 @@ TEST_F(PrefsWindow, OpensOnTheStoredValuesAndTabsInTheTablesOrder) {
     EXPECT_FALSE(dialog.windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(Control<QLineEdit>(dialog, "txtReadDir")->text(), "/old");
-    EXPECT_EQ(Control<QLineEdit>(dialog, "txtWriteDir")->text(), "/save");
+    EXPECT_EQ(Control<QLineEdit>(dialog, "txtWriteDir")->text(), "/stored");
     EXPECT_EQ(Control<QLineEdit>(dialog, "txtMatchPattern")->text(), "*.AVI");
     EXPECT_TRUE(Control<QCheckBox>(dialog, "chkPromptDelete")->isChecked());
     EXPECT_FALSE(Control<QCheckBox>(dialog, "chkAskSure")->isChecked());
