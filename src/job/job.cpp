@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "job/job.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "media/clip_compare.h"
@@ -45,10 +46,54 @@ void Job::RemoveSelectedClips() {
         }
     }
     reconsiderDroppedAudio();
+    rewriteLines({});
+    refreshStats();
+}
+
+void Job::rewriteLines(const std::vector<int>& selected) {
     m_listJoin.clear();
     for (const auto& clip : m_clips) {
-        m_listJoin.addLine(FileTitle(clip.fileName));
+        m_listJoin.addLine(JoinListLine(clip));
     }
+    for (int line : selected) {
+        m_listJoin.setSelected(line, true);
+    }
+}
+
+void Job::MoveClips(const std::vector<int>& lines, int before) {
+    std::vector<int> moving;
+    for (int line : lines) {
+        if (line >= 0 && line < clipCount() &&
+            std::find(moving.begin(), moving.end(), line) == moving.end()) {
+            moving.push_back(line);
+        }
+    }
+    std::sort(moving.begin(), moving.end());
+    before = std::clamp(before, 0, clipCount());
+    if (moving.empty()) {
+        return;
+    }
+    std::vector<ClipInfo> clips;
+    std::vector<int16_t> ownAudio;
+    std::vector<int> selected;
+    const auto take = [&](int line) {
+        clips.push_back(m_clips[static_cast<size_t>(line)]);
+        ownAudio.push_back(m_ownAudio[static_cast<size_t>(line)]);
+    };
+    for (int line = 0; line <= clipCount(); ++line) {
+        if (line == before) {
+            for (int moved : moving) {
+                selected.push_back(static_cast<int>(clips.size()));
+                take(moved);
+            }
+        }
+        if (line < clipCount() && std::find(moving.begin(), moving.end(), line) == moving.end()) {
+            take(line);
+        }
+    }
+    m_clips = std::move(clips);
+    m_ownAudio = std::move(ownAudio);
+    rewriteLines(selected);
     refreshStats();
 }
 
@@ -67,8 +112,8 @@ void Job::MoveSelectedClip(int direction) {
     }
     std::swap(m_clips[static_cast<size_t>(line)], m_clips[static_cast<size_t>(target)]);
     std::swap(m_ownAudio[static_cast<size_t>(line)], m_ownAudio[static_cast<size_t>(target)]);
-    m_listJoin.setText(target, FileTitle(m_clips[static_cast<size_t>(target)].fileName));
-    m_listJoin.setText(line, FileTitle(m_clips[static_cast<size_t>(line)].fileName));
+    m_listJoin.setText(target, JoinListLine(m_clips[static_cast<size_t>(target)]));
+    m_listJoin.setText(line, JoinListLine(m_clips[static_cast<size_t>(line)]));
     m_listJoin.setSelected(line, false);
     m_listJoin.setSelected(target, true);
 }
@@ -97,6 +142,10 @@ void Job::handOverToPreview(int index, const PreviewClipsFunction& previewClips)
     // to the job and is not taken.
     if (copies.size() == m_clips.size()) {
         m_clips = std::move(copies);
+        // The marks show in the lines; the selection stays as it was.
+        for (int line = 0; line < clipCount(); ++line) {
+            m_listJoin.setText(line, JoinListLine(m_clips[static_cast<size_t>(line)]));
+        }
     }
     refreshStats();
 }

@@ -47,6 +47,10 @@ class Job {
     void RemoveSelectedClips();
     // direction 1 moves the single selected entry one place down, -1 one place up.
     void MoveSelectedClip(int direction);
+    // Moves the entries of the given lines, in their order, to stand before the entry that is
+    // now at line before (the end for clipCount()); they are the selection afterwards. What a
+    // drag inside the join list does.
+    void MoveClips(const std::vector<int>& lines, int before);
 
     // Hand-over to the preview: the selected entry alone (exactly one line selected), or the
     // joined view of all entries (job not empty). The entries come back with their segments.
@@ -69,6 +73,8 @@ class Job {
     void handOverToPreview(int index, const PreviewClipsFunction& previewClips);
     void append(const ClipInfo& clip);
     void refreshStats();
+    // Every line again from the entries; the given lines selected.
+    void rewriteLines(const std::vector<int>& selected);
     bool askToProceed(const std::string& path, const std::string& msg);
     // After entries were removed: a job made silent gets the base's audio back once the audio of
     // every entry that has some matches it again.

@@ -126,7 +126,7 @@ void Job::append(const ClipInfo& clip) {
     const int line = clipCount();
     m_clips.push_back(clip);
     m_ownAudio.push_back(clip.audioPresent);
-    m_listJoin.addLine(FileTitle(clip.fileName));
+    m_listJoin.addLine(JoinListLine(clip));
     // Only lines whose state changes are touched: a window list reacts to every change.
     for (int other : platform::SelectedLines(m_listJoin)) {
         if (other != line) {

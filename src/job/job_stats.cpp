@@ -40,6 +40,20 @@ int32_t CountedFrames(const ClipInfo& clip) {
     return std::max<int32_t>(0, clip.segmentFrames);
 }
 
+bool IsTrimmed(const ClipInfo& clip) {
+    const int64_t lastFrame = static_cast<int64_t>(clip.videoInfo.dwLength) -
+                              static_cast<int64_t>(clip.videoInfo.dwStart) - 1;
+    return clip.leadIn != 0 || clip.leadOut != lastFrame;
+}
+
+std::string JoinListLine(const ClipInfo& clip) {
+    std::string line = FileTitle(clip.fileName);
+    if (IsTrimmed(clip)) {
+        line += " [" + std::to_string(clip.leadIn) + "-" + std::to_string(clip.leadOut) + "]";
+    }
+    return line;
+}
+
 JobTotals ComputeTotals(const std::vector<ClipInfo>& clips, const std::vector<int>& selectedLines) {
     JobTotals totals;
     for (const auto& clip : clips) {
@@ -94,9 +108,7 @@ StatsCaptions BuildStatsCaptions(const std::vector<ClipInfo>& clips,
     if (lines.size() == 1) {
         const ClipInfo& clip = clips[static_cast<size_t>(lines.front())];
         captions.frameSeg += FileTitle(clip.fileName) + " ";
-        const int64_t lastFrame = static_cast<int64_t>(clip.videoInfo.dwLength) -
-                                  static_cast<int64_t>(clip.videoInfo.dwStart) - 1;
-        if (clip.leadIn != 0 || clip.leadOut != lastFrame) {
+        if (IsTrimmed(clip)) {
             captions.labSegLead = "Lead-in: Frame " + std::to_string(clip.leadIn) +
                                   ", Lead-out: Frame " + std::to_string(clip.leadOut);
         }

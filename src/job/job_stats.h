@@ -13,6 +13,14 @@ namespace job {
 // Frames an entry adds to the join: its segment, or 0 when the segment is empty or inverted.
 int32_t CountedFrames(const ClipInfo& clip);
 
+// The entry's segment is not the whole clip: its lead-in is not 0 or its lead-out is not the
+// clip's last frame.
+bool IsTrimmed(const ClipInfo& clip);
+
+// The entry's line in the join list: the file title, and the segment when it is trimmed
+// ("b.avi [10-30]").
+std::string JoinListLine(const ClipInfo& clip);
+
 struct JobTotals {
     int64_t joinedFrames = 0;
     float joinedSeconds = 0.0f;

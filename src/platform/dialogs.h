@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -35,6 +36,13 @@ struct SaveDialogRequest {
     uint32_t flags = 0;
 };
 
+// What the program asks of the open dialog: existing files, several at once.
+struct OpenDialogRequest {
+    std::string title;
+    std::string filter;  // as the save dialog's
+    std::string initialFolder;
+};
+
 struct SaveDialogResult {
     bool shown = false;    // false when the dialog could not be shown at all
     std::string fileName;  // the chosen full path; empty when the user cancelled
@@ -50,6 +58,10 @@ class Dialogs {
                                      MessageButtons buttons) = 0;
 
     virtual SaveDialogResult saveFile(const SaveDialogRequest& request) = 0;
+
+    // The files the user chose, in the dialog's order; none when they cancelled (and where no
+    // open dialog can be shown).
+    virtual std::vector<std::string> openFiles(const OpenDialogRequest& /*request*/) { return {}; }
 
     // Lets the user pick a folder; the prompt is shown as the caption. Empty on cancel.
     virtual std::string browseForFolder(const std::string& prompt,

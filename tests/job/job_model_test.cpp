@@ -41,7 +41,7 @@ class JobModelTest : public ::testing::Test {
         refreshes = 0;
     }
 
-    // The job as "title:frames" per entry, and the list must show the same titles.
+    // The job as "title:frames" per entry, and the list must show each entry's line.
     std::vector<std::string> entries() const {
         std::vector<std::string> shown;
         for (const auto& clip : job.clips()) {
@@ -49,7 +49,7 @@ class JobModelTest : public ::testing::Test {
         }
         std::vector<std::string> titles;
         for (const auto& clip : job.clips()) {
-            titles.push_back(FileTitle(clip.fileName));
+            titles.push_back(job::JoinListLine(clip));
         }
         EXPECT_EQ(boxes.listJoin.lines(), titles);
         return shown;
@@ -188,6 +188,8 @@ TEST_F(JobModelTest, ThePreviewGetsCopiesAndItsMarksComeBack) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(entries(), (Lines{"a.avi:10", "b.avi:10", "c.avi:30", "d.avi:40"}));
+    EXPECT_EQ(boxes.listJoin.lines()[1], "b.avi [5-14]");
+    EXPECT_EQ(selected(), std::vector<int>{1});
     const auto captions = job.refreshStatsCaptions();
     EXPECT_EQ(captions.labLength, "Length:  90 frames, 3 seconds");
     EXPECT_EQ(captions.labSegLead, "Lead-in: Frame 5, Lead-out: Frame 14");

@@ -131,6 +131,21 @@ SaveDialogResult QtDialogs::saveFile(const SaveDialogRequest& request) {
     return result;
 }
 
+std::vector<std::string> QtDialogs::openFiles(const OpenDialogRequest& request) {
+    const QString folder =
+        !request.initialFolder.empty() && QDir(ToQString(request.initialFolder)).exists()
+            ? ToQString(request.initialFolder)
+            : QDir::homePath();
+    const QStringList chosen =
+        QFileDialog::getOpenFileNames(m_owner.data(), ToQString(request.title), folder,
+                                      QtNameFilters(request.filter).join(QStringLiteral(";;")));
+    std::vector<std::string> files;
+    for (const QString& file : chosen) {
+        files.push_back(ToUtf8(file));
+    }
+    return files;
+}
+
 std::string QtDialogs::browseForFolder(const std::string& prompt, const std::string& startFolder) {
     const QString start = startFolder.empty() ? QDir::homePath() : ToQString(startFolder);
     return ToUtf8(QFileDialog::getExistingDirectory(m_owner.data(), ToQString(prompt), start,

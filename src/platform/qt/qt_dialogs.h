@@ -25,6 +25,7 @@ class QtDialogs : public Dialogs {
     MessageAnswer messageBox(const std::string& title, const std::string& text,
                              MessageButtons buttons) override;
     SaveDialogResult saveFile(const SaveDialogRequest& request) override;
+    std::vector<std::string> openFiles(const OpenDialogRequest& request) override;
     std::string browseForFolder(const std::string& prompt, const std::string& startFolder) override;
     void showHelp(const std::string& helpFile) override;
 

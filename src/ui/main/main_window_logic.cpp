@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/main_window_logic.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -19,30 +20,40 @@ namespace {
 const char* const kSaveTitle = "Save Joined File As";
 
 // The name as the user gave it, with ".avi" added when it has no extension at all.
-bool AddDefaultExtension(std::string& path) {
+void AddDefaultExtension(std::string& path) {
     const std::filesystem::path name = std::filesystem::path(path).filename();
     if (name.has_extension() && name.extension() != ".") {
-        return false;
+        return;
     }
     if (!path.empty() && path.back() == '.') {
         path.pop_back();
     }
     path += ".avi";
-    return true;
 }
 
 }  // namespace
 
-platform::SaveDialogRequest JoinSaveDialogRequest(const std::string& saveDirectory) {
+platform::SaveDialogRequest JoinSaveDialogRequest(const std::string& saveDirectory,
+                                                  const std::vector<ClipInfo>& clips) {
     platform::SaveDialogRequest request;
     request.title = kSaveTitle;
     request.filter = "Avi File (*.avi)|*.avi";
     request.filterIndex = 1;
     request.defaultExtension = ".avi";
-    request.fileName = "";
     request.initialFolder = saveDirectory;
+    if (!clips.empty()) {
+        const std::filesystem::path first(clips.front().fileName);
+        request.fileName = first.stem().string() + " joined.avi";
+        if (request.initialFolder.empty()) {
+            request.initialFolder = first.parent_path().string();
+        }
+    }
     request.flags = kJoinSaveDialogFlags;
     return request;
+}
+
+platform::OpenDialogRequest OpenClipsRequest(const std::string& folder) {
+    return {"Open Clips", "Avi File (*.avi)|*.avi|All Files (*)|*", folder};
 }
 
 FileBoxMenuState FileBoxMenuRule(int selectedLines) {
@@ -97,7 +108,7 @@ int32_t MainWindowLogic::JoinCommand() {
     }
 
     const platform::SaveDialogResult chosen =
-        m_dialogs.saveFile(JoinSaveDialogRequest(m_services.texts->saveDirectory));
+        m_dialogs.saveFile(JoinSaveDialogRequest(m_services.texts->saveDirectory, m_job.clips()));
     if (!chosen.shown || chosen.fileName.empty()) {
         return 0;
     }
@@ -129,16 +140,15 @@ int32_t MainWindowLogic::JoinCommand() {
 }
 
 bool MainWindowLogic::confirmDestination(std::string& destination) {
-    const bool extended = AddDefaultExtension(destination);
+    AddDefaultExtension(destination);
     for (const ClipInfo& clip : m_job.clips()) {
         if (m_services.files->sameFile(destination, clip.fileName)) {
             tell("The joined file cannot replace one of the clips being joined: " + destination);
             return false;
         }
     }
-    // The dialog asked about the name it returned, not about the one with the extension added.
     std::error_code error;
-    if (extended && std::filesystem::exists(destination, error)) {
+    if (std::filesystem::exists(destination, error)) {
         const platform::MessageAnswer answer = m_dialogs.messageBox(
             kSaveTitle, destination + " already exists.\r\nDo you want to replace it?",
             platform::MessageButtons::YesNo);
@@ -151,6 +161,26 @@ void MainWindowLogic::addFiles(const std::vector<std::string>& paths) {
     for (const std::string& path : ClipPathsFrom(paths)) {
         m_job.AddClip(path);
     }
+}
+
+std::string MainWindowLogic::openClips(const std::string& folder) {
+    const std::vector<std::string> chosen = m_dialogs.openFiles(OpenClipsRequest(folder));
+    addFiles(chosen);
+    return chosen.empty() ? std::string()
+                          : std::filesystem::path(chosen.front()).parent_path().string();
+}
+
+void MainWindowLogic::clearCommand() {
+    const auto& clips = m_job.clips();
+    const auto marked = std::count_if(clips.begin(), clips.end(), job::IsTrimmed);
+    if (marked > 0 &&
+        m_dialogs.messageBox("Clear",
+                             "Clear the join list?  The marks of " + std::to_string(marked) +
+                                 (marked == 1 ? " segment" : " segments") + " are lost.",
+                             platform::MessageButtons::YesNo) != platform::MessageAnswer::Yes) {
+        return;
+    }
+    m_job.ClearJob();
 }
 
 void MainWindowLogic::PreviewSelectedFile(const platform::ListBox& listFiles,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "job/job.h"
+#include "media/clip_info.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/list_box.h"
@@ -16,11 +17,18 @@
 
 namespace ui {
 
-// The save dialog of the join command: do not change the current folder, long names, ask before
-// overwriting, the folder must exist, hide the read-only box, no read-only files.
-inline constexpr uint32_t kJoinSaveDialogFlags = 0x20880E;
+// The save dialog of the join command: do not change the current folder, long names, the folder
+// must exist, hide the read-only box, no read-only files. The join command asks before replacing
+// a file itself, once it knows the name is not one of the clips (the dialog would ask first).
+inline constexpr uint32_t kJoinSaveDialogFlags = 0x20880C;
 
-platform::SaveDialogRequest JoinSaveDialogRequest(const std::string& saveDirectory);
+// The dialog proposes "<first clip's title> joined.avi" in saveDirectory, or in the first clip's
+// folder while saveDirectory is empty.
+platform::SaveDialogRequest JoinSaveDialogRequest(const std::string& saveDirectory,
+                                                  const std::vector<ClipInfo>& clips);
+
+// "Open Clips...": AVI files, in the folder given.
+platform::OpenDialogRequest OpenClipsRequest(const std::string& folder);
 
 // The file box pop-up for n selected lines. An empty caption leaves the add item's caption as it
 // was.
@@ -57,6 +65,11 @@ class MainWindowLogic {
     // Files named on the command line or dropped on the join list, through AddClip in order;
     // a folder stands for its AVI files.
     void addFiles(const std::vector<std::string>& paths);
+    // "Open Clips...": the open dialog in folder, and the chosen files through AddClip. Returns
+    // the folder they were chosen in, empty when none were.
+    std::string openClips(const std::string& folder);
+    // "Clear": empties the job, after asking when segments were marked that would be lost.
+    void clearCommand();
 
     // The preview hand-overs; each does nothing unless its selection rule holds.
     void PreviewSelectedFile(const platform::ListBox& listFiles, const std::string& folder);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt dialogs as a user meets them: the message box's exact title, text and buttons without an
-// icon and the answer each way of closing gives; the save dialog set up from the request; the list
-// box and window placement over their widgets.
+// icon and the answer each way of closing gives; the save and open dialogs set up from the request;
+// the list box and window placement over their widgets.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <fstream>
 #include <functional>
 
 #include "platform/qt/qt_dialogs.h"
@@ -96,6 +97,7 @@ TEST_F(QtDialogsTest, SaveDialogFollowsTheRequest) {
     request.filterIndex = 1;
     request.defaultExtension = ".avi";
     request.initialFolder = dir.path().string();
+    request.fileName = "a joined.avi";  // the name the join command proposes
     request.flags = 0x20880E;
 
     WhenShown<QFileDialog>([&](QFileDialog* dialog) {
@@ -107,6 +109,7 @@ TEST_F(QtDialogsTest, SaveDialogFollowsTheRequest) {
         EXPECT_EQ(dialog->selectedNameFilter().toStdString(), "Avi File (*.avi)");
         EXPECT_EQ(dialog->directory().absolutePath().toStdString(), dir.path().string());
         EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(dialog->selectedFiles().value(0).toStdString(), dir.file("a joined.avi"));
         dialog->selectFile(QString::fromStdString(dir.file("out")));
         static_cast<QDialog*>(dialog)->accept();  // as the Save button does
     });
@@ -116,6 +119,24 @@ TEST_F(QtDialogsTest, SaveDialogFollowsTheRequest) {
 
     WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_EQ(dialogs.saveFile(request).fileName, "");
+}
+
+TEST_F(QtDialogsTest, OpenDialogTakesSeveralExistingFiles) {
+    testing_support::TempDir dir;
+    for (const char* name : {"a.avi", "b.avi"}) {
+        std::ofstream(dir.file(name)) << "x";
+    }
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle().toStdString(), "Open Clips");
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+        EXPECT_EQ(dialog->nameFilters(), (QStringList{"Avi File (*.avi)", "All Files (*)"}));
+        EXPECT_EQ(dialog->directory().absolutePath().toStdString(), dir.path().string());
+        dialog->selectFile(QStringLiteral("\"a.avi\" \"b.avi\""));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(dialogs.openFiles(
+                  {"Open Clips", "Avi File (*.avi)|*.avi|All Files (*)|*", dir.path().string()}),
+              (std::vector<std::string>{dir.file("a.avi"), dir.file("b.avi")}));
 }
 
 TEST_F(QtDialogsTest, ListBoxAndPlacementOverTheirWidgets) {

@@ -54,8 +54,8 @@ class JoinCommandTest : public ::testing::Test {
 
     void add(const char* name) { logic->job().AddClip(s_dir->file(name)); }
     void answerSave(const std::string& chosen) {
-        boxes.dialogs.expectSaveDialog(ui::JoinSaveDialogRequest(texts.saveDirectory),
-                                       {true, chosen});
+        boxes.dialogs.expectSaveDialog(
+            ui::JoinSaveDialogRequest(texts.saveDirectory, logic->job().clips()), {true, chosen});
     }
     void expectRefusal(const std::string& path) {
         boxes.dialogs.expectMessage(
@@ -80,11 +80,13 @@ TEST_F(JoinCommandTest, AsksWithTheSaveDialogAndHandsOverACopyOfTheJob) {
     EXPECT_EQ(logic->JoinCommand(), 0);  // an empty job asks nothing
     add("a.avi");
     add("b.avi");
-    EXPECT_EQ(ui::JoinSaveDialogRequest("/x").flags, 0x20880Eu);
+    // The dialog asks nothing before overwriting: the command does, after its own checks.
+    EXPECT_EQ(ui::JoinSaveDialogRequest("/x", {}).flags, 0x20880Cu);
 
     answerSave("");  // cancelled
     EXPECT_EQ(logic->JoinCommand(), 0);
-    boxes.dialogs.expectSaveDialog(ui::JoinSaveDialogRequest(texts.saveDirectory), {false, ""});
+    boxes.dialogs.expectSaveDialog(
+        ui::JoinSaveDialogRequest(texts.saveDirectory, logic->job().clips()), {false, ""});
     EXPECT_EQ(logic->JoinCommand(), 0);
     EXPECT_TRUE(calls.empty());
 
@@ -123,11 +125,15 @@ TEST_F(JoinCommandTest, RefusesADestinationThatIsOneOfTheClips) {
     EXPECT_EQ(ReadFileBytes(source), before);
     EXPECT_EQ(logic->job().clipCount(), 2);
 
-    // A file that is not in the job is handed to the join, untouched until it succeeds.
+    // A file that is not in the job is handed to the join, after the question about replacing
+    // it, untouched until the join succeeds.
     const std::string other = s_dir->file("other.avi");
     ASSERT_TRUE(clips::Write(other, clips::CinepakClip()));
     const auto otherBefore = ReadFileBytes(other);
     answerSave(other);
+    boxes.dialogs.expectMessage("Save Joined File As",
+                                other + " already exists.\r\nDo you want to replace it?",
+                                MessageButtons::YesNo, MessageAnswer::Yes);
     EXPECT_EQ(logic->JoinCommand(), 1);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(ReadFileBytes(other), otherBefore);
@@ -195,7 +201,8 @@ TEST_F(JoinCommandTest, ClearsTheJobOnlyAfterACleanJoinOrDeletedSources) {
     services.lastJoinClean = nullptr;
     ui::MainWindowLogic unwired(boxes.listJoin, services);
     unwired.job().AddClip(s_dir->file("a.avi"));
-    boxes.dialogs.expectSaveDialog(ui::JoinSaveDialogRequest(texts.saveDirectory), {true, out});
+    boxes.dialogs.expectSaveDialog(
+        ui::JoinSaveDialogRequest(texts.saveDirectory, unwired.job().clips()), {true, out});
     result = 1;
     EXPECT_EQ(unwired.JoinCommand(), 1);
     EXPECT_EQ(unwired.job().clipCount(), 1);

@@ -54,6 +54,11 @@ bool SameRequest(const SaveDialogRequest& a, const SaveDialogRequest& b) {
            a.initialFolder == b.initialFolder && a.flags == b.flags;
 }
 
+std::string DescribeOpen(const OpenDialogRequest& request) {
+    return "open dialog " + Quote(request.title) + " filter " + Quote(request.filter) + " folder " +
+           Quote(request.initialFolder);
+}
+
 }  // namespace
 
 ScriptedDialogs::ScriptedDialogs(FailureHandler onFailure) : m_onFailure(std::move(onFailure)) {}
@@ -86,6 +91,16 @@ void ScriptedDialogs::expectSaveDialog(const SaveDialogRequest& request,
     expected.kind = Kind::Save;
     expected.saveRequest = request;
     expected.saveAnswer = answer;
+    m_expected.push_back(std::move(expected));
+    m_verified = false;
+}
+
+void ScriptedDialogs::expectOpenDialog(const OpenDialogRequest& request,
+                                       const std::vector<std::string>& answer) {
+    Expected expected;
+    expected.kind = Kind::Open;
+    expected.openRequest = request;
+    expected.openAnswer = answer;
     m_expected.push_back(std::move(expected));
     m_verified = false;
 }
@@ -140,6 +155,21 @@ SaveDialogResult ScriptedDialogs::saveFile(const SaveDialogRequest& request) {
     }
     m_transcript.push_back(shown + " -> " + Quote(result.fileName));
     return result;
+}
+
+std::vector<std::string> ScriptedDialogs::openFiles(const OpenDialogRequest& request) {
+    const std::string shown = DescribeOpen(request);
+    Expected next;
+    std::vector<std::string> answer;
+    if (takeNext(Kind::Open, shown, next)) {
+        if (DescribeOpen(next.openRequest) == shown) {
+            answer = next.openAnswer;
+        } else {
+            fail("expected " + describe(next) + "\n     got " + shown);
+        }
+    }
+    m_transcript.push_back(shown + " -> " + std::to_string(answer.size()) + " files");
+    return answer;
 }
 
 std::string ScriptedDialogs::browseForFolder(const std::string& prompt,
@@ -204,6 +234,8 @@ std::string ScriptedDialogs::describe(const Expected& expected) {
             return DescribeMessage(expected.title, expected.text, expected.buttons);
         case Kind::Save:
             return DescribeSave(expected.saveRequest);
+        case Kind::Open:
+            return DescribeOpen(expected.openRequest);
         case Kind::Folder:
             return "folder browser " + Quote(expected.title) + " from " + Quote(expected.text);
         case Kind::Help:

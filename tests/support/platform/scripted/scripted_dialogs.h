@@ -27,6 +27,7 @@ class ScriptedDialogs : public Dialogs {
     void expectMessage(const std::string& title, const std::string& text, MessageButtons buttons,
                        MessageAnswer answer);
     void expectSaveDialog(const SaveDialogRequest& request, const SaveDialogResult& answer);
+    void expectOpenDialog(const OpenDialogRequest& request, const std::vector<std::string>& answer);
     void expectFolderBrowser(const std::string& prompt, const std::string& startFolder,
                              const std::string& answer);
     void expectHelp(const std::string& helpFile);
@@ -34,6 +35,7 @@ class ScriptedDialogs : public Dialogs {
     MessageAnswer messageBox(const std::string& title, const std::string& text,
                              MessageButtons buttons) override;
     SaveDialogResult saveFile(const SaveDialogRequest& request) override;
+    std::vector<std::string> openFiles(const OpenDialogRequest& request) override;
     std::string browseForFolder(const std::string& prompt, const std::string& startFolder) override;
     void showHelp(const std::string& helpFile) override;
 
@@ -46,7 +48,7 @@ class ScriptedDialogs : public Dialogs {
     const std::vector<std::string>& transcript() const { return m_transcript; }
 
   private:
-    enum class Kind { Message, Save, Folder, Help };
+    enum class Kind { Message, Save, Open, Folder, Help };
     struct Expected {
         Kind kind = Kind::Message;
         std::string title;  // message title, folder prompt, help file
@@ -55,6 +57,8 @@ class ScriptedDialogs : public Dialogs {
         MessageAnswer answer = MessageAnswer::Ok;
         SaveDialogRequest saveRequest;
         SaveDialogResult saveAnswer;
+        OpenDialogRequest openRequest;
+        std::vector<std::string> openAnswer;
         std::string folderAnswer;
     };
 

@@ -251,7 +251,7 @@ TEST_F(MainWindowTest, JoinListCommandsFromButtonsAndKeys) {
     select("listJoin", {0, 2});
     click("picClipUp");  // two lines selected: nothing moves
     QTest::keyClick(listJoin, Qt::Key_Delete);
-    EXPECT_EQ(Lines(listJoin), std::vector<std::string>{"c.avi"});
+    EXPECT_EQ(Lines(listJoin), std::vector<std::string>{"c.avi [10-99]"});
     EXPECT_TRUE(listJoin->selectedItems().isEmpty());
     select("listFiles", {0});
     click("picCmdPreviewFile");
@@ -349,7 +349,12 @@ TEST_F(MainWindowTest, JoinsThroughTheJoinCommand) {
     open();
     addAll();
     const std::string out = joinedPath("joined.avi");
-    boxes.dialogs.expectSaveDialog(ui::JoinSaveDialogRequest(texts.saveDirectory), {true, out});
+    // The dialog proposes a name after the first clip, in its folder while no save folder is set.
+    const platform::SaveDialogRequest proposed =
+        ui::JoinSaveDialogRequest(texts.saveDirectory, window->logic().job().clips());
+    EXPECT_EQ(proposed.fileName, "a joined.avi");
+    EXPECT_EQ(proposed.initialFolder, s_dir->path().string());
+    boxes.dialogs.expectSaveDialog(proposed, {true, out});
     // The window may not close while the join runs.
     duringJoin = [this] {
         window->close();
