@@ -133,6 +133,20 @@ TEST_F(JobModelTest, MovingCarriesTheEntryAndItsSelection) {
     EXPECT_EQ(refreshes, 0);  // the totals do not change
 }
 
+// A drag moves the dragged entries as a block, in their order, and they stay selected.
+TEST_F(JobModelTest, DraggedEntriesMoveAsABlock) {
+    job.MoveClips({2, 0}, 4);
+    EXPECT_EQ(entries(), (Lines{"b.avi:20", "d.avi:40", "a.avi:10", "c.avi:30"}));
+    EXPECT_EQ(selected(), (std::vector<int>{2, 3}));
+    job.MoveClips({3}, 0);
+    EXPECT_EQ(entries(), (Lines{"c.avi:30", "b.avi:20", "d.avi:40", "a.avi:10"}));
+    job.MoveClips({1, 2}, 2);  // onto itself
+    EXPECT_EQ(entries(), (Lines{"c.avi:30", "b.avi:20", "d.avi:40", "a.avi:10"}));
+    EXPECT_EQ(selected(), (std::vector<int>{1, 2}));
+    job.MoveClips({9}, 99);  // past the job: nothing
+    EXPECT_EQ(entries(), (Lines{"c.avi:30", "b.avi:20", "d.avi:40", "a.avi:10"}));
+}
+
 TEST_F(JobModelTest, MovingPastTheEndsOrWithoutASingleSelectionDoesNothing) {
     const Lines original{"a.avi:10", "b.avi:20", "c.avi:30", "d.avi:40"};
     boxes.listJoin.selectOnly({0});
