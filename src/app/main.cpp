@@ -81,10 +81,9 @@ int main(int argc, char** argv) {
     const preview::WindowIdFunction windowIds = [&movieWindows](QWidget* window) {
         return movieWindows.add(window);
     };
-    services.loadPreview = [&] {
+    services.loadPreview = [&](QWidget* owner) {
         if (previewWindow == nullptr) {
-            previewWindow =
-                std::make_unique<preview::frmPreview>(dialogs, texts, mainWindow.get(), windowIds);
+            previewWindow = std::make_unique<preview::frmPreview>(dialogs, texts, owner, windowIds);
         }
     };
     services.unloadPreview = [&previewWindow] {
@@ -93,13 +92,14 @@ int main(int argc, char** argv) {
             previewWindow.reset();
         }
     };
-    services.previewClips = [&services, &previewWindow](int count, int index, int markingAllowed,
-                                                        std::vector<ClipInfo>& clips) {
-        services.loadPreview();
+    services.previewClips = [&services, &previewWindow, &mainWindow](int count, int index,
+                                                                     int markingAllowed,
+                                                                     std::vector<ClipInfo>& clips) {
+        services.loadPreview(mainWindow.get());
         previewWindow->PreviewClips(count, index, markingAllowed, clips);
     };
-    services.previewFile = [&services, &previewWindow](const std::string& path) {
-        services.loadPreview();
+    services.previewFile = [&services, &previewWindow, &mainWindow](const std::string& path) {
+        services.loadPreview(mainWindow.get());
         previewWindow->PreviewFile(path);
     };
 

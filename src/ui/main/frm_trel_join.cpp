@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStorageInfo>
 #include <QTimer>
@@ -36,6 +37,7 @@
 #include "settings/preferences.h"
 #include "settings/settings_keys.h"
 #include "settings/window_placement.h"
+#include "ui/main/clip_lists.h"
 #include "ui/main/file_box.h"
 #include "ui/main/picture_button.h"
 
@@ -45,37 +47,6 @@ static void LoadMainWindowPictures() {
 }
 
 namespace ui {
-
-namespace {
-
-// The window's client area, in twips.
-constexpr int kClientWidth = 7260;
-constexpr int kClientHeight = 3645;
-constexpr int kLabelHeight = 225;
-
-// A larger or wider font stretches the design, so the longest statistics line still fits beside
-// the panels' buttons.
-double LayoutScale(const QWidget& widget) {
-    return platform::FontLayoutScale(
-        widget.font(), QStringLiteral("Audio:  16 bit Stereo, 22050Hz, PCM Uncompressed"),
-        3780.0 / settings::kTwipsPerPixel);
-}
-
-void Place(QWidget* widget, double scale, int left, int top, int width, int height) {
-    widget->setGeometry(platform::TwipsRect(left, top, width, height, scale));
-}
-
-QAction* Item(QMenu* menu, const char* name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
-}
-
-void Separator(QMenu* menu, const char* name) {
-    menu->addSeparator()->setObjectName(QLatin1String(name));
-}
-
-}  // namespace
 
 frmTrelJoin::frmTrelJoin(const MainWindowServices& services, QWidget* parent)
     : QMainWindow(parent), m_services(services) {
@@ -96,153 +67,13 @@ frmTrelJoin::frmTrelJoin(const MainWindowServices& services, QWidget* parent)
     createMenus();
     createKeys();
     connectEvents();
+    // The design size is the smallest; the window grows from there.
+    resize(minimumSizeHint());
     Form_Load();
 }
 
 frmTrelJoin::~frmTrelJoin() {
     Form_Unload();
-}
-
-void frmTrelJoin::createControls() {
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
-    const double scale = LayoutScale(*this);
-    client->setFixedSize(platform::TwipsSize(kClientWidth, kClientHeight, scale));
-
-    Drive1 = new QComboBox(client);
-    Drive1->setObjectName(QStringLiteral("Drive1"));
-    Place(Drive1, scale, 0, 0, 2775, 315);
-
-    Dir1 = new QListWidget(client);
-    Dir1->setObjectName(QStringLiteral("Dir1"));
-    Dir1->setToolTip(tr("Double-click or Enter opens a folder; Backspace goes up"));
-    Place(Dir1, scale, 0, 360, 2775, 1380);
-
-    Combo1 = new QComboBox(client);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setEditable(true);
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
-    Combo1->addItem(QStringLiteral("*.avi"));
-    Combo1->setEditText(QStringLiteral("*.avi"));
-    Place(Combo1, scale, 0, 1800, 2775, 315);
-
-    listFiles = new QListWidget(client);
-    listFiles->setObjectName(QStringLiteral("listFiles"));
-    listFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    Place(listFiles, scale, 0, 2160, 2775, 1425);
-
-    File1 = new QListWidget(client);
-    File1->setObjectName(QStringLiteral("File1"));
-    File1->setVisible(false);
-    Place(File1, scale, 2760, 1080, 495, 255);
-
-    const auto button = [&](QToolButton*& member, const char* name, const char* art,
-                            const QString& tip, QWidget* owner, int left, int top, int width,
-                            int height) {
-        member = new QToolButton(owner);
-        member->setObjectName(QLatin1String(name));
-        member->setToolTip(tip);
-        member->setAccessibleName(tip);
-        Place(member, scale, left, top, width, height);
-        member->setIconSize(member->size() - QSize(4, 4));
-        member->setIcon(PictureIcon(QStringLiteral(":/trelvane/main/") + QLatin1String(art),
-                                    member->iconSize()));
-    };
-    button(picCmdPreviewFile, "picCmdPreviewFile", "preview_file.svg",
-           tr("Preview the selected file"), client, 2880, 2160, 375, 375);
-    button(picCmdAddFile, "picCmdAddFile", "add_file.svg",
-           tr("Add the selected files to the join list (Enter)"), client, 2880, 2760, 375, 300);
-    button(picCmdDoJoin, "picCmdDoJoin", "do_join.svg", tr("Join the clips into one file"), client,
-           2880, 3240, 1125, 300);
-    button(picCmdClear, "picCmdClear", "clear.svg", tr("Clear the join list"), client, 3360, 2160,
-           300, 960);
-    button(picDelClip, "picDelClip", "del_clip.svg", tr("Remove the selected clips (Delete)"),
-           client, 3720, 2160, 300, 300);
-    button(picClipUp, "picClipUp", "clip_up.svg", tr("Move the selected clip up (Ctrl+Up)"), client,
-           3720, 2520, 300, 300);
-    button(picClipDn, "picClipDn", "clip_dn.svg", tr("Move the selected clip down (Ctrl+Down)"),
-           client, 3720, 2880, 300, 300);
-
-    listJoin = new QListWidget(client);
-    listJoin->setObjectName(QStringLiteral("listJoin"));
-    listJoin->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    listJoin->setAcceptDrops(true);
-    listJoin->viewport()->setAcceptDrops(true);
-    Place(listJoin, scale, 4080, 2160, 3135, 1425);
-
-    const auto label = [&](QLabel*& member, const char* name, QWidget* frame, int top, int width) {
-        member = new QLabel(frame);
-        member->setObjectName(QLatin1String(name));
-        Place(member, scale, 120, top, width, kLabelHeight);
-    };
-    frameJoin = new QGroupBox(client);
-    frameJoin->setObjectName(QStringLiteral("frameJoin"));
-    Place(frameJoin, scale, 2880, 0, 4335, 1095);
-    label(labLength, "labLength", frameJoin, 240, 3800);
-    label(labVideoStats, "labVideoStats", frameJoin, 480, 4100);
-    label(labAudioStats, "labAudioStats", frameJoin, 720, 4100);
-    button(picCmdPreviewJoined, "picCmdPreviewJoined", "preview_joined.svg",
-           tr("Preview the joined clip"), frameJoin, 3960, 120, 375, 375);
-
-    frameSeg = new QGroupBox(client);
-    frameSeg->setObjectName(QStringLiteral("frameSeg"));
-    Place(frameSeg, scale, 2880, 1200, 4335, 855);
-    label(labSegLength, "labSegLength", frameSeg, 240, 3800);
-    label(labSegLead, "labSegLead", frameSeg, 480, 4100);
-    button(picCmdPreviewSeg, "picCmdPreviewSeg", "preview_seg.svg",
-           tr("Preview and mark the selected segment (Enter)"), frameSeg, 3960, 120, 375, 375);
-    picCmdPreviewJoined->raise();
-    picCmdPreviewSeg->raise();
-}
-
-void frmTrelJoin::createMenus() {
-    mnuJoin = menuBar()->addMenu(tr("&Join"));
-    mnuJoin->setObjectName(QStringLiteral("mnuJoin"));
-    mnuPreferences = Item(mnuJoin, "mnuPreferences", tr("&Preferences"));
-    Separator(mnuJoin, "sep1a");
-    mnuExit = Item(mnuJoin, "mnuExit", tr("E&xit"));
-
-    mnuHelp = menuBar()->addMenu(tr("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelpContents = Item(mnuHelp, "mnuHelpContents", tr("&Contents"));
-    mnuHelpContents->setShortcut(QKeySequence(Qt::Key_F1));
-    mnuHelpContents->setShortcutContext(Qt::WindowShortcut);
-    Separator(mnuHelp, "sep1b");
-    mnuHelpAbout = Item(mnuHelp, "mnuHelpAbout", tr("&About Trelvane"));
-
-    // The two pop-ups are not in the menu bar.
-    mnuFileBox = new QMenu(tr("Filebox"), this);
-    mnuFileBox->setObjectName(QStringLiteral("mnuFileBox"));
-    mnuFBPreview = Item(mnuFileBox, "mnuFBPreview", tr("Preview File"));
-    mnuFBAdd = Item(mnuFileBox, "mnuFBAdd", tr("Add file"));
-    mnuFileBox->setDefaultAction(mnuFBAdd);
-
-    mnuJoinBox = new QMenu(tr("JoinBox"), this);
-    mnuJoinBox->setObjectName(QStringLiteral("mnuJoinBox"));
-    mnuJBPrevJoin = Item(mnuJoinBox, "mnuJBPrevJoin", tr("Preview Joined File"));
-    mnuJBPrevSeg = Item(mnuJoinBox, "mnuJBPrevSeg", tr("Preview/Mark Segment"));
-    Separator(mnuJoinBox, "sep1c");
-    mnuJBDelete = Item(mnuJoinBox, "mnuJBDelete", tr("Remove From List"));
-    mnuJoinBox->setDefaultAction(mnuJBPrevSeg);
-}
-
-void frmTrelJoin::createKeys() {
-    const auto key = [this](QWidget* widget, QKeySequence sequence, auto action) {
-        auto* shortcut = new QShortcut(sequence, widget);
-        shortcut->setContext(Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, this, action);
-    };
-    key(listJoin, QKeySequence(Qt::Key_Delete), [this] { m_logic->job().RemoveSelectedClips(); });
-    key(listJoin, QKeySequence(Qt::CTRL | Qt::Key_Up),
-        [this] { m_logic->job().MoveSelectedClip(-1); });
-    key(listJoin, QKeySequence(Qt::CTRL | Qt::Key_Down),
-        [this] { m_logic->job().MoveSelectedClip(1); });
-    key(listJoin, QKeySequence(Qt::Key_Return), [this] { m_logic->PreviewSelectedSegment(); });
-    key(listJoin, QKeySequence(Qt::Key_Enter), [this] { m_logic->PreviewSelectedSegment(); });
-    key(Dir1, QKeySequence(Qt::Key_Backspace),
-        [this] { setCurrentFolder(std::filesystem::path(m_folder).parent_path().string()); });
-    key(listFiles, QKeySequence(Qt::Key_Return), [this] { AddSelectedFiles(); });
-    key(listFiles, QKeySequence(Qt::Key_Enter), [this] { AddSelectedFiles(); });
 }
 
 void frmTrelJoin::connectEvents() {
@@ -261,7 +92,8 @@ void frmTrelJoin::connectEvents() {
             [this] { m_logic->PreviewSelectedSegment(); });
     connect(listJoin, &QListWidget::itemSelectionChanged, this, &frmTrelJoin::RefreshStats);
     // The viewports get the mouse and drops; the lists themselves the keyboard's menu key.
-    for (QListWidget* list : {listFiles, listJoin}) {
+    for (QListWidget* list :
+         {static_cast<QListWidget*>(listFiles), static_cast<QListWidget*>(listJoin)}) {
         list->installEventFilter(this);
         list->viewport()->installEventFilter(this);
     }
@@ -269,7 +101,10 @@ void frmTrelJoin::connectEvents() {
     connect(picCmdDoJoin, &QToolButton::clicked, this, &frmTrelJoin::JoinCommand);
     connect(picCmdAddFile, &QToolButton::clicked, this, &frmTrelJoin::AddSelectedFiles);
     connect(picCmdPreviewFile, &QToolButton::clicked, this, &frmTrelJoin::PreviewSelectedFile);
-    connect(picCmdClear, &QToolButton::clicked, this, [this] { m_logic->job().ClearJob(); });
+    connect(picCmdClear, &QToolButton::clicked, this, [this] { m_logic->clearCommand(); });
+    connect(cmdOpenClips, &QPushButton::clicked, this, &frmTrelJoin::OpenClips);
+    connect(mnuOpenClips, &QAction::triggered, this, &frmTrelJoin::OpenClips);
+    connect(mnuDoJoin, &QAction::triggered, this, &frmTrelJoin::JoinCommand);
     connect(picDelClip, &QToolButton::clicked, this,
             [this] { m_logic->job().RemoveSelectedClips(); });
     connect(picClipUp, &QToolButton::clicked, this,
@@ -325,7 +160,7 @@ void frmTrelJoin::Form_Load() {
     const bool usable = !stored.empty() && std::filesystem::is_directory(stored, error);
     setCurrentFolder(usable ? stored : platform::ToUtf8(QDir::currentPath()));
     if (m_services.loadPreview) {
-        m_services.loadPreview();
+        m_services.loadPreview(this);
     }
 }
 
@@ -487,6 +322,14 @@ void frmTrelJoin::addFiles(const std::vector<std::string>& paths) {
     m_logic->addFiles(paths);
 }
 
+void frmTrelJoin::OpenClips() {
+    // The file box follows to the folder the clips came from.
+    const std::string folder = m_logic->openClips(m_folder);
+    if (!folder.empty() && folder != m_folder) {
+        setCurrentFolder(folder);
+    }
+}
+
 void frmTrelJoin::showFileBoxMenu(const QPoint& globalPos) {
     const FileBoxMenuState state = FileBoxMenuRule(platform::SelectedCount(*m_listFilesBox));
     mnuFBPreview->setEnabled(state.previewEnabled);
@@ -494,7 +337,7 @@ void frmTrelJoin::showFileBoxMenu(const QPoint& globalPos) {
     if (!state.addCaption.empty()) {
         mnuFBAdd->setText(platform::ToQString(state.addCaption));
     }
-    mnuFileBox->exec(globalPos, mnuFBAdd);
+    mnuFileBox->exec(globalPos);
 }
 
 void frmTrelJoin::showJoinBoxMenu(const QPoint& globalPos) {
@@ -503,13 +346,26 @@ void frmTrelJoin::showJoinBoxMenu(const QPoint& globalPos) {
     mnuJBPrevJoin->setEnabled(state.previewJoinedEnabled);
     mnuJBPrevSeg->setEnabled(state.previewSegmentEnabled);
     mnuJBDelete->setEnabled(state.deleteEnabled);
-    mnuJoinBox->exec(globalPos, mnuJBPrevSeg);
+    mnuJoinBox->exec(globalPos);
 }
 
 bool frmTrelJoin::dropOnJoinList(QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);
     const QMimeData* data = drop->mimeData();
-    if (data == nullptr || !data->hasUrls()) {
+    if (data == nullptr) {
+        return false;
+    }
+    // Lines dragged inside the join list: the list shows where they go, the job moves them.
+    if (const std::vector<int> lines = listJoin->draggedLines(data); !lines.empty()) {
+        if (event->type() != QEvent::Drop) {
+            return false;
+        }
+        m_logic->job().MoveClips(lines, listJoin->dropLine(drop->position().toPoint()));
+        drop->setDropAction(Qt::CopyAction);  // so the list does not remove what it dragged
+        drop->accept();
+        return true;
+    }
+    if (!data->hasUrls()) {
         return false;
     }
     std::vector<std::string> paths;
@@ -521,7 +377,8 @@ bool frmTrelJoin::dropOnJoinList(QEvent* event) {
     if (paths.empty()) {
         return false;
     }
-    drop->acceptProposedAction();
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
     if (event->type() == QEvent::Drop) {
         // After the drop has finished: adding asks questions in modal boxes.
         QTimer::singleShot(0, this, [this, paths] { addFiles(paths); });
@@ -566,7 +423,7 @@ bool frmTrelJoin::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::ContextMenu: {
             auto* menu = static_cast<QContextMenuEvent*>(event);
             if (menu->reason() == QContextMenuEvent::Keyboard) {
-                QListWidget* list = onFiles ? listFiles : listJoin;
+                QListWidget* list = onFiles ? static_cast<QListWidget*>(listFiles) : listJoin;
                 const QRect current = list->visualItemRect(list->currentItem());
                 const QPoint at =
                     list->viewport()->mapToGlobal(current.isValid() ? current.center() : QPoint());

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: on the left the drive list, folder list, pattern and file box; on the right the
 // join list under the two statistics panels; between them the picture buttons. The commands'
-// logic is MainWindowLogic; this class wires the widgets to it.
+// logic is MainWindowLogic; this class wires the widgets to it (its controls are built in
+// frm_trel_join_controls.cpp).
 #pragma once
 
 #include <QMainWindow>
@@ -19,9 +20,13 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QPushButton;
 class QToolButton;
 
 namespace ui {
+
+class FileBoxList;
+class JoinList;
 
 class frmTrelJoin : public QMainWindow {
     Q_OBJECT
@@ -63,6 +68,8 @@ class frmTrelJoin : public QMainWindow {
     void JoinCommand();
     void PreviewSelectedFile();
     void AddSelectedFiles();
+    // "Open Clips...": the chosen files to the join list, and the file box to their folder.
+    void OpenClips();
     void fillDrives();
     void showFileBoxMenu(const QPoint& globalPos);
     void showJoinBoxMenu(const QPoint& globalPos);
@@ -81,7 +88,8 @@ class frmTrelJoin : public QMainWindow {
     QComboBox* Drive1 = nullptr;
     QListWidget* Dir1 = nullptr;
     QComboBox* Combo1 = nullptr;
-    QListWidget* listFiles = nullptr;
+    QPushButton* cmdOpenClips = nullptr;
+    FileBoxList* listFiles = nullptr;
     QListWidget* File1 = nullptr;
     QToolButton* picCmdPreviewFile = nullptr;
     QToolButton* picCmdAddFile = nullptr;
@@ -90,7 +98,7 @@ class frmTrelJoin : public QMainWindow {
     QToolButton* picDelClip = nullptr;
     QToolButton* picClipUp = nullptr;
     QToolButton* picClipDn = nullptr;
-    QListWidget* listJoin = nullptr;
+    JoinList* listJoin = nullptr;
     QGroupBox* frameJoin = nullptr;
     QLabel* labLength = nullptr;
     QLabel* labVideoStats = nullptr;
@@ -102,6 +110,8 @@ class frmTrelJoin : public QMainWindow {
     QToolButton* picCmdPreviewSeg = nullptr;
 
     QMenu* mnuJoin = nullptr;
+    QAction* mnuOpenClips = nullptr;
+    QAction* mnuDoJoin = nullptr;
     QAction* mnuPreferences = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuHelp = nullptr;

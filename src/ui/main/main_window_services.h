@@ -14,6 +14,8 @@
 #include "platform/files.h"
 #include "settings/preferences.h"
 
+class QWidget;
+
 namespace ui {
 
 struct MainWindowServices {
@@ -28,9 +30,9 @@ struct MainWindowServices {
     // permission, written back when it closes; or one file alone, without marking.
     job::PreviewClipsFunction previewClips;
     std::function<void(const std::string& path)> previewFile;
-    // Loaded by Form_Load (hidden) and unloaded when the main window closes; the unload stores
-    // the preview's position text in texts->previewPosText.
-    std::function<void()> loadPreview;
+    // Loaded by Form_Load (hidden, owned by the main window given) and unloaded when the main
+    // window closes; the unload stores the preview's position text in texts->previewPosText.
+    std::function<void(QWidget* owner)> loadPreview;
     std::function<void()> unloadPreview;
 
     // The join progress window: joins the entries into destination and returns its status

@@ -23,18 +23,22 @@
 #include "job/job_boxes.h"
 #include "join/join_engine.h"
 #include "join/join_report.h"
+#include "media/clip_inspection.h"
 #include "media/vbvfw.h"
 #include "settings/ini_store.h"
 #include "support/clip_builder.h"
 #include "support/ffmpeg_judge.h"
 #include "support/qt_test_app.h"
+#include "ui/main/clip_lists.h"
 #include "ui/main/frm_trel_join.h"
+#include "ui/main/main_window_logic.h"
 
 namespace {
 
 using platform::MessageAnswer;
 using platform::MessageButtons;
 using testing_support::TempDir;
+using ui::JoinList;
 
 std::vector<std::string> Lines(const QListWidget* list) {
     std::vector<std::string> lines;
@@ -69,7 +73,7 @@ class MainWindowTest : public ::testing::Test {
     void SetUp() override {
         services.dialogs = &boxes.dialogs;
         services.texts = &texts;
-        services.loadPreview = [this] { ++previewLoads; };
+        services.loadPreview = [this](QWidget*) { ++previewLoads; };
         services.unloadPreview = [this] { ++previewUnloads; };
         services.previewClips = [this](int count, int index, int marking,
                                        std::vector<ClipInfo>& clips) {
@@ -256,6 +260,12 @@ TEST_F(MainWindowTest, JoinListCommandsFromButtonsAndKeys) {
     select("listFiles", {0});
     click("picCmdPreviewFile");
     EXPECT_EQ(previews.back(), joinedPath("a.avi"));
+    // The marked segment would be lost: Clear asks first.
+    const std::string question = "Clear the join list?  The marks of 1 segment are lost.";
+    boxes.dialogs.expectMessage("Clear", question, MessageButtons::YesNo, MessageAnswer::No);
+    click("picCmdClear");
+    EXPECT_EQ(listJoin->count(), 1);
+    boxes.dialogs.expectMessage("Clear", question, MessageButtons::YesNo, MessageAnswer::Yes);
     click("picCmdClear");
     EXPECT_EQ(listJoin->count(), 0);
     EXPECT_EQ(window->logic().job().clipCount(), 0);
@@ -402,6 +412,65 @@ TEST_F(MainWindowTest, CommandLineFilesAndDropsReachTheJob) {
     QTRY_COMPARE(listJoin->count(), 5);
     EXPECT_EQ(Lines(listJoin),
               (std::vector<std::string>{"a.avi", "inner.avi", "Zed.AVI", "c.avi", "b.avi"}));
+    EXPECT_TRUE(boxes.dialogs.verify());
+}
+
+// The lists take the room a larger window gives; the panels keep their height.
+TEST_F(MainWindowTest, TheListsGrowWithTheWindow) {
+    open();
+    const QSize smallest = window->size();
+    EXPECT_EQ(window->minimumSizeHint(), smallest);
+    QListWidget* listFiles = child<QListWidget>("listFiles");
+    QListWidget* listJoin = child<QListWidget>("listJoin");
+    const QSize files = listFiles->size();
+    const QSize joined = listJoin->size();
+    const int panel = child<QGroupBox>("frameJoin")->height();
+    window->resize(smallest * 2);
+    QTRY_VERIFY(listJoin->width() > joined.width() + smallest.width() / 3);
+    EXPECT_GT(listJoin->height(), joined.height() + smallest.height() / 2);
+    EXPECT_GT(listFiles->width(), files.width() + smallest.width() / 3);
+    EXPECT_GT(listFiles->height(), files.height() + smallest.height() / 2);
+    EXPECT_EQ(child<QGroupBox>("frameJoin")->height(), panel);
+    EXPECT_EQ(listFiles->geometry().top(), listJoin->geometry().top());
+}
+
+// Clips come from the open dialog (Ctrl+O; the file box follows to their folder) and by dragging
+// from the file box; a drag inside the join list reorders the job.
+TEST_F(MainWindowTest, OpenDialogDragsAndReordering) {
+    open();
+    const std::string sub = (s_dir->path() / "sub").string();
+    boxes.dialogs.expectOpenDialog(ui::OpenClipsRequest(s_dir->path().string()),
+                                   {sub + "/Zed.AVI", sub + "/inner.avi"});
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    JoinList* listJoin = child<JoinList>("listJoin");
+    EXPECT_EQ(Lines(listJoin), (std::vector<std::string>{"Zed.AVI", "inner.avi"}));
+    EXPECT_EQ(window->currentFolder(), sub);
+
+    window->setCurrentFolder(s_dir->path().string());
+    QListWidget* listFiles = child<QListWidget>("listFiles");
+    const auto drop = [&](QMimeData* data, int line) {
+        const QPoint at = listJoin->visualItemRect(listJoin->item(line)).topLeft() + QPoint(2, 1);
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+        QApplication::sendEvent(listJoin->viewport(), &enter);
+        QDropEvent event(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+        QApplication::sendEvent(listJoin->viewport(), &event);
+        EXPECT_TRUE(event.isAccepted());
+        EXPECT_EQ(event.dropAction(), Qt::CopyAction);  // the list itself removes nothing
+    };
+    std::unique_ptr<QMimeData> files(listFiles->model()->mimeData(
+        {listFiles->model()->index(2, 0), listFiles->model()->index(0, 0)}));
+    EXPECT_EQ(files->urls().value(0).toLocalFile().toStdString(), joinedPath("c.avi"));
+    drop(files.get(), 0);
+    QTRY_COMPARE(listJoin->count(), 4);
+    EXPECT_EQ(Lines(listJoin),
+              (std::vector<std::string>{"Zed.AVI", "inner.avi", "c.avi", "a.avi"}));
+
+    std::unique_ptr<QMimeData> lines(listJoin->model()->mimeData(
+        {listJoin->model()->index(2, 0), listJoin->model()->index(3, 0)}));
+    drop(lines.get(), 0);
+    EXPECT_EQ(Lines(listJoin),
+              (std::vector<std::string>{"c.avi", "a.avi", "Zed.AVI", "inner.avi"}));
+    EXPECT_EQ(FileTitle(window->logic().job().clips()[0].fileName), "c.avi");
     EXPECT_TRUE(boxes.dialogs.verify());
 }
 
