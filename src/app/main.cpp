@@ -81,9 +81,21 @@ int main(int argc, char** argv) {
     const preview::WindowIdFunction windowIds = [&movieWindows](QWidget* window) {
         return movieWindows.add(window);
     };
+    // The preview opens its movies under the alias "movie".
+    const preview::MovieFactsFunction movieFacts = [&movieDevice] {
+        preview::MovieFacts facts;
+        if (const mci::QtMovie* movie = movieDevice.movie("movie")) {
+            facts.audioStream = movie->hasAudioStream();
+            facts.sound = movie->hasSound();
+            const auto [x, y] = movie->displayAspect();
+            facts.aspect = {x, y};
+        }
+        return facts;
+    };
     services.loadPreview = [&](QWidget* owner) {
         if (previewWindow == nullptr) {
-            previewWindow = std::make_unique<preview::frmPreview>(dialogs, texts, owner, windowIds);
+            previewWindow =
+                std::make_unique<preview::frmPreview>(dialogs, texts, owner, windowIds, movieFacts);
         }
     };
     services.unloadPreview = [&previewWindow] {
@@ -155,7 +167,7 @@ int main(int argc, char** argv) {
 
     if (!options.previewFile.empty()) {
         // The preview window alone, on one file, without the main window.
-        preview::frmPreview window(dialogs, texts, nullptr, windowIds);
+        preview::frmPreview window(dialogs, texts, nullptr, windowIds, movieFacts);
         dialogs.setOwner(&window);
         window.PreviewFile(options.previewFile);
         window.unload();

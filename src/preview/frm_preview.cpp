@@ -76,23 +76,26 @@ QIcon ImageIcon(Image image) {
 }  // namespace
 
 frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
-                       QWidget* mainWindow, WindowIdFunction windowIds)
+                       QWidget* mainWindow, WindowIdFunction windowIds,
+                       MovieFactsFunction movieFacts)
     : QDialog(mainWindow),
       m_dialogs(dialogs),
       m_texts(texts),
       m_mainWindow(mainWindow),
-      m_logic(*this, m_sender, dialogs) {
+      m_logic(*this, m_sender, dialogs),
+      m_movieFacts(std::move(movieFacts)) {
     InitPreviewImages();
     setObjectName("frmPreview");
     setWindowTitle("Preview");
+    // The window may be resized (the picture then fits it) and maximised.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setModal(true);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
     m_client = new QWidget(this);
     m_client->setObjectName("clientArea");
     buildMenus();
@@ -127,6 +130,13 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
     m_panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_panels[1]->hide();
     m_panels[2]->setMinimumWidth(30);
+    m_soundNotice = new QLabel(tr("No sound output"), m_statusBar);
+    m_soundNotice->setObjectName("soundNotice");
+    m_soundNotice->setToolTip(tr("No audio output is available: the clip plays without sound."));
+    m_soundNotice->setFrameShape(QFrame::StyledPanel);
+    m_soundNotice->setFrameShadow(QFrame::Sunken);
+    m_soundNotice->hide();
+    panels->insertWidget(1, m_soundNotice);
     m_statusHeight = std::max(17, m_statusBar->sizeHint().height());
 
     // The user's moves only: a position read sets the value, and that must not seek again.
@@ -146,6 +156,8 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
     connect(&m_timer, &QTimer::timeout, this, [this] { m_logic.TimerTick(); });
 
     m_windowId = windowIds ? windowIds(m_client) : 0;
+    m_client->setMinimumSize(kMinAreaWidth, sliderBottom() + kMinAreaHeight + m_statusHeight);
+    m_client->installEventFilter(this);
     applyLayout(WindowLayout{});
 
     // Form_Load: the remembered position, the movie device, no known frame.
@@ -191,6 +203,7 @@ void frmPreview::buildMenus() {
     scale->addSeparator()->setObjectName("sep1a");
     m_scaleHalf = addScale("&1/2 Size", "mnuScaleHalf", kScaleHalf);
     m_scaleDouble = addScale("&Double Size", "mnuScaleDouble", kScaleDouble);
+    m_scaleFit = addScale("&Fit to Window", "mnuScaleFit", kScaleFit);
 }
 
 void frmPreview::buildToolbar() {
@@ -264,6 +277,10 @@ void frmPreview::PreviewFile(const std::string& path) {
 }
 
 void frmPreview::rememberPosition() {
+    // Where the window was only ever placed is no position of the user's.
+    if (!m_everShown) {
+        return;
+    }
     const platform::QtPlacedWindow placed(*this);
     m_texts.previewPosText = settings::GetWindowPosText(placed);
 }
@@ -291,11 +308,24 @@ void frmPreview::closeEvent(QCloseEvent* event) {
     hide();
 }
 
+void frmPreview::showEvent(QShowEvent* event) {
+    m_everShown = true;
+    QDialog::showEvent(event);
+}
+
 void frmPreview::reject() {
     close();  // Escape closes as the close box does
 }
 
 bool frmPreview::eventFilter(QObject* watched, QEvent* event) {
+    // The user (or the window system) resized the window: the controls follow, the picture fits.
+    if (watched == m_client && event->type() == QEvent::Resize && !m_resizing) {
+        const QSize size = m_client->size();
+        const int height = size.height() - sliderBottom() - m_statusHeight;
+        placeControls(size.width(), height);
+        m_logic.areaResized(size.width(), height);
+        return false;
+    }
     // Keys typed on the slider do what they do anywhere in the window; the slider's own page
     // keys stay its own.
     if (watched == m_slider && event->type() == QEvent::KeyPress) {
@@ -325,6 +355,9 @@ void frmPreview::setStatusText(int panel, const std::string& text) {
     }
     QLabel* label = m_panels[static_cast<size_t>(panel - 1)];
     label->setText(platform::ToQString(text));
+    if (panel == 1) {  // a clip was just opened
+        showSoundNotice();
+    }
 }
 
 void frmPreview::setStatusVisible(int panel, bool visible) {
@@ -406,21 +439,47 @@ SliderTrack frmPreview::sliderTrack(int32_t sliderWidth) const {
 }
 
 void frmPreview::applyLayout(const WindowLayout& layout) {
-    const int width = layout.areaWidth;
+    m_scaleOrig->setChecked(layout.scale == kScaleOriginal);
+    m_scaleHalf->setChecked(layout.scale == kScaleHalf);
+    m_scaleDouble->setChecked(layout.scale == kScaleDouble);
+    m_scaleFit->setChecked(layout.scale == kScaleFit);
+    const QSize client(layout.areaWidth, sliderBottom() + layout.areaHeight + m_statusHeight);
+    if (m_client->size() != client) {
+        m_resizing = true;
+        if (isMaximized() || isFullScreen()) {
+            showNormal();  // a scale chosen is a size for the window
+        }
+        // The window around a client area of exactly that size, whether shown yet or not; then
+        // the user may resize it again.
+        const QSize minimum = m_client->minimumSize();
+        m_client->setFixedSize(client);
+        adjustSize();
+        m_client->setMinimumSize(minimum);
+        m_client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        m_resizing = false;
+        // A picture larger than the screen: the window shrinks, and the picture fits it.
+        platform::KeepOnScreen(*this);
+    }
+    placeControls(layout.areaWidth, layout.areaHeight);
+}
+
+void frmPreview::placeControls(int width, int height) {
     const int sliderWidth = std::max(width - kLabelWidth, 0);
     m_toolbar->setGeometry(0, 0, width, m_toolbarHeight);
     m_strip->setGeometry(0, m_toolbarHeight, sliderWidth, kStripHeight);
     m_slider->setGeometry(0, m_toolbarHeight + kStripHeight, sliderWidth, kSliderHeight);
     m_labFrame->setGeometry(width - kLabelWidth, m_toolbarHeight, kLabelWidth,
                             kStripHeight + kSliderHeight);
-    m_statusBar->setGeometry(0, sliderBottom() + layout.areaHeight, width, m_statusHeight);
-    m_client->setFixedSize(width, sliderBottom() + layout.areaHeight + m_statusHeight);
-    m_scaleOrig->setChecked(layout.scale != kScaleHalf && layout.scale != kScaleDouble);
-    m_scaleHalf->setChecked(layout.scale == kScaleHalf);
-    m_scaleDouble->setChecked(layout.scale == kScaleDouble);
-    if (QLayout* outer = QDialog::layout()) {
-        outer->activate();
-    }
+    m_statusBar->setGeometry(0, sliderBottom() + height, width, m_statusHeight);
+}
+
+FrameAspect frmPreview::displayAspect() const {
+    return m_movieFacts ? m_movieFacts().aspect : FrameAspect{};
+}
+
+void frmPreview::showSoundNotice() {
+    const MovieFacts facts = m_movieFacts ? m_movieFacts() : MovieFacts{};
+    m_soundNotice->setVisible(facts.audioStream && !facts.sound);
 }
 
 void frmPreview::drawStrip(int32_t width, const std::vector<StripShape>& shapes) {

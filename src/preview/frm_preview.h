@@ -35,13 +35,22 @@ class MarkerStrip;
 // window registry's add).
 using WindowIdFunction = std::function<int64_t(QWidget* window)>;
 
+// What the movie device can tell of the movie open now (the composition root asks it).
+struct MovieFacts {
+    bool audioStream = false;  // the clip has audio the device can decode
+    bool sound = false;        // and it plays through an audio output
+    FrameAspect aspect;        // the pictures' display aspect, when the file gives one
+};
+using MovieFactsFunction = std::function<MovieFacts()>;
+
 class frmPreview : public QDialog, private PreviewView {
     Q_OBJECT
 
   public:
     // Loads the window hidden: places it (stored position or centred), opens the movie device.
     frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
-               QWidget* mainWindow = nullptr, WindowIdFunction windowIds = {});
+               QWidget* mainWindow = nullptr, WindowIdFunction windowIds = {},
+               MovieFactsFunction movieFacts = {});
     ~frmPreview() override;
 
     // Shows the first count entries modally (index -1: the joined view, else that entry alone;
@@ -59,6 +68,7 @@ class frmPreview : public QDialog, private PreviewView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -81,6 +91,7 @@ class frmPreview : public QDialog, private PreviewView {
     int32_t sliderBottom() const override;
     SliderTrack sliderTrack(int32_t sliderWidth) const override;
     void applyLayout(const WindowLayout& layout) override;
+    FrameAspect displayAspect() const override;
     void drawStrip(int32_t width, const std::vector<StripShape>& shapes) override;
     void setTimerEnabled(bool enabled) override;
     bool timerEnabled() const override;
@@ -89,6 +100,10 @@ class frmPreview : public QDialog, private PreviewView {
     void buildMenus();
     void buildToolbar();
     void rememberPosition();
+    // Puts the controls around a movie area of width x height.
+    void placeControls(int width, int height);
+    // The no-sound notice, for the movie just opened.
+    void showSoundNotice();
     void showModal();
     QAction* action(Button button) const { return m_actions[static_cast<size_t>(button)]; }
 
@@ -97,8 +112,11 @@ class frmPreview : public QDialog, private PreviewView {
     QPointer<QWidget> m_mainWindow;
     LibraryCommandSender m_sender;
     PreviewLogic m_logic;
+    MovieFactsFunction m_movieFacts;
     int64_t m_windowId = 0;
     bool m_closingByProgram = false;
+    bool m_everShown = false;
+    bool m_resizing = false;  // applyLayout is sizing the window
     bool m_unloaded = false;
 
     QMenuBar* m_menuBar = nullptr;
@@ -109,11 +127,13 @@ class frmPreview : public QDialog, private PreviewView {
     QLabel* m_labFrame = nullptr;
     QFrame* m_statusBar = nullptr;
     std::array<QLabel*, 3> m_panels{};
+    QLabel* m_soundNotice = nullptr;
     std::array<QAction*, kButtonCount> m_actions{};
     std::array<std::string, kButtonCount> m_toolTips{};
     QAction* m_scaleOrig = nullptr;
     QAction* m_scaleHalf = nullptr;
     QAction* m_scaleDouble = nullptr;
+    QAction* m_scaleFit = nullptr;
     QTimer m_timer;
     int m_toolbarHeight = 26;
     int m_statusHeight = 20;

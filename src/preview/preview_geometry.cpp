@@ -47,6 +47,35 @@ WindowLayout ComputeLayout(int32_t frameWidth, int32_t frameHeight, int16_t scal
     return layout;
 }
 
+WindowLayout ComputeFitLayout(int32_t frameWidth, int32_t frameHeight, FrameAspect aspect,
+                              int32_t areaWidth, int32_t areaHeight, int32_t sliderBottom) {
+    WindowLayout layout;
+    layout.scale = kScaleFit;
+    layout.areaWidth = std::max(areaWidth, kMinAreaWidth);
+    layout.areaHeight = std::max(areaHeight, kMinAreaHeight);
+    double ratio =
+        frameHeight > 0 && frameWidth > 0 ? static_cast<double>(frameWidth) / frameHeight : 0.0;
+    if (aspect.x > 0 && aspect.y > 0) {
+        const double given = static_cast<double>(aspect.x) / aspect.y;
+        ratio = given >= 0.1 && given <= 10.0 ? given : ratio;
+    }
+    if (ratio <= 0.0) {
+        layout.movieTop = sliderBottom;
+        return layout;
+    }
+    int32_t w = layout.areaWidth;
+    int32_t h = Round(w / ratio);
+    if (h > layout.areaHeight) {
+        h = layout.areaHeight;
+        w = std::min(layout.areaWidth, Round(h * ratio));
+    }
+    layout.movieWidth = w;
+    layout.movieHeight = h;
+    layout.movieLeft = Round((layout.areaWidth - w) / 2.0);
+    layout.movieTop = Round((layout.areaHeight - h) / 2.0) + sliderBottom;
+    return layout;
+}
+
 std::vector<StripShape> MarkerStripShapes(const StripModel& model, int32_t height,
                                           SliderTrack track) {
     std::vector<StripShape> shapes;

@@ -14,6 +14,8 @@ namespace preview {
 inline constexpr int16_t kScaleHalf = -1;
 inline constexpr int16_t kScaleOriginal = 0;
 inline constexpr int16_t kScaleDouble = 1;
+// The picture as large as the window's movie area lets it be, at its display aspect.
+inline constexpr int16_t kScaleFit = 2;
 
 // The smallest movie area, whatever the frame size.
 inline constexpr int32_t kMinAreaWidth = 240;
@@ -24,6 +26,12 @@ inline constexpr int32_t kMinAreaHeight = 180;
 // minimum area is centred in it, a larger one makes the area larger.
 WindowLayout ComputeLayout(int32_t frameWidth, int32_t frameHeight, int16_t scale,
                            int32_t sliderBottom);
+
+// The movie rectangle for a frame in a movie area of areaWidth x areaHeight (at least the minimum
+// area): the largest that fits at the picture's display aspect (aspectX:aspectY where both are
+// given and sensible, else the frame's own), centred, below the slider.
+WindowLayout ComputeFitLayout(int32_t frameWidth, int32_t frameHeight, FrameAspect aspect,
+                              int32_t areaWidth, int32_t areaHeight, int32_t sliderBottom);
 
 // What the marker strip shows.
 struct StripModel {

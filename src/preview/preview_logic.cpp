@@ -159,8 +159,26 @@ void PreviewLogic::LayoutWindow(int16_t scale) {
     if (!m_clips.empty()) {
         size = GetFrameSize(m_clips.front());
     }
-    m_layout = ComputeLayout(size.width, size.height, scale, m_view.sliderBottom());
+    // Fit to Window keeps the window's area; the other scales size the window to the picture.
+    m_layout =
+        scale == kScaleFit
+            ? ComputeFitLayout(size.width, size.height, m_view.displayAspect(), m_layout.areaWidth,
+                               m_layout.areaHeight, m_view.sliderBottom())
+            : ComputeLayout(size.width, size.height, scale, m_view.sliderBottom());
     m_view.applyLayout(m_layout);
+}
+
+void PreviewLogic::areaResized(int32_t width, int32_t height) {
+    if (width == m_layout.areaWidth && height == m_layout.areaHeight) {
+        return;
+    }
+    m_layout.areaWidth = width;
+    m_layout.areaHeight = height;
+    LayoutWindow(kScaleFit);
+    if (m_putLayout) {  // a movie is open
+        putMovieWindow();
+    }
+    RefreshView();
 }
 
 void PreviewLogic::putMovieWindow() {

@@ -63,6 +63,9 @@ class PreviewLogic {
     void sliderMoved(int32_t value);
     // The user let go of the thumb at a value.
     void sliderReleased(int32_t value);
+    // The movie area became width x height other than by LayoutWindow (the user or the window
+    // system resized the window): the picture fits the area from now on ("Fit to Window").
+    void areaResized(int32_t width, int32_t height);
 
     // The one reporting sender: a failure is shown once, and again only after the same command
     // has succeeded in between; the poll timer is held while the box is open.

@@ -74,6 +74,13 @@ struct WindowLayout {
     int32_t movieHeight = 0;
 };
 
+// The display aspect a clip's format gives for its pictures (an AVI file's video properties), as
+// width:height; 0:0 when it gives none.
+struct FrameAspect {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
 class PreviewView {
   public:
     virtual ~PreviewView() = default;
@@ -104,8 +111,11 @@ class PreviewView {
     // The thumb's travel on a slider of the given width.
     virtual SliderTrack sliderTrack(int32_t sliderWidth) const = 0;
     // Sizes the window so the client area is layout.areaWidth wide and holds exactly the movie
-    // area between slider and status bar; puts the check mark on the layout's scale.
+    // area between slider and status bar (a window of that size already stays as it is); puts
+    // the check mark on the layout's scale.
     virtual void applyLayout(const WindowLayout& layout) = 0;
+    // The display aspect of the movie open now.
+    virtual FrameAspect displayAspect() const { return {}; }
     // Clears the marker strip, sets its width, and draws the shapes in order.
     virtual void drawStrip(int32_t width, const std::vector<StripShape>& shapes) = 0;
 

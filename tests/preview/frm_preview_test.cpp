@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -195,6 +196,59 @@ TEST_F(FrmPreviewTest, JoinedJobStepsAcrossSplicesSwitchesViewsAndMarksReachTheJ
     EXPECT_EQ(27, clips[1].leadOut);
     EXPECT_EQ(8, clips[1].segmentFrames);
     EXPECT_EQ(0, clips[0].leadIn);
+    EXPECT_FALSE(m_texts.previewPosText.empty());
+}
+
+// A window the user resizes fits the picture to it at the picture's aspect ("Fit to Window"); a
+// scale chosen sizes the window again; a picture larger than the screen fits a window shrunk onto
+// it. Escape closes the window. A window never shown leaves no position to store.
+TEST_F(FrmPreviewTest, ThePictureFitsTheWindowAndEscapeCloses) {
+    m_window.reset();  // loaded, never shown
+    EXPECT_EQ(m_texts.previewPosText, "");
+    m_window = std::make_unique<preview::frmPreview>(
+        m_dialogs, m_texts, nullptr, [this](QWidget* w) { return m_windows.add(w); });
+    const std::string large = s_dir->file("large.avi");
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc=size=640x480:rate=25:duration=0.2 -c:v mjpeg " +
+                       testing_support::ShellQuote(large)));
+    bool done = false;
+    QTimer::singleShot(0, m_window.get(), [&] {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        settle();
+        QWidget* picture = m_service->movie("movie")->pictureWidget();
+        QWidget* client = m_window->clientArea();
+        const int sliderBottom = picture->geometry().top();
+        const int status = client->height() - sliderBottom - picture->height();
+        const auto area = [&] {
+            return QSize(client->width(), client->height() - sliderBottom - status);
+        };
+        const auto fitted = [&] {  // the largest 4:3 rectangle in the area, centred
+            const QSize room = area();
+            const QSize size = QSize(4, 3).scaled(room, Qt::KeepAspectRatio);
+            return QRect(QPoint((room.width() - size.width()) / 2,
+                                sliderBottom + (room.height() - size.height()) / 2),
+                         size);
+        };
+        EXPECT_EQ(picture->size(), QSize(640, 480));
+        action("mnuScaleDouble")->trigger();  // 1280 x 960 on a smaller screen
+        QTRY_VERIFY(action("mnuScaleFit")->isChecked());
+        EXPECT_TRUE(m_window->screen()->availableGeometry().contains(m_window->frameGeometry()));
+        EXPECT_LT(picture->width(), 1280);
+        EXPECT_EQ(picture->geometry(), fitted());
+
+        action("mnuScaleHalf")->trigger();
+        EXPECT_EQ(picture->size(), QSize(320, 240));
+        m_window->resize(m_window->size() + QSize(150, 10));
+        QTRY_VERIFY(action("mnuScaleFit")->isChecked());
+        EXPECT_FALSE(action("mnuScaleHalf")->isChecked());
+        EXPECT_EQ(picture->geometry(), fitted());
+        EXPECT_EQ(m_window->findChild<QSlider*>("Slider1")->width(),
+                  client->width() - m_window->findChild<QLabel*>("labFrame")->width());
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        done = true;
+    });
+    m_window->PreviewFile(large);
+    EXPECT_TRUE(done);
+    EXPECT_FALSE(m_window->isVisible());
     EXPECT_FALSE(m_texts.previewPosText.empty());
 }
 

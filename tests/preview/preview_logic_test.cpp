@@ -403,4 +403,21 @@ TEST(PreviewLogicTest, LayoutCentresSmallFramesAndRoundsHalvesToEven) {
               (std::array{odd.movieWidth, odd.movieHeight, odd.movieLeft, odd.movieTop}));
 }
 
+// Fit to Window: the largest picture at the display aspect the file gives (else the frame's),
+// centred; never below the smallest area; an aspect past any real one is not taken.
+TEST(PreviewLogicTest, FitLayoutKeepsTheDisplayAspect) {
+    using preview::ComputeFitLayout;
+    const auto wide = ComputeFitLayout(720, 576, {16, 9}, 800, 600, 41);
+    EXPECT_EQ((std::array{800, 450, 0, 41 + 75}),
+              (std::array{wide.movieWidth, wide.movieHeight, wide.movieLeft, wide.movieTop}));
+    const auto tall = ComputeFitLayout(320, 240, {}, 1000, 300, 0);
+    EXPECT_EQ((std::array{400, 300, 300, 0}),
+              (std::array{tall.movieWidth, tall.movieHeight, tall.movieLeft, tall.movieTop}));
+    const auto tiny = ComputeFitLayout(320, 240, {1000, 1}, 10, 10, 0);
+    EXPECT_EQ((std::array{240, 180, 240, 180, 0}),
+              (std::array{tiny.areaWidth, tiny.areaHeight, tiny.movieWidth, tiny.movieHeight,
+                          tiny.movieLeft}));
+    EXPECT_EQ(tiny.scale, preview::kScaleFit);
+}
+
 }  // namespace

@@ -20,6 +20,10 @@ struct StreamData {
     StreamHeader header;          // as stored in the file
     std::vector<uint8_t> format;  // strf payload, verbatim
     std::string name;             // strn, empty when absent
+    // The display aspect of a video stream's frames from its video properties (vprp), as
+    // width:height; 0:0 when the file gives none.
+    uint16_t aspectX = 0;
+    uint16_t aspectY = 0;
 };
 
 class Reader {

@@ -205,6 +205,11 @@ int32_t ParseStreamList(const uint8_t* data, size_t size, const Limits& limits, 
             out->data.name.assign(payload, end);
         } else if (id == FourCC("indx")) {
             out->superIndex.assign(payload, payload + len);
+        } else if (id == FourCC("vprp") && len >= 24) {
+            // dwFrameAspectRatio: the width in its high 16 bits, the height in its low ones.
+            const uint32_t aspect = ReadU32(payload + 20);
+            out->data.aspectX = static_cast<uint16_t>(aspect >> 16);
+            out->data.aspectY = static_cast<uint16_t>(aspect & 0xFFFF);
         }
     }
     return haveHeader ? AVIERR_OK : AVIERR_BADFORMAT;

@@ -95,6 +95,19 @@ bool QtMovie::waitSettled(bool includePlay, int timeoutMs) {
     return m_player->waitSettled(includePlay, timeoutMs);
 }
 
+bool QtMovie::hasAudioStream() const {
+    return m_player->reader().findStream(kStreamTypeAudio, 0) >= 0;
+}
+
+std::pair<int, int> QtMovie::displayAspect() const {
+    const int video = m_player->reader().findStream(kStreamTypeVideo, 0);
+    if (video < 0) {
+        return {0, 0};
+    }
+    const avi::StreamData& stream = m_player->reader().stream(video);
+    return {stream.aspectX, stream.aspectY};
+}
+
 bool QtMovie::saveSnapshot(const std::string& path) const {
     const SharedFrame frame = m_player->shownPicture();
     BgraPicture picture;

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/mci/movie_device.h"
 #include "platform/mci/movie_player.h"
@@ -38,6 +39,10 @@ class QtMovie : public Movie {
     QWidget* pictureWidget() const { return m_widget.data(); }
     // True when the movie plays sound (an audio stream and an output device exist).
     bool hasSound() const { return m_audio != nullptr; }
+    // True when the file has an audio stream at all.
+    bool hasAudioStream() const;
+    // The video's display aspect as the file gives it (width, height); 0, 0 when it gives none.
+    std::pair<int, int> displayAspect() const;
     // Saves the decoded picture shown, at the movie's own size, as a PNG file.
     bool saveSnapshot(const std::string& path) const;
 

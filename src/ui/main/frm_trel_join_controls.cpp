@@ -168,7 +168,8 @@ void frmTrelJoin::createControls() {
         grid->setColumnStretch(0, 1);
     };
     panel(frameJoin, "frameJoin", 1095,
-          {{&labLength, "labLength"}, {&labVideoStats, "labVideoStats"},
+          {{&labLength, "labLength"},
+           {&labVideoStats, "labVideoStats"},
            {&labAudioStats, "labAudioStats"}},
           picCmdPreviewJoined, "picCmdPreviewJoined", "preview_joined.svg",
           tr("Preview the joined clip"));
@@ -208,10 +209,11 @@ void frmTrelJoin::createMenus() {
     mnuJoin = menuBar()->addMenu(tr("&Join"));
     mnuJoin->setObjectName(QStringLiteral("mnuJoin"));
     mnuOpenClips = Item(mnuJoin, "mnuOpenClips", tr("&Open Clips..."), QKeySequence::Open);
-    mnuDoJoin = Item(mnuJoin, "mnuDoJoin", tr("&Join Clips..."), QKeySequence(Qt::CTRL | Qt::Key_J));
+    mnuDoJoin =
+        Item(mnuJoin, "mnuDoJoin", tr("&Join Clips..."), QKeySequence(Qt::CTRL | Qt::Key_J));
     Separator(mnuJoin, "sepOpen");
-    mnuPreferences = Item(mnuJoin, "mnuPreferences", tr("&Preferences"),
-                          QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    mnuPreferences =
+        Item(mnuJoin, "mnuPreferences", tr("&Preferences"), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     Separator(mnuJoin, "sep1a");
     mnuExit = Item(mnuJoin, "mnuExit", tr("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 

@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/avi/avi_reader.h"
@@ -129,5 +130,29 @@ TEST_P(ReaderFfmpeg, PacketsKeyFramesAndAudioBytesAgreeWithFfmpeg) {
 
 INSTANTIATE_TEST_SUITE_P(Clips, ReaderFfmpeg, ::testing::ValuesIn(kClips),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The display aspect a file gives for its frames (OpenDML video properties) is read; a file made
+// for square pixels gives the frame's own.
+TEST(ReaderFfmpegAspect, VideoPropertiesGiveTheDisplayAspect) {
+    if (FfmpegPath().empty()) {
+        GTEST_SKIP() << "ffmpeg not found";
+    }
+    testing_support::TempDir dir;
+    const std::string wide = dir.file("wide.avi");
+    const std::string square = dir.file("square.avi");
+    ASSERT_TRUE(
+        Ffmpeg("-f lavfi -i testsrc2=size=96x64:rate=25:duration=0.2 -c:v mjpeg "
+               "-aspect 16:9 " +
+               ShellQuote(wide)));
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=96x64:rate=25:duration=0.2 -c:v mjpeg " +
+                       ShellQuote(square)));
+    for (const auto& [path, x, y] : {std::tuple{wide, 16, 9}, std::tuple{square, 3, 2}}) {
+        std::unique_ptr<Reader> reader;
+        ASSERT_EQ(Reader::Open(path, avi::Limits{}, &reader), 0) << path;
+        const avi::StreamData& video = reader->stream(reader->findStream(kStreamTypeVideo, 0));
+        EXPECT_EQ(video.aspectX * y, video.aspectY * x) << path;
+        EXPECT_GT(video.aspectX, 0) << path;
+    }
+}
 
 }  // namespace
