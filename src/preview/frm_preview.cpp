@@ -48,18 +48,18 @@ struct ButtonInfo {
 // The toolbar in its order; a separator follows tbLast.
 const std::vector<ButtonInfo>& Buttons() {
     static const std::vector<ButtonInfo> buttons = {
-        {Button::Play, "Play", Image::Play, QKeySequence(Qt::Key_Space)},
-        {Button::First, "First Frame", Image::First, QKeySequence(Qt::Key_Home)},
-        {Button::Prev, "Prev Frame", Image::Prev, QKeySequence(Qt::Key_Left)},
-        {Button::Next, "Next Frame", Image::Next, QKeySequence(Qt::Key_Right)},
-        {Button::Last, "Last Frame", Image::Last, QKeySequence(Qt::Key_End)},
-        {Button::NextSplice, "Next Splice", Image::NextSplice,
+        {Button::Play, QT_TR_NOOP("Play"), Image::Play, QKeySequence(Qt::Key_Space)},
+        {Button::First, QT_TR_NOOP("First Frame"), Image::First, QKeySequence(Qt::Key_Home)},
+        {Button::Prev, QT_TR_NOOP("Prev Frame"), Image::Prev, QKeySequence(Qt::Key_Left)},
+        {Button::Next, QT_TR_NOOP("Next Frame"), Image::Next, QKeySequence(Qt::Key_Right)},
+        {Button::Last, QT_TR_NOOP("Last Frame"), Image::Last, QKeySequence(Qt::Key_End)},
+        {Button::NextSplice, QT_TR_NOOP("Next Splice"), Image::NextSplice,
          QKeySequence(Qt::ALT | Qt::Key_Right)},
-        {Button::PrevKey, "Previous Key Frame", Image::PrevKey,
+        {Button::PrevKey, QT_TR_NOOP("Previous Key Frame"), Image::PrevKey,
          QKeySequence(Qt::ALT | Qt::Key_Left)},
-        {Button::MarkIn, "Mark In", Image::MarkIn, QKeySequence(Qt::Key_I)},
-        {Button::MarkOut, "Mark Out", Image::MarkOut, QKeySequence(Qt::Key_O)},
-        {Button::ModeSwitch, "Preview/edit this segment", Image::ModeSwitch,
+        {Button::MarkIn, QT_TR_NOOP("Mark In"), Image::MarkIn, QKeySequence(Qt::Key_I)},
+        {Button::MarkOut, QT_TR_NOOP("Mark Out"), Image::MarkOut, QKeySequence(Qt::Key_O)},
+        {Button::ModeSwitch, QT_TR_NOOP("Preview/edit this segment"), Image::ModeSwitch,
          QKeySequence(Qt::Key_V)},
     };
     return buttons;
@@ -86,7 +86,7 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
       m_movieFacts(std::move(movieFacts)) {
     InitPreviewImages();
     setObjectName("frmPreview");
-    setWindowTitle("Preview");
+    setWindowTitle(tr("Preview"));
     // The window may be resized (the picture then fits it) and maximised.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
@@ -110,7 +110,7 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
     m_slider->setMaximum(0);
     m_slider->setPageStep(10);
     m_slider->installEventFilter(this);
-    m_labFrame = new QLabel("Frame", m_client);
+    m_labFrame = new QLabel(tr("Frame"), m_client);
     m_labFrame->setObjectName("labFrame");
     m_labFrame->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_labFrame->setContentsMargins(0, 0, 3, 0);
@@ -180,16 +180,16 @@ frmPreview::~frmPreview() {
 
 void frmPreview::buildMenus() {
     m_menuBar = new QMenuBar(this);
-    QMenu* preview = m_menuBar->addMenu("&Preview");
+    QMenu* preview = m_menuBar->addMenu(tr("&Preview"));
     preview->setObjectName("mnuPreview");
-    QAction* exitAction = preview->addAction("E&xit");
+    QAction* exitAction = preview->addAction(tr("E&xit"));
     exitAction->setObjectName("mnuPreviewExit");
     // Exit closes as the close box does, so nothing plays on in a hidden window.
     connect(exitAction, &QAction::triggered, this, [this] { close(); });
 
-    QMenu* scale = m_menuBar->addMenu("&Scale");
+    QMenu* scale = m_menuBar->addMenu(tr("&Scale"));
     scale->setObjectName("mnuScale");
-    auto addScale = [&](const char* text, const char* name, int16_t value) {
+    auto addScale = [&](const QString& text, const char* name, int16_t value) {
         QAction* item = scale->addAction(text);
         item->setObjectName(name);
         item->setCheckable(true);
@@ -199,11 +199,11 @@ void frmPreview::buildMenus() {
         });
         return item;
     };
-    m_scaleOrig = addScale("&Original Size", "mnuScaleOrig", kScaleOriginal);
+    m_scaleOrig = addScale(tr("&Original Size"), "mnuScaleOrig", kScaleOriginal);
     scale->addSeparator()->setObjectName("sep1a");
-    m_scaleHalf = addScale("&1/2 Size", "mnuScaleHalf", kScaleHalf);
-    m_scaleDouble = addScale("&Double Size", "mnuScaleDouble", kScaleDouble);
-    m_scaleFit = addScale("&Fit to Window", "mnuScaleFit", kScaleFit);
+    m_scaleHalf = addScale(tr("&1/2 Size"), "mnuScaleHalf", kScaleHalf);
+    m_scaleDouble = addScale(tr("&Double Size"), "mnuScaleDouble", kScaleDouble);
+    m_scaleFit = addScale(tr("&Fit to Window"), "mnuScaleFit", kScaleFit);
 }
 
 void frmPreview::buildToolbar() {
@@ -265,8 +265,10 @@ void frmPreview::PreviewFile(const std::string& path) {
     const int32_t status = LoadClipInfo(clip);
     if (status != 0 && status != 1) {
         m_dialogs.messageBox(
-            "Unable to load clip",
-            "An error occurred while loading the clip '" + path + "'.  Unable to preview.",
+            platform::ToUtf8(tr("Unable to load clip")),
+            platform::ToUtf8(
+                tr("An error occurred while loading the clip '%1'.  Unable to preview.")
+                    .arg(platform::ToQString(path))),
             platform::MessageButtons::Ok);
         return;
     }
@@ -398,7 +400,7 @@ bool frmPreview::buttonEnabled(Button button) const {
 
 void frmPreview::setButtonToolTip(Button button, const std::string& toolTip) {
     m_toolTips[static_cast<size_t>(button)] = toolTip;
-    QString text = platform::ToQString(toolTip);
+    QString text = tr(toolTip.c_str());
     const QKeySequence keys = action(button)->shortcut();
     if (!keys.isEmpty()) {
         text += " (" + keys.toString(QKeySequence::NativeText) + ")";

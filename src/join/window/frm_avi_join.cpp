@@ -54,15 +54,15 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs, platform::Files& files,
       m_logic(ModuleJoinState(), dialogs, files),
       m_previewFile(std::move(previewFile)) {
     setObjectName("frmAviJoin");
-    setWindowTitle("Join Files");
+    setWindowTitle(tr("Join Files"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
-    labSegment = new QLabel("Now Joining:", this);
+    labSegment = new QLabel(tr("Now Joining:"), this);
     labSegment->setObjectName("labSegment");
     labSegment->setGeometry(platform::TwipsRect(120, 0, 4575, kLineTwips));
     prgSegment = MakeBar(this, "prgSegment", platform::TwipsRect(120, 240, 4575, kLineTwips));
-    labJoined = new QLabel("To Joined File:", this);
+    labJoined = new QLabel(tr("To Joined File:"), this);
     labJoined->setObjectName("labJoined");
     labJoined->setGeometry(platform::TwipsRect(120, 600, 4575, kLineTwips));
     prgTotal = MakeBar(this, "prgTotal", platform::TwipsRect(120, 840, 4575, kLineTwips));
@@ -73,14 +73,14 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs, platform::Files& files,
     txtMsg->setGeometry(platform::TwipsRect(120, 120, 4815, 975));
     txtMsg->hide();
 
-    cmdDone = new QPushButton("Cancel", this);
+    cmdDone = new QPushButton(tr("Cancel"), this);
     cmdDone->setObjectName("cmdDone");
     cmdDone->setGeometry(platform::TwipsRect(120, 1200, 975, 375));
-    cmdView = new QPushButton("View Joined File", this);
+    cmdView = new QPushButton(tr("View Joined File"), this);
     cmdView->setObjectName("cmdView");
     cmdView->setGeometry(platform::TwipsRect(1200, 1200, 1455, 375));
     cmdView->hide();
-    cmdDelete = new QPushButton("Delete Source Files", this);
+    cmdDelete = new QPushButton(tr("Delete Source Files"), this);
     cmdDelete->setObjectName("cmdDelete");
     cmdDelete->setGeometry(platform::TwipsRect(3000, 1200, 1695, 375));
     cmdDelete->hide();
@@ -109,7 +109,7 @@ frmAviJoin::frmAviJoin(platform::Dialogs& dialogs, platform::Files& files,
 void frmAviJoin::prepareJoin(const std::string& destination, int16_t clipCount,
                              const std::vector<ClipInfo>& clips) {
     m_logic.prepare(destination, clipCount, clips, this);
-    labJoined->setText(platform::ToQtLines("To Joined File: " + FileTitle(destination)));
+    labJoined->setText(tr("To Joined File: ") + platform::ToQString(FileTitle(destination)));
 }
 
 void frmAviJoin::showEvent(QShowEvent* event) {
@@ -133,7 +133,7 @@ void frmAviJoin::Form_Activate() {
 }
 
 void frmAviJoin::showReport() {
-    cmdDone->setText("Done");
+    cmdDone->setText(tr("Done"));
     for (QWidget* progress : {static_cast<QWidget*>(labSegment), static_cast<QWidget*>(labJoined),
                               static_cast<QWidget*>(prgSegment), static_cast<QWidget*>(prgTotal),
                               static_cast<QWidget*>(labTime)}) {
@@ -145,6 +145,8 @@ void frmAviJoin::showReport() {
     setWindowTitle(platform::ToQtLines(m_logic.report().caption));
     cmdView->setVisible(m_logic.offersView());
     cmdDelete->setVisible(m_logic.offersDelete());
+    // Enter closes the report; during the join it cancelled nothing.
+    cmdDone->setDefault(true);
     cmdDone->setFocus();
 }
 
@@ -192,7 +194,7 @@ int32_t frmAviJoin::show_progress(int16_t clipIndex, int16_t segmentPercent, int
     const int total = std::clamp<int>(totalPercent, 0, 100);
     prgSegment->setValue(std::clamp<int>(segmentPercent, 0, 100));
     prgTotal->setValue(total);
-    setWindowTitle(QString("Join Files - %1%").arg(total));
+    setWindowTitle(tr("Join Files - %1%").arg(total));
     labTime->setText(platform::ToQtLines(
         ProgressTimeText(m_elapsed.isValid() ? m_elapsed.elapsed() : 0, total)));
     repaint();

@@ -25,6 +25,8 @@ class QPushButton;
 namespace join {
 
 class frmAviJoin : public QDialog, public JoinProgress {
+    Q_OBJECT
+
   public:
     frmAviJoin(platform::Dialogs& dialogs, platform::Files& files,
                std::function<void(const std::string&)> previewFile, QWidget* owner = nullptr);

@@ -29,7 +29,7 @@ frmPrefs::frmPrefs(platform::Dialogs& dialogs, const std::string& currentFolder,
                    const std::string& saveDirectory, QWidget* mainWindow)
     : QDialog(mainWindow), m_mainWindow(mainWindow), m_form(dialogs, currentFolder, saveDirectory) {
     setObjectName("frmPrefs");
-    setWindowTitle("Preferences");
+    setWindowTitle(tr("Preferences"));
     setWindowIcon(QIcon(":/trelvane/preferences-32.png"));
     // A fixed border: no maximise or minimise buttons, no resizing.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -41,7 +41,7 @@ frmPrefs::frmPrefs(platform::Dialogs& dialogs, const std::string& currentFolder,
 void frmPrefs::buildControls() {
     // The longest caption beside its box decides how much a larger font stretches the dialog.
     const double scale =
-        platform::FontLayoutScale(font(), QStringLiteral("Prompt to delete source files"), 140);
+        platform::FontLayoutScale(font(), tr("Prompt to delete source files"), 140);
     const auto place = [&](QWidget* widget, const char* name, int left, int top, int width,
                            int height) {
         widget->setObjectName(name);
@@ -53,39 +53,39 @@ void frmPrefs::buildControls() {
     place(cmdBroReadDir, "cmdBroReadDir", 4560, 240, 375, 255);
     txtReadDir = new QLineEdit(this);
     place(txtReadDir, "txtReadDir", 120, 240, 4335, 285);
-    Label1 = new QLabel("Default read directory:", this);
+    Label1 = new QLabel(tr("Default read directory:"), this);
     place(Label1, "Label1", 120, 0, 1815, 255);
-    chkReadSave = new QCheckBox("Remember last chosen", this);
+    chkReadSave = new QCheckBox(tr("Remember last chosen"), this);
     place(chkReadSave, "chkReadSave", 2640, 0, 2055, 255);
-    Label2 = new QLabel("Default save directory:", this);
+    Label2 = new QLabel(tr("Default save directory:"), this);
     place(Label2, "Label2", 120, 600, 1815, 255);
-    chkWriteSave = new QCheckBox("Remember last chosen", this);
+    chkWriteSave = new QCheckBox(tr("Remember last chosen"), this);
     place(chkWriteSave, "chkWriteSave", 2640, 600, 2055, 255);
     txtWriteDir = new QLineEdit(this);
     place(txtWriteDir, "txtWriteDir", 120, 840, 4335, 285);
     cmdBroWriteDir = new QPushButton("...", this);
     place(cmdBroWriteDir, "cmdBroWriteDir", 4560, 840, 375, 255);
-    chkPromptDelete = new QCheckBox("Prompt to delete source files", this);
+    chkPromptDelete = new QCheckBox(tr("Prompt to delete source files"), this);
     place(chkPromptDelete, "chkPromptDelete", 120, 2040, 2415, 255);
-    chkAskSure = new QCheckBox("Ask if sure before deleting", this);
+    chkAskSure = new QCheckBox(tr("Ask if sure before deleting"), this);
     place(chkAskSure, "chkAskSure", 2640, 2040, 2175, 255);
-    Label3 = new QLabel("Default match pattern:", this);
+    Label3 = new QLabel(tr("Default match pattern:"), this);
     place(Label3, "Label3", 120, 1320, 1695, 255);
     txtMatchPattern = new QLineEdit(this);
     place(txtMatchPattern, "txtMatchPattern", 1920, 1320, 1575, 285);
-    chkClearJob = new QCheckBox("Clear job after successful join", this);
+    chkClearJob = new QCheckBox(tr("Clear job after successful join"), this);
     place(chkClearJob, "chkClearJob", 120, 2400, 2415, 255);
-    cmdOK = new QPushButton("&OK", this);
+    cmdOK = new QPushButton(tr("&OK"), this);
     place(cmdOK, "cmdOK", 2640, 2400, 1095, 375);
-    cmdCancel = new QPushButton("&Cancel", this);
+    cmdCancel = new QPushButton(tr("&Cancel"), this);
     place(cmdCancel, "cmdCancel", 3840, 2400, 1095, 375);
-    Label4 = new QLabel("Missing source frames:", this);
+    Label4 = new QLabel(tr("Missing source frames:"), this);
     place(Label4, "Label4", 120, 1680, 1695, 255);
     Picture1 = new QWidget(this);
     place(Picture1, "Picture1", 1920, 1680, 3015, 255);
-    optErrorStop = new QRadioButton("Stop", Picture1);
+    optErrorStop = new QRadioButton(tr("Stop"), Picture1);
     place(optErrorStop, "optErrorStop", 0, 0, 735, 255);
-    optErrorWarn = new QRadioButton("Warn, but finish joining", Picture1);
+    optErrorWarn = new QRadioButton(tr("Warn, but finish joining"), Picture1);
     place(optErrorWarn, "optErrorWarn", 840, 0, 2175, 255);
 
     // The labels belong to the boxes they name (accessibility reads them together).
@@ -93,8 +93,8 @@ void frmPrefs::buildControls() {
     Label2->setBuddy(txtWriteDir);
     Label3->setBuddy(txtMatchPattern);
     Label4->setBuddy(Picture1);
-    cmdBroReadDir->setToolTip("Browse for the default read directory");
-    cmdBroWriteDir->setToolTip("Browse for the default save directory");
+    cmdBroReadDir->setToolTip(tr("Browse for the default read directory"));
+    cmdBroWriteDir->setToolTip(tr("Browse for the default save directory"));
 
     // Enter presses OK, or the button that has the focus; Esc and the close box cancel.
     cmdOK->setDefault(true);

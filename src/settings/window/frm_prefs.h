@@ -19,6 +19,8 @@ class QWidget;
 namespace settings {
 
 class frmPrefs : public QDialog {
+    Q_OBJECT
+
   public:
     // Reads the settings at once (Form_Load) and places itself over mainWindow, or centres itself
     // on the screen without one. currentFolder is the main window's folder list's folder.

@@ -12,7 +12,7 @@ namespace ui {
 
 frmHelpWin::frmHelpWin(QWidget* parent) : QDialog(parent) {
     setObjectName("frmHelpWin");
-    setWindowTitle("Help Support Zezez Uvevuz Avurudozu");
+    setWindowTitle(tr("Help Support Zezez Uvevuz Avurudozu"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(platform::TwipsSize(7500, 3765));

@@ -10,6 +10,8 @@ class QPlainTextEdit;
 namespace ui {
 
 class frmHelpWin : public QDialog {
+    Q_OBJECT
+
   public:
     explicit frmHelpWin(QWidget* parent = nullptr);
 

@@ -51,7 +51,7 @@ frmStartup::frmStartup(std::function<QWidget*()> createMainWindow, QWidget* pare
     Picture1->setObjectName("Picture1");
     Picture1->setGeometry(platform::TwipsRect(0, 120, 2400, 3000));
     Picture1->setPixmap(DrawFilmStrip(160, 200));
-    cmdOK = new QPushButton("OK", this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName("cmdOK");
     cmdOK->setGeometry(platform::TwipsRect(6480, 2160, 855, 375));
     labAuthor =
@@ -62,13 +62,13 @@ frmStartup::frmStartup(std::function<QWidget*()> createMainWindow, QWidget* pare
         MakeLabel(this, "labVersion", platform::TwipsRect(2880, 480, 3855, 255), 8.25, true, true);
     labProduct =
         MakeLabel(this, "labProduct", platform::TwipsRect(2880, 0, 3975, 495), 18, false, true);
-    chkInfoOnly = new QCheckBox("Check1", this);
+    chkInfoOnly = new QCheckBox(tr("Check1"), this);
     chkInfoOnly->setObjectName("chkInfoOnly");
     chkInfoOnly->setGeometry(platform::TwipsRect(2640, 2160, 255, 435));
     chkInfoOnly->hide();
     labInfo =
         MakeLabel(this, "labInfo", platform::TwipsRect(2520, 1080, 5295, 975), 8.25, false, false);
-    cmdInfo = new QPushButton("I'd like more info on how I can help", this);
+    cmdInfo = new QPushButton(tr("I'd like more info on how I can help"), this);
     cmdInfo->setObjectName("cmdInfo");
     cmdInfo->setGeometry(platform::TwipsRect(3120, 2160, 3015, 375));
     // Wider fonts than the window was drawn for: let the button grow to the left, up to the
@@ -85,17 +85,15 @@ frmStartup::frmStartup(std::function<QWidget*()> createMainWindow, QWidget* pare
     Label1 =
         MakeLabel(this, "Label1", platform::TwipsRect(360, 3240, 1695, 255), 8.25, true, false);
     Label1->setWordWrap(false);
-    Label1->setText("Hoist one for KV...");
+    Label1->setText(tr("Hoist one for KV..."));
     Picture2 = new QLabel(this);
     Picture2->setObjectName("Picture2");
     Picture2->setGeometry(platform::TwipsRect(7200, 120, 480, 480));
     Picture2->setPixmap(DrawProgramIcon(32));
 
-    // Neither button is the default: Enter presses the one that has the focus.
-    for (QPushButton* button : {cmdOK, cmdInfo}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    // Enter presses OK (or, with the focus on it, the info button).
+    cmdInfo->setAutoDefault(false);
+    cmdOK->setDefault(true);
     setTabOrder(cmdOK, cmdInfo);
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdInfo, &QPushButton::clicked, this, [this] { cmdInfo_Click(); });
@@ -192,7 +190,7 @@ void frmStartup::cmdInfo_Click() {
 }
 
 void frmStartup::closeEvent(QCloseEvent* event) {
-    // At program start any way of closing counts as "OK", so the main window still appears.
+    // At program start any way of closing counts as tr("OK"), so the main window still appears.
     if (!isAboutBox() && !m_finished) {
         event->ignore();
         cmdOK_Click();

@@ -14,6 +14,8 @@ class QPushButton;
 namespace ui {
 
 class frmStartup : public QDialog {
+    Q_OBJECT
+
   public:
     // createMainWindow makes the main window (hidden) for the start-up sequence; it is not
     // called in about-box mode. parent is the main window for the about box.

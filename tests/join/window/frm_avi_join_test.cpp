@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
@@ -237,7 +238,7 @@ TEST_F(FrmAviJoinTest, AJoinWithAWarningHidesDeleteSourceFiles) {
             EXPECT_GT(place.top(), report->geometry().bottom()) << name;
             EXPECT_TRUE(window.rect().contains(place)) << name;
         }
-        button(window, "cmdDone")->click();
+        QTest::keyClick(&window, Qt::Key_Return);  // Done is the default button
     };
     EXPECT_EQ(startJoin({entry(a), entry(b)}, script), 1);
     EXPECT_EQ(m_report.rfind("WARNING: Joined file may be incomplete or missing frames.\n", 0), 0u)

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <filesystem>
@@ -106,7 +107,10 @@ TEST_F(StartupWindowTest, TheSequenceRunsOnceAndOkShowsTheMainWindow) {
     QCoreApplication::processEvents();
     EXPECT_EQ(m_created, 1);
 
-    startup->findChild<QPushButton*>("cmdOK")->click();
+    // Enter presses OK, the default button, even with the focus on the other button.
+    startup->activateWindow();
+    startup->findChild<QPushButton*>("cmdInfo")->setFocus();
+    QTest::keyClick(startup, Qt::Key_Return);
     EXPECT_TRUE(m_mainWindow->isVisible());
     EXPECT_EQ(m_finished, std::vector<QWidget*>{m_mainWindow});
 
