@@ -15,8 +15,9 @@ struct AppOptions {
     std::string error;               // not empty: the command line is wrong (usage, exit 2)
 };
 
-// Reads the arguments after the program name. "--" ends the options, so "--" then "-x.avi"
-// names a file.
+// Reads the arguments after the program name, once Qt has taken its own from them (or before,
+// to answer --help and --version without a display). "--" ends the options, so "--" then
+// "-x.avi" names a file.
 AppOptions ParseAppOptions(const std::vector<std::string>& args);
 
 // The text --help prints.

@@ -3,7 +3,13 @@
 // movie device, names the settings file, chooses the Qt implementations of the platform, fills
 // in what the main window uses of the other windows, and opens the startup window.
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QTranslator>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +23,8 @@
 #include "platform/mci/window_registry.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_files.h"
+#include "platform/qt/qt_text.h"
+#include "platform/qt/single_instance.h"
 #include "platform/qt/termination.h"
 #include "preview/frm_preview.h"
 #include "settings/ini_store.h"
@@ -30,12 +38,10 @@
 #include "ui/startup/frm_startup.h"
 #include "ui/startup/startup_art.h"
 
-int main(int argc, char** argv) {
-    // Past a file-size limit (ulimit -f) a write fails with EFBIG, which the join reports, rather
-    // than the signal ending the program half way through.
-    ::signal(SIGXFSZ, SIG_IGN);
-    const app::AppOptions options =
-        app::ParseAppOptions(std::vector<std::string>(argv + 1, argv + argc));
+namespace {
+
+// --help, --version and a wrong command line are answered here, without windows; -1 otherwise.
+int AnswerWithoutWindows(const app::AppOptions& options) {
     if (!options.error.empty()) {
         std::fprintf(stderr, "trelvane: %s\n%s", options.error.c_str(), app::AppUsage().c_str());
         return 2;
@@ -48,14 +54,74 @@ int main(int argc, char** argv) {
         std::printf("trelvane %s\n", kTrelvaneVersion);
         return 0;
     }
+    return -1;
+}
+
+// Relative names made whole against the folder the program was started in.
+std::vector<std::string> WholePaths(const std::vector<std::string>& files) {
+    std::vector<std::string> paths;
+    for (const std::string& file : files) {
+        std::error_code error;
+        const std::filesystem::path whole = std::filesystem::absolute(file, error);
+        paths.push_back(error ? file : whole.lexically_normal().string());
+    }
+    return paths;
+}
+
+// One running program for each settings file, in the user's runtime folder.
+QString SessionName() {
+    const QByteArray settingsFile = QByteArray::fromStdString(settings::IniFilePath());
+    const QByteArray hash = QCryptographicHash::hash(settingsFile, QCryptographicHash::Sha1);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) {
+        folder = QDir::tempPath();
+    }
+    return folder + QStringLiteral("/trelvane-") + QString::fromLatin1(hash.toHex().left(16));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Past a file-size limit (ulimit -f) a write fails with EFBIG, which the join reports, rather
+    // than the signal ending the program half way through.
+    ::signal(SIGXFSZ, SIG_IGN);
+    // --help and --version need no display; anything else is read once Qt has taken its own
+    // options (-style, -platform, ...) from the command line.
+    const std::vector<std::string> raw(argv + 1, argv + argc);
+    if (const app::AppOptions early = app::ParseAppOptions(raw);
+        early.error.empty() && (early.help || early.version)) {
+        return AnswerWithoutWindows(early);
+    }
 
     // From here on an end requested by a signal waits for the event loop (see below).
     platform::TerminationNotifier::CatchSignals();
     QApplication application(argc, argv);
     QApplication::setApplicationName(settings::kApplicationName);
     QApplication::setApplicationVersion(kTrelvaneVersion);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.trelvane.Trelvane"));
     QApplication::setWindowIcon(QIcon(ui::DrawProgramIcon(64)));
+    const QStringList qtArguments = QApplication::arguments();
+    std::vector<std::string> arguments;
+    for (qsizetype i = 1; i < qtArguments.size(); ++i) {
+        arguments.push_back(platform::ToUtf8(qtArguments[i]));
+    }
+    const app::AppOptions options = app::ParseAppOptions(arguments);
+    if (const int answered = AnswerWithoutWindows(options); answered >= 0) {
+        return answered;
+    }
+    // Qt's dialogs and messages in the system's language, where Qt has it.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
     settings::SetIniFileName(settings::kIniFileName);
+
+    // A program that runs already takes the files; this one ends.
+    platform::SingleInstance session(SessionName());
+    if (options.previewFile.empty() && session.handOver(WholePaths(options.files))) {
+        return 0;
+    }
 
     // The movie device behind vbvfw_mciSendString, for the preview window.
     mci::WindowRegistry movieWindows;
@@ -178,19 +244,37 @@ int main(int argc, char** argv) {
         mainWindow = std::make_unique<ui::frmTrelJoin>(services);
         return mainWindow.get();
     });
-    startup.setStartupFinished([&options](QWidget* window) {
-        // The command line's files join the list through the same checks as any other.
-        // Relative names are made whole against the folder the program was started in.
-        if (auto* main = dynamic_cast<ui::frmTrelJoin*>(window); main && !options.files.empty()) {
-            std::vector<std::string> paths;
-            for (const std::string& file : options.files) {
-                std::error_code error;
-                const std::filesystem::path whole = std::filesystem::absolute(file, error);
-                paths.push_back(error ? file : whole.lexically_normal().string());
-            }
+    // The command line's files, and those a later start hands over, join the list through the
+    // same checks as any other, once the main window is shown.
+    std::vector<std::string> waiting = WholePaths(options.files);
+    bool shown = false;
+    const auto takeFiles = [&] {
+        auto* main = dynamic_cast<ui::frmTrelJoin*>(mainWindow.get());
+        if (!shown || main == nullptr) {
+            return;
+        }
+        main->showNormal();
+        main->raise();
+        main->activateWindow();
+        const std::vector<std::string> paths = std::move(waiting);
+        waiting.clear();
+        if (!paths.empty()) {
             main->addFiles(paths);
         }
+    };
+    startup.setStartupFinished([&](QWidget*) {
+        shown = true;
+        takeFiles();
     });
+    const bool listening = session.listen([&](const std::vector<std::string>& files) {
+        waiting.insert(waiting.end(), files.begin(), files.end());
+        // Out of the socket's handler: adding may ask questions in modal boxes.
+        QTimer::singleShot(0, takeFiles);
+    });
+    // Started at the same moment as another, which listens now: it takes the files after all.
+    if (!listening && session.handOver(WholePaths(options.files))) {
+        return 0;
+    }
     startup.show();
     const int code = application.exec();
     services.unloadPreview();

@@ -27,7 +27,8 @@ TEST(AppOptions, WrongCommandLinesAreRefused) {
     EXPECT_EQ(ParseAppOptions({"--preview", "a.avi"}).previewFile, "a.avi");
 }
 
-// The program answers --help and --version without a display.
+// The program answers --help and --version without a display, and refuses an option it does not
+// know while taking Qt's own.
 TEST(AppOptions, TheProgramPrintsItsVersionAndUsage) {
     const std::string program = (testing_support::BinaryDir() / "src/app/trelvane").string();
     if (!std::filesystem::exists(program)) {
@@ -40,8 +41,12 @@ TEST(AppOptions, TheProgramPrintsItsVersionAndUsage) {
     const auto help = testing_support::RunCommand(testing_support::ShellQuote(program) + " -h");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.output.rfind("usage: trelvane [FILE...]\n", 0), 0u);
-    const auto wrong = testing_support::RunCommand(testing_support::ShellQuote(program) + " --x");
+    // Other command lines are read once Qt has taken its own options, which takes a display.
+    const auto wrong =
+        testing_support::RunCommand("env QT_QPA_PLATFORM=offscreen " +
+                                    testing_support::ShellQuote(program) + " -style fusion --x");
     EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_NE(wrong.output.find("unknown option '--x'"), std::string::npos) << wrong.output;
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ int WaitForExit(pid_t pid, Clock::time_point deadline) {
 
 // Started with a clip on its command line and then asked to end as a desktop session asks
 // (SIGTERM), the program closes its main window as Join > Exit does: the settings, window
-// places included, are written and it ends with status 0.
+// places included, are written and it ends with status 0. A second start meanwhile ends at once.
 TEST(Program, StartsWithAClipAndEndsCleanlyWhenAskedTo) {
     testing_support::TempSettingsHome home;
     testing_support::TempDir dir;
@@ -71,6 +71,12 @@ TEST(Program, StartsWithAClipAndEndsCleanlyWhenAskedTo) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     ASSERT_TRUE(Catches(pid, SIGTERM)) << "the program did not start";
+    // A second start hands its clip to the running program and ends at once.
+    const auto second = testing_support::RunCommand("env QT_QPA_PLATFORM=offscreen timeout 20 " +
+                                                    testing_support::ShellQuote(program) + " " +
+                                                    testing_support::ShellQuote(clip));
+    EXPECT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the first program ended";
     ::kill(pid, SIGTERM);
     const int status = WaitForExit(pid, deadline);
     ASSERT_TRUE(WIFEXITED(status)) << "wait status " << status;
