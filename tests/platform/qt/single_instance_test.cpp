@@ -28,7 +28,8 @@ TEST(SingleInstance, ASecondStartHandsItsFilesToTheFirst) {
 
     // The second program blocks while it hands over; the first takes the files in its loop.
     const Files files = {"/clips/a b.avi", "/clips/ü.avi"};
-    auto second = std::async(std::launch::async, [&] { return SingleInstance(name).handOver(files); });
+    auto second =
+        std::async(std::launch::async, [&] { return SingleInstance(name).handOver(files); });
     ASSERT_TRUE(testing_support::WaitFor([&] { return received.size() == 1; }));
     EXPECT_TRUE(second.get());
     EXPECT_EQ(received[0], files);
