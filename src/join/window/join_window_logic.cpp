@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 
+#include "join/join_plan.h"
 #include "media/clip_inspection.h"
 #include "settings/ini_store.h"
 #include "settings/preferences.h"
@@ -99,6 +100,11 @@ void JoinWindowLogic::prepare(const std::string& destination, int16_t clipCount,
     m_state.clips.assign(clips.begin(), clips.begin() + static_cast<std::ptrdiff_t>(count));
     m_state.destFileName = destination;
     AttachProgressWindow(m_state, window);
+    m_state.askLongSilence = [this](const std::string& text) {
+        return m_dialogs.messageBox(kLongSilenceTitle, text + "  " + kLongSilenceQuestion,
+                                    platform::MessageButtons::YesNo) ==
+               platform::MessageAnswer::Yes;
+    };
 }
 
 bool JoinWindowLogic::runJoinOnce() {
