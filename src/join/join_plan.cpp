@@ -57,8 +57,8 @@ struct DestinationAudio {
 
 DestinationAudio AudioOf(const ClipInfo& base) {
     DestinationAudio audio;
-    audio.present = base.audioPresent > 0 && base.audioInfo.dwRate != 0 &&
-                    base.audioInfo.dwScale != 0;
+    audio.present =
+        base.audioPresent > 0 && base.audioInfo.dwRate != 0 && base.audioInfo.dwScale != 0;
     audio.padded = audio.present && base.audioPcm && base.audioInfo.dwSampleSize != 0;
     audio.rate = base.audioInfo.dwRate;
     audio.scale = base.audioInfo.dwScale;
@@ -88,8 +88,8 @@ void PlanEntry(const ClipInfo& clip, bool first, const ClipInfo& base, const Des
     if (dest.present && noAudio && dest.padded) {
         silence = AudioBoundary(destClock, in + frames) - AudioBoundary(destClock, in);
     } else if (dest.present && clip.audioPresent > 0) {
-        const AudioClock clock{clip.audioInfo.dwRate, clip.audioInfo.dwScale,
-                               base.videoInfo.dwRate, base.videoInfo.dwScale};
+        const AudioClock clock{clip.audioInfo.dwRate, clip.audioInfo.dwScale, base.videoInfo.dwRate,
+                               base.videoInfo.dwScale};
         const int64_t start = AudioBoundary(clock, in);
         const int64_t span = AudioBoundary(clock, in + frames) - start;
         own = std::clamp<int64_t>(static_cast<int64_t>(clip.audioInfo.dwLength) - start, 0, span);

@@ -34,9 +34,9 @@ inline constexpr int64_t kHeaderBytes = 1 << 20;
 
 struct LongSilence {
     std::string fileName;
-    bool noAudio = false;     // the clip has no audio of its own: its whole span is silence
-    double seconds = 0;       // silence the join would write for it
-    double ownSeconds = 0;    // audio the clip itself holds for its segment
+    bool noAudio = false;   // the clip has no audio of its own: its whole span is silence
+    double seconds = 0;     // silence the join would write for it
+    double ownSeconds = 0;  // audio the clip itself holds for its segment
 };
 
 struct JoinPlan {
