@@ -30,6 +30,17 @@ TEST(MciToolTest, AnswersHelpAndVersionWithoutADisplay) {
     EXPECT_EQ(2, testing_support::RunCommand(ShellQuote(ToolPath()) + " --bogus").exitCode);
 }
 
+TEST(MciToolTest, ThePreviewToolAnswersHelpAndVersionWithoutADisplay) {
+    const std::string preview =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+        ShellQuote((testing_support::BinaryDir() / "tools/trelvane-preview").string());
+    const auto help = testing_support::RunCommand(preview + " --help", false);
+    EXPECT_EQ(0, help.exitCode) << help.output;
+    EXPECT_EQ(0u, help.output.rfind("Usage: trelvane-preview FILE", 0)) << help.output;
+    const auto version = testing_support::RunCommand(preview + " --version", false);
+    EXPECT_EQ(std::string("trelvane-preview ") + kTrelvaneVersion + "\n", version.output);
+}
+
 TEST(MciToolTest, RunsAScriptAndSavesTheDecodedPicture) {
     testing_support::TempDir dir;
     const std::string clip = dir.file("a \"quoted\" clip.avi");
