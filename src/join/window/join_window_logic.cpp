@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "join/join_plan.h"
 #include "media/clip_inspection.h"
 #include "settings/ini_store.h"
 #include "settings/preferences.h"
@@ -83,6 +84,7 @@ void JoinWindowLogic::prepare(const std::string& destination, int16_t clipCount,
     m_state.clipCount = static_cast<int>(count);
     m_state.clips.assign(clips.begin(), clips.begin() + static_cast<std::ptrdiff_t>(count));
     m_state.destFileName = destination;
+    m_state.files = &m_files;  // the join's file operations are the window's
     AttachProgressWindow(m_state, window);
 }
 
@@ -94,7 +96,14 @@ bool JoinWindowLogic::runJoinOnce() {
     const bool stop = settings::IsStopOn(
         settings::ReadIniValue(settings::kSectionPreferences, settings::kKeySourceErrorStop));
     m_joinRunning = true;
+    // Silence beyond the bound is asked about (only while this window runs the join).
+    m_state.askLongSilence = [this](const std::string& text) {
+        return m_dialogs.messageBox(kLongSilenceTitle, text + "  " + kLongSilenceQuestion,
+                                    platform::MessageButtons::YesNo) ==
+               platform::MessageAnswer::Yes;
+    };
     const int32_t result = RunJoin(m_state, stop);
+    m_state.askLongSilence = nullptr;
     m_joinRunning = false;
     if (result == kJoinCancelled || m_status == kStatusCancelled) {
         m_status = kStatusCancelled;

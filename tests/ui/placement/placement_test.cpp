@@ -118,8 +118,9 @@ TEST_F(PlacementTest, TheMainWindowOpensWhereItWasClosed) {
 
     // Stored partly off the screen (another screen once stood there): wholly on it again.
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
-    settings::WriteIniValue("Main", "WindowState",
-                            std::to_string(-45 * 15) + "," + std::to_string((screen.right() - 100) * 15));
+    settings::WriteIniValue(
+        "Main", "WindowState",
+        std::to_string(-45 * 15) + "," + std::to_string((screen.right() - 100) * 15));
     const QPoint back = runMainWindow();
     EXPECT_EQ(back.y(), screen.top());
     EXPECT_LT(back.x(), screen.right() - 100);
@@ -177,8 +178,8 @@ TEST_F(PlacementTest, TheOtherWindowsOpenAtTheSamePlaceEveryTime) {
         {"frmPrefs", [&] { settings::ShowPreferences(&main, m_dialogs, "/", ""); }},
         {"frmAviJoin",
          [&] {
-             join::StartJoin(&main, m_dialogs, m_files, {}, m_home.path().string() + "/out.avi",
-                             1, job);
+             join::StartJoin(&main, m_dialogs, m_files, {}, m_home.path().string() + "/out.avi", 1,
+                             job);
          }},
     };
     ui::startupDone = 1;
