@@ -15,6 +15,9 @@
 #include "join/splice_check.h"
 #include "media/clip_compare.h"
 #include "media/clip_inspection.h"
+#ifdef TRELVANE_HAVE_SILENCE
+#include "platform/mci/ffmpeg_silence.h"
+#endif
 
 namespace cli {
 
@@ -336,6 +339,10 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     state.clipCount = static_cast<int>(clips.size());
     state.clips = clips;
     state.destFileName = args.output;
+#ifdef TRELVANE_HAVE_SILENCE
+    const mci::FfmpegSilenceEncoder silenceEncoder;  // keeps later clips' sound in step
+    state.silenceEncoder = &silenceEncoder;
+#endif
     TerminalProgress progress(clips, !args.quiet && ::isatty(STDERR_FILENO) != 0);
     join::AttachProgressWindow(state, &progress);
     const int32_t result = join::RunJoin(state, args.stopOnSourceError);

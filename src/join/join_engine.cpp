@@ -10,9 +10,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "join/audio_span.h"
 #include "join/destination_file.h"
+#include "join/packet_audio.h"
+#include "join/packet_reader.h"
 #include "join/palette_follower.h"
 #include "join/splice_check.h"
 #include "join/transfer_buffer.h"
@@ -43,6 +46,20 @@ struct EntryAudio {
     bool leading = false;      // the frames being copied may still be B pictures of an open group
     int64_t dropped = 0;       // of those, written as drop frames
     int64_t padded = 0;        // samples of silence written for this entry
+    // Audio copied as whole codec packets (PacketJob): where they come from (null once the
+    // source has none, or for an entry without audio) and how the segment's sound was placed.
+    bool packets = false;
+    std::unique_ptr<PacketReader> reader;
+    bool started = false;
+    bool pending = false;  // packet is the next one to write
+    AudioPacket packet;
+    int64_t due = 0;  // stream samples of a gap before that packet still to be filled
+    // Stream samples of silence written, and of sound missing that no silence replaced, after
+    // the source's audio ended or where its bytes are no frames.
+    int64_t endSilence = 0;
+    int64_t gapSilence = 0;
+    int64_t endShift = 0;
+    int64_t gapShift = 0;
 };
 
 int16_t ClampToInt16(int64_t value) {
@@ -76,6 +93,12 @@ class JoinRun {
     int32_t copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k, int64_t* n);
     int32_t copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
                            int64_t k);
+    void preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, EntryAudio& audio);
+    int32_t copyFramePackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
+    int32_t startPackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
+    int32_t fetchPacket(const ClipInfo& clip, EntryAudio& audio, int64_t f);
+    int32_t silenceStep(EntryAudio& audio, int64_t frames, bool* more);
+    void notePackets(const ClipInfo& clip, const EntryAudio& audio);
     int32_t readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
                             int64_t f, bool write, int64_t* got);
     int32_t readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
@@ -109,6 +132,7 @@ class JoinRun {
     uint32_t m_destAudioScale = 0;
     uint16_t m_destBlockAlign = 0;
     uint8_t m_silenceByte = 0;
+    PacketJob m_packets;
     int16_t m_lastSegment = 0;
     int16_t m_lastTotal = 0;
     std::chrono::steady_clock::time_point m_lastReport = std::chrono::steady_clock::now();
@@ -318,8 +342,13 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
     if (index != 0 && m_destAudio >= 0 && clip.audioPresent <= 0) {
         // Accepted without audio into a job with audio: PCM gets silence of the entry's span so
-        // that the clips after it stay in sync; other audio cannot be made up.
+        // that the clips after it stay in sync, audio of whole packets silent packets where they
+        // can be made; other audio cannot be made up.
         audio.clock = {m_destAudioRate, m_destAudioScale, m_frameRate, m_frameScale};
+        if (m_packets.layout != PacketLayout::kBlocks) {
+            audio.copy = audio.packets = true;
+            return kJoinDone;
+        }
         audio.silence = m_destPcm && !m_destVbr && audio.clock.valid();
         if (!audio.silence && clip.segmentFrames > 0) {
             m_state.warnings +=
@@ -337,12 +366,14 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
     }
     if (index == 0) {
         m_destAudio = vbvfw_AVIFileCreateStream(m_destFile, &clip.audioInfo, 0);
+        int32_t formatSize = 0;
         const int32_t r = copyFormat(m_srcAudio, m_destAudio,
                                      "error reading audio format in source file " + clip.fileName,
-                                     "error writing audio format to joined file.");
+                                     "error writing audio format to joined file.", &formatSize);
         if (r != 0) {
             return r;
         }
+        std::vector<uint8_t> format(m_buffer.data(), m_buffer.data() + formatSize);
         int32_t size = m_buffer.capacity();
         if (vbvfw_AVIStreamReadFormat(m_srcAudio, 0, m_buffer.data(), &size) == 0) {
             m_destPcm = IsPcmWaveFormat(m_buffer.data(), size);
@@ -352,6 +383,10 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
         m_destAudioRate = clip.audioInfo.dwRate;
         m_destAudioScale = clip.audioInfo.dwScale;
         m_silenceByte = clip.audioFormat.wBitsPerSample == 8 ? 0x80 : 0x00;
+        m_packets.layout = PacketLayoutOf(clip.audioInfo, clip.audioFormat, m_destPcm);
+        m_packets.clock = {m_destAudioRate, m_destAudioScale, m_frameRate, m_frameScale};
+        m_packets.silence.start(m_state.silenceEncoder, std::move(format), m_packets.layout,
+                                m_packets.clock);
     }
     AVISTREAMINFO live = clip.audioInfo;
     (void)vbvfw_AVIStreamInfo(m_srcAudio, &live, kAviStreamInfoSize);
@@ -360,7 +395,21 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
     audio.vbr = live.dwSampleSize == 0;
     audio.base = live.dwStart;
     audio.end = static_cast<int64_t>(live.dwStart) + live.dwLength;
+    preparePackets(clip, live, audio);
     return kJoinDone;
+}
+
+// An entry whose audio is laid out as the joined file's is copied as whole packets.
+void JoinRun::preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, EntryAudio& audio) {
+    const PacketLayout layout = PacketLayoutOf(live, clip.audioFormat, clip.audioPcm || m_destPcm);
+    if (!audio.copy || m_packets.layout == PacketLayout::kBlocks || layout != m_packets.layout) {
+        return;
+    }
+    const FrameSyntax syntax = layout == PacketLayout::kFrames
+                                   ? FrameSyntaxOf(clip.audioFormat.wFormatTag)
+                                   : FrameSyntax::kNone;
+    audio.packets = true;
+    audio.reader = std::make_unique<PacketReader>(m_srcAudio, audio.base, audio.end, syntax);
 }
 
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
@@ -447,6 +496,13 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
 // with silence, anything else is counted and reported once per entry.
 int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
                                 int64_t k) {
+    if (audio.packets && k >= clip.leadIn) {
+        const int32_t r = copyFramePackets(clip, audio, f, n);
+        if (r != kFrameNext || audio.packets) {
+            return r;
+        }
+        // The stream turned out to hold no frames of its format: cut it by its clock.
+    }
     const int64_t j = f - clip.videoInfo.dwStart;
     const int64_t start = AudioBoundary(audio.clock, j);
     const int64_t count = AudioBoundary(audio.clock, j + n) - start;
@@ -475,6 +531,127 @@ int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t
     }
     if (got == 0) {
         ++audio.silentFrames;
+    }
+    return kFrameNext;
+}
+
+// The audio of frames [f, f + n) as whole packets (the frames are written: the joined file's
+// video now ends with them). Each packet follows the one before it in the source for as long as
+// it ends no more than half its length after these frames' end, so the sound stays within half
+// a packet of the picture at every frame and the rounding never adds up across segments. Where
+// the source has no packet (its audio ended, or bytes that are no frames), silent packets of the
+// same format take the place, or the shift this leaves is counted.
+int32_t JoinRun::copyFramePackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n) {
+    if (!audio.started) {
+        const int32_t r = startPackets(clip, audio, f, n);
+        if (r != kFrameNext || !audio.packets) {
+            return r;
+        }
+    }
+    const int64_t frames = m_state.framesWritten;
+    for (;;) {
+        if (!audio.pending && audio.due == 0 && audio.reader != nullptr) {
+            const int32_t r = fetchPacket(clip, audio, f);
+            if (r != kFrameNext) {
+                return r;
+            }
+        }
+        if (audio.pending && audio.due == 0) {
+            const AudioPacket& p = audio.packet;
+            if (!PacketFits(m_packets.clock, m_destAudioPos + m_packets.shift, p.length, frames)) {
+                return kFrameNext;
+            }
+            m_packets.silence.model(p.data, static_cast<size_t>(p.size));
+            audio.pending = false;
+            const int32_t r = writeAudio(p.data, static_cast<int32_t>(p.length), p.size);
+            if (r != kFrameNext) {
+                return r;
+            }
+            continue;
+        }
+        bool more = false;
+        const int32_t r = silenceStep(audio, frames, &more);
+        if (r != kFrameNext || !more) {
+            return r;
+        }
+    }
+}
+
+// A segment's first packet: the one nearest the place its first frame's sound has in the
+// source, moved by as much as the joined file's audio is ahead of or behind its video (less than
+// half a packet, plus any shift), so that the segment's sound starts in step with its picture.
+int32_t JoinRun::startPackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n) {
+    audio.started = true;
+    const int64_t before = m_state.framesWritten - n;  // frames of the joined file before f
+    const int64_t target =
+        m_destAudioPos + m_packets.shift +
+        SignedAudioBoundary(m_packets.clock, f - clip.videoInfo.dwStart - before);
+    if (audio.reader == nullptr) {
+        return kFrameNext;  // no audio: silence, or the shift, from here on
+    }
+    if (!audio.reader->moveNear(target)) {
+        audio.reader.reset();
+        audio.packets = false;
+        return kFrameNext;
+    }
+    const int32_t r = fetchPacket(clip, audio, f);
+    if (r == kFrameNext && audio.pending && m_packets.layout == PacketLayout::kFrames) {
+        // Only bytes that are no frame lie between the target and the first frame after it.
+        const int64_t gap = audio.packet.position - target;
+        audio.due = 2 * gap >= audio.packet.length ? gap : 0;
+    }
+    return r;
+}
+
+int32_t JoinRun::fetchPacket(const ClipInfo& clip, EntryAudio& audio, int64_t f) {
+    const int32_t r = audio.reader->next(&audio.packet);
+    if (r == kPacketRead) {
+        audio.pending = true;
+        if (2 * audio.packet.gap >= audio.packet.length) {
+            audio.due = audio.packet.gap;  // bytes that are no frame: their time is filled
+        }
+        return kFrameNext;
+    }
+    audio.reader.reset();
+    return r == kNoPacket ? kFrameNext
+                          : sourceProblem(r, "audio for frame " + std::to_string(f), clip);
+}
+
+// Where the source has no packet: a silent one while the gap, or the frames' end, leaves room
+// for it (*more: go on), else the sound that is missing counts as shift.
+int32_t JoinRun::silenceStep(EntryAudio& audio, int64_t frames, bool* more) {
+    *more = false;
+    const int64_t at = m_destAudioPos + m_packets.shift;
+    const std::vector<uint8_t>* packet = nullptr;
+    int64_t length = 0;
+    if (m_packets.silence.peek(&packet, &length)) {
+        if (audio.due > 0 && 2 * audio.due < length) {
+            audio.due = 0;  // what is left of the gap is less than half a packet
+            *more = true;
+            return kFrameNext;
+        }
+        if (!PacketFits(m_packets.clock, at, length, frames)) {
+            return kFrameNext;
+        }
+        (audio.due > 0 ? audio.gapSilence : audio.endSilence) += length;
+        audio.due = std::max<int64_t>(audio.due - length, 0);
+        const int32_t r = writeAudio(packet->data(), static_cast<int32_t>(length),
+                                     static_cast<int32_t>(packet->size()));
+        m_packets.silence.take();
+        *more = r == kFrameNext;
+        return r;
+    }
+    if (audio.due > 0) {
+        m_packets.shift += audio.due;
+        audio.gapShift += audio.due;
+        audio.due = 0;
+        *more = true;
+        return kFrameNext;
+    }
+    const int64_t missing = AudioBoundary(m_packets.clock, frames) - at;
+    if (missing > 0) {
+        m_packets.shift += missing;
+        audio.endShift += missing;
     }
     return kFrameNext;
 }
@@ -572,6 +749,47 @@ void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
                             std::to_string(audio.silentFrames) +
                             (audio.silentFrames == 1 ? " frame" : " frames") +
                             " before its video; later clips may be out of sync\r\n";
+    }
+    notePackets(clip, audio);
+}
+
+// Silent packets in place of missing sound are a note; missing sound that none replaced is a
+// warning that says how much earlier the audio after it plays.
+void JoinRun::notePackets(const ClipInfo& clip, const EntryAudio& audio) {
+    const auto seconds = [this](int64_t samples) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f seconds",
+                      static_cast<double>(samples) * m_destAudioScale /
+                          std::max<uint32_t>(m_destAudioRate, 1));
+        return std::string(text);
+    };
+    const size_t count =
+        std::min(static_cast<size_t>(std::max(m_state.clipCount, 0)), m_state.clips.size());
+    const bool later = &clip + 1 < m_state.clips.data() + count;
+    const auto early = [&](int64_t samples) {
+        return later ? "; the audio of the clips after it plays " + seconds(samples) + " early"
+                     : std::string();
+    };
+    const std::string& name = clip.fileName;
+    const bool none = clip.audioPresent <= 0;
+    if (audio.endSilence > 0) {
+        m_state.notes += (none ? name + " has no audio: " : "Audio of " + name + " ends early: ") +
+                         seconds(audio.endSilence) + " of silence were written\r\n";
+    }
+    if (audio.gapSilence > 0) {
+        m_state.notes += "Audio of " + name + " holds " + seconds(audio.gapSilence) +
+                         " of bytes that are no audio frames; silence was written in their "
+                         "place\r\n";
+    }
+    if (audio.endShift > 0) {
+        m_state.warnings +=
+            (none ? name + " has no audio"
+                  : "Audio of " + name + " ends " + seconds(audio.endShift) + " before its video") +
+            early(audio.endShift) + "\r\n";
+    }
+    if (audio.gapShift > 0) {
+        m_state.warnings += "Audio of " + name + " holds " + seconds(audio.gapShift) +
+                            " of bytes that are no audio frames" + early(audio.gapShift) + "\r\n";
     }
 }
 

@@ -9,6 +9,10 @@
 
 #include "media/clip_info.h"
 
+namespace platform {
+class SilenceEncoder;
+}
+
 namespace join {
 
 inline constexpr int32_t kJoinDone = 0;
@@ -49,6 +53,10 @@ struct JoinState {
     // since the last call, so that a window stays responsive and a cancel is seen soon while a
     // slow disk takes seconds for one percent (0: after every frame).
     int progressIntervalMs = 100;
+    // Makes silence in a compressed audio format for clips whose audio ends before their video
+    // (or that have none), so that later clips stay in step; null: the report says how far the
+    // later clips' audio is shifted instead.
+    const platform::SilenceEncoder* silenceEncoder = nullptr;
 };
 
 // The module-wide state the join window fills.

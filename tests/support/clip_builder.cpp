@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "media/clip_inspection.h"
+#include "support/test_support.h"
 
 namespace clips {
 
@@ -303,6 +304,63 @@ Clip NoisyRgbClip(int frames, bool audio, uint32_t compression) {
         }
     }
     return clip;
+}
+
+bool FfmpegClip(const std::string& path, const std::string& video, const std::string& audio,
+                double seconds, int seed, double audioSeconds, int rate, const std::string& size) {
+    std::string args = "-f lavfi -i testsrc=size=" + size + ":rate=" + std::to_string(rate) +
+                       ":duration=" + std::to_string(seconds);
+    if (!audio.empty()) {
+        args += " -f lavfi -i anoisesrc=c=pink:a=0.3:s=" + std::to_string(seed) +
+                ":d=" + std::to_string(audioSeconds < 0 ? seconds : audioSeconds) + " " + audio;
+    }
+    return testing_support::Ffmpeg(args + " " + video + " " + testing_support::ShellQuote(path));
+}
+
+bool WriteByteStreamClip(const std::string& source, const std::vector<uint8_t>& audio,
+                         uint32_t bytesPerSecond, const std::string& path,
+                         std::vector<uint8_t> format) {
+    ReadBack in(source);
+    if (!in.ok() || in.video() < 0 || in.audio() < 0) {
+        ADD_FAILURE() << source << " has no video and audio to rewrite";
+        return false;
+    }
+    Clip clip;
+    clip.infos = {in.reader().streamInfo(in.video()), in.reader().streamInfo(in.audio())};
+    AVISTREAMINFO& info = clip.infos[1];
+    info.dwSampleSize = 1;
+    info.dwScale = 1;
+    info.dwRate = bytesPerSecond;
+    info.dwStart = 0;
+    if (format.empty()) {
+        format = in.reader().stream(in.audio()).format;
+        if (format.size() < 18) {
+            ADD_FAILURE() << source << " has no audio format to rewrite";
+            return false;
+        }
+        RiffBuilder patched;
+        patched.raw(format);
+        patched.patch32(8, bytesPerSecond);
+        patched.vec()[12] = 1, patched.vec()[13] = 0;  // block align
+        format = patched.vec();
+    }
+    clip.formats = {in.reader().stream(in.video()).format, format};
+    const join::AudioClock clock{bytesPerSecond, 1, clip.infos[0].dwRate, clip.infos[0].dwScale};
+    const int64_t frames = in.samples(in.video());
+    const auto total = static_cast<int64_t>(audio.size());
+    int64_t done = 0;
+    for (int64_t f = 0; f < frames; ++f) {
+        clip.chunks.push_back({0, in.read(in.video(), f, 1), in.isKey(in.video(), f)});
+        const int64_t until =
+            f + 1 < frames ? std::min(join::AudioBoundary(clock, f + 1), total) : total;
+        if (until > done) {
+            clip.chunks.push_back({1, {audio.begin() + done, audio.begin() + until}, false});
+            done = until;
+        }
+    }
+    const int32_t status = WriteClip(clip, path);
+    EXPECT_EQ(status, AVIERR_OK) << "writing " << path;
+    return status == AVIERR_OK;
 }
 
 ReadBack::ReadBack(const std::string& path) {

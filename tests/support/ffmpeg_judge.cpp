@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -81,6 +82,109 @@ std::vector<std::string> VideoPayloads(const std::string& path) {
     return Payloads(CopiedPackets(path, "0:v:0", PacketHash::kMd5));
 }
 
+namespace {
+
+// The first audio stream's packets: hash, and length on the stream's clock in seconds.
+struct TimedPacket {
+    std::string hash;
+    double length = 0;
+};
+
+std::vector<TimedPacket> TimedAudioPackets(const std::string& path, bool byteClock) {
+    const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " +
+                                  ShellQuote(path) + " -map 0:a:0? -c copy -f framemd5 -",
+                              false);
+    EXPECT_EQ(r.exitCode, 0) << "ffmpeg cannot read the audio of " << path;
+    double timeBase = 0;
+    std::vector<TimedPacket> packets;
+    for (const std::string& line : Lines(r.output)) {
+        int num = 0;
+        int den = 0;
+        if (std::sscanf(line.c_str(), "#tb 0: %d/%d", &num, &den) == 2 && den != 0) {
+            timeBase = static_cast<double>(num) / den;
+        }
+        if (line.rfind("#media_type 0: ", 0) == 0 && line != "#media_type 0: audio") {
+            return {};  // no audio: ffmpeg picked another stream
+        }
+        // stream, dts, pts, duration, size, hash
+        long long duration = 0;
+        long long size = 0;
+        char hash[64] = {};
+        if (!line.empty() && line[0] != '#' &&
+            std::sscanf(line.c_str(), "%*d, %*d, %*d, %lld, %lld, %63s", &duration, &size, hash) ==
+                3) {
+            packets.push_back({hash, timeBase * static_cast<double>(byteClock ? size : duration)});
+        }
+    }
+    return packets;
+}
+
+double FrameRate(const std::string& path) {
+    const auto r = FfprobeOutput(
+        "-select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 " + ShellQuote(path));
+    int num = 0;
+    int den = 0;
+    EXPECT_EQ(std::sscanf(r.output.c_str(), "%d/%d", &num, &den), 2) << path;
+    return den > 0 ? static_cast<double>(num) / den : 0;
+}
+
+std::vector<double> StartTimes(const std::vector<TimedPacket>& packets) {
+    std::vector<double> times(1, 0.0);
+    for (const TimedPacket& p : packets) {
+        times.push_back(times.back() + p.length);
+    }
+    return times;
+}
+
+}  // namespace
+
+AudioSync MeasureAudioSync(const std::string& joined, const std::vector<JoinedSegment>& segments,
+                           bool byteClock) {
+    AudioSync sync;
+    const std::vector<TimedPacket> out = TimedAudioPackets(joined, byteClock);
+    const std::vector<double> outTime = StartTimes(out);
+    const double fps = FrameRate(joined);
+    for (const TimedPacket& p : out) {
+        sync.packet = std::max(sync.packet, p.length);
+    }
+    size_t k = 0;
+    int64_t frames = 0;  // of the joined file, before the segment
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const JoinedSegment& seg = segments[i];
+        const std::vector<TimedPacket> in = TimedAudioPackets(seg.file, byteClock);
+        const std::vector<double> inTime = StartTimes(in);
+        frames += seg.last - seg.first + 1;
+        if (in.empty()) {
+            sync.filler.push_back(0);  // a clip without sound: what stands for it comes next
+            sync.offset.push_back(0);
+            continue;
+        }
+        // Where the run starts: the first joined packet that is one of the clip's.
+        size_t m = in.size();
+        int filler = 0;
+        for (; k < out.size(); ++k, ++filler) {
+            const auto same = [&](const TimedPacket& p) { return p.hash == out[k].hash; };
+            m = static_cast<size_t>(std::find_if(in.begin(), in.end(), same) - in.begin());
+            if (m < in.size()) {
+                break;
+            }
+        }
+        if (m == in.size()) {
+            sync.problem += "segment " + std::to_string(i) + " has no packet of its clip; ";
+            break;
+        }
+        sync.filler.push_back(filler);
+        const int64_t before = frames - (seg.last - seg.first + 1);
+        sync.offset.push_back(outTime[k] - inTime[m] -
+                              static_cast<double>(before - seg.first) / fps);
+        for (; k < out.size() && m < in.size() && out[k].hash == in[m].hash; ++k, ++m) {
+        }
+    }
+    sync.filler.push_back(static_cast<int>(out.size() - k));
+    sync.end = outTime.back() - static_cast<double>(frames) / fps;
+    return sync;
+}
+
 std::vector<std::string> DecodedPictureHashes(const std::string& path) {
     const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " +
                                   ShellQuote(path) + " -map 0:v:0 -pix_fmt rgb24 -f framemd5 -",
@@ -126,9 +230,9 @@ bool CopiedStreamBytes(const std::string& path, const std::string& map,
     return r.exitCode == 0;
 }
 
-CommandResult DecodeErrors(const std::string& path) {
+CommandResult DecodeErrors(const std::string& path, const std::string& map) {
     return RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " + ShellQuote(path) +
-                      " -f null -");
+                      (map.empty() ? "" : " -map " + map) + " -f null -");
 }
 
 int64_t FfprobeVideoPackets(const std::string& path) {

@@ -55,6 +55,30 @@ void Append(std::vector<T>& to, const std::vector<T>& more) {
     to.insert(to.end(), more.begin(), more.end());
 }
 
+// A segment of a join: frames first to last (inclusive) of a clip.
+struct JoinedSegment {
+    std::string file;
+    int64_t first = 0;
+    int64_t last = 0;
+};
+
+// How a joined file's sound lines up with its picture, from the audio packets ffmpeg demuxes
+// (without decoding) and the video frames' rate. Each segment's sound must be one run of its
+// clip's packets, in order, which packets of no clip (silence put in) may precede. A packet's
+// time is the stream's clock before it: the bytes before it over the byte rate in a byte stream
+// (byteClock), else the durations ffmpeg gives the packets before it.
+struct AudioSync {
+    std::string problem;         // empty when every packet is where a run of its clip can be
+    std::vector<double> offset;  // per segment: seconds its sound starts after (+) its picture
+                                 // (0 for a clip without sound)
+    std::vector<int> filler;     // per segment: packets of no clip just before its run; last:
+                                 // those after the last run
+    double end = 0;              // seconds the sound ends after (+) the picture
+    double packet = 0;           // the longest packet, seconds
+};
+AudioSync MeasureAudioSync(const std::string& joined, const std::vector<JoinedSegment>& segments,
+                           bool byteClock);
+
 // One md5 per decoded picture of the first video stream, as RGB, in presentation order.
 std::vector<std::string> DecodedPictureHashes(const std::string& path);
 // Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
@@ -66,8 +90,9 @@ std::string DecodedAudio(const std::string& path, const std::string& format);
 // The bytes of one stream ("0:a") as ffmpeg copies them out, end to end; false when ffmpeg fails.
 bool CopiedStreamBytes(const std::string& path, const std::string& map,
                        std::vector<uint8_t>* bytes);
-// Decoding every stream: a clean file gives exit status 0 and no output.
-CommandResult DecodeErrors(const std::string& path);
+// Decoding every stream, or those map selects ("0:a"): a clean file gives exit status 0 and no
+// output.
+CommandResult DecodeErrors(const std::string& path, const std::string& map = "");
 
 // The number of video packets ffprobe reads from a file, counted without decoding; -1 (with a test
 // failure) when ffprobe cannot read it.
