@@ -15,9 +15,7 @@
 #include "join/splice_check.h"
 #include "media/clip_compare.h"
 #include "media/clip_inspection.h"
-#ifdef TRELVANE_HAVE_SILENCE
-#include "platform/mci/ffmpeg_silence.h"
-#endif
+#include "platform/silence_module.h"
 
 namespace cli {
 
@@ -339,10 +337,9 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     state.clipCount = static_cast<int>(clips.size());
     state.clips = clips;
     state.destFileName = args.output;
-#ifdef TRELVANE_HAVE_SILENCE
-    const mci::FfmpegSilenceEncoder silenceEncoder;  // keeps later clips' sound in step
+    // Silence in a clip's own compressed format keeps later clips' sound in step.
+    const platform::ModuleSilenceEncoder silenceEncoder("trelvane-silence.so");
     state.silenceEncoder = &silenceEncoder;
-#endif
     TerminalProgress progress(clips, !args.quiet && ::isatty(STDERR_FILENO) != 0);
     join::AttachProgressWindow(state, &progress);
     const int32_t result = join::RunJoin(state, args.stopOnSourceError);
