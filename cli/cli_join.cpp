@@ -16,6 +16,7 @@
 #include "media/clip_compare.h"
 #include "media/clip_inspection.h"
 #include "platform/silence_module.h"
+#include "settings/settings_folder.h"
 
 namespace cli {
 
@@ -338,7 +339,10 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     state.clips = clips;
     state.destFileName = args.output;
     // Silence in a clip's own compressed format keeps later clips' sound in step.
-    const platform::ModuleSilenceEncoder silenceEncoder("trelvane-silence.so");
+    const std::string folder = settings::ExecutableFolder();
+    const platform::ModuleSilenceEncoder silenceEncoder(
+        {folder + "/trelvane-silence.so",
+         folder + "/" TRELVANE_MODULE_FOLDER "/trelvane-silence.so"});
     state.silenceEncoder = &silenceEncoder;
     TerminalProgress progress(clips, !args.quiet && ::isatty(STDERR_FILENO) != 0);
     join::AttachProgressWindow(state, &progress);

@@ -8,10 +8,13 @@ namespace platform {
 std::unique_ptr<SilentPackets> ModuleSilenceEncoder::open(const SilenceFormat& format) const {
     if (!m_tried) {
         m_tried = true;
-        void* handle = ::dlopen(m_module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        void* entry = handle != nullptr ? ::dlsym(handle, kSilenceModuleEntry) : nullptr;
-        if (entry != nullptr) {
-            m_encoder = reinterpret_cast<SilenceModuleEntry>(entry)();
+        for (const std::string& path : m_paths) {
+            void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            void* entry = handle != nullptr ? ::dlsym(handle, kSilenceModuleEntry) : nullptr;
+            if (entry != nullptr) {
+                m_encoder = reinterpret_cast<SilenceModuleEntry>(entry)();
+                break;
+            }
         }
     }
     return m_encoder != nullptr ? m_encoder->open(format) : nullptr;

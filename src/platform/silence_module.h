@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/silence_encoder.h"
 
@@ -18,15 +19,15 @@ using SilenceModuleEntry = const SilenceEncoder* (*)();
 
 class ModuleSilenceEncoder : public SilenceEncoder {
   public:
-    // module: a file name the dynamic loader finds (the program's run path names the folders).
-    explicit ModuleSilenceEncoder(std::string module) : m_module(std::move(module)) {}
+    // The module's file, tried at each path in turn.
+    explicit ModuleSilenceEncoder(std::vector<std::string> paths) : m_paths(std::move(paths)) {}
 
     // Null, as for a format no encoder makes, when the module cannot be loaded. Once loaded,
     // the module stays until the program ends.
     std::unique_ptr<SilentPackets> open(const SilenceFormat& format) const override;
 
   private:
-    std::string m_module;
+    std::vector<std::string> m_paths;
     mutable bool m_tried = false;
     mutable const SilenceEncoder* m_encoder = nullptr;
 };
