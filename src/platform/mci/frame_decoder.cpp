@@ -14,7 +14,7 @@ extern "C" {
 namespace mci {
 namespace {
 
-constexpr int64_t kMaxPixels = 8192 * 8192;
+const int64_t kMaxPixels = avi::Limits{}.maxPicturePixels;
 
 std::string FourCcText(uint32_t tag) {
     std::string text;
