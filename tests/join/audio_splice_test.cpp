@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 
 #include "join/join_engine.h"
@@ -162,6 +163,19 @@ TEST_F(AudioSpliceTest, SilenceKeepsTheClipsAfterAShortOneInStep) {
     EXPECT_EQ(m_state.notes, silent + " has no audio: 1.593 seconds of silence were written\r\n");
     EXPECT_EQ(judge(segments, false, "Mp3CbrChunks middle clip without audio").filler,
               (std::vector<int>{0, 0, 61, 0}));
+}
+
+// Silent packets count as silence does for PCM: a clip whose compressed audio ends hours before
+// its video is asked about before anything is written, not encoded for hours.
+TEST_F(AudioSpliceTest, HoursOfCompressedSilenceAreAskedAboutFirst) {
+    const std::string a = m_dir.file("hostile.avi");
+    clips::WriteFile(
+        a, clips::BuildAvi(clips::EmptyChunksSpec(41, 1000000, {0x55, 1, 12000, 12000, 1, 0, 0})));
+    ASSERT_EQ(join({{a, 0, 1000040}}), join::kJoinDestinationError);
+    EXPECT_TRUE(m_state.lastErrorText.starts_with("planning the joined file: The audio of " + a +
+                                                  " ends 11:06:40 before its video"))
+        << m_state.lastErrorText;
+    EXPECT_FALSE(std::filesystem::exists(out()));
 }
 
 // Without an encoder the report says how far the clips after it are shifted: exactly as far as
