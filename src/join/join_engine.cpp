@@ -16,7 +16,7 @@
 #include "join/destination_file.h"
 #include "join/join_plan.h"
 #include "join/packet_audio.h"
-#include "join/packet_reader.h"
+#include "join/packet_copy.h"
 #include "join/palette_follower.h"
 #include "join/splice_check.h"
 #include "join/transfer_buffer.h"
@@ -47,20 +47,7 @@ struct EntryAudio {
     bool leading = false;      // the frames being copied may still be B pictures of an open group
     int64_t dropped = 0;       // of those, written as drop frames
     int64_t padded = 0;        // samples of silence written for this entry
-    // Audio copied as whole codec packets (PacketJob): where they come from (null once the
-    // source has none, or for an entry without audio) and how the segment's sound was placed.
-    bool packets = false;
-    std::unique_ptr<PacketReader> reader;
-    bool started = false;
-    bool pending = false;  // packet is the next one to write
-    AudioPacket packet;
-    int64_t due = 0;  // stream samples of a gap before that packet still to be filled
-    // Stream samples of silence written, and of sound missing that no silence replaced, after
-    // the source's audio ended or where its bytes are no frames.
-    int64_t endSilence = 0;
-    int64_t gapSilence = 0;
-    int64_t endShift = 0;
-    int64_t gapShift = 0;
+    std::unique_ptr<EntryPackets> packets;  // audio copied as whole codec packets, or null
 };
 
 int16_t ClampToInt16(int64_t value) {
@@ -100,10 +87,6 @@ class JoinRun {
                            int64_t k);
     void preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, EntryAudio& audio);
     int32_t copyFramePackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
-    int32_t startPackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
-    int32_t fetchPacket(const ClipInfo& clip, EntryAudio& audio, int64_t f);
-    int32_t silenceStep(EntryAudio& audio, int64_t frames, bool* more);
-    void notePackets(const ClipInfo& clip, const EntryAudio& audio);
     int32_t readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
                             int64_t f, bool write, int64_t* got);
     int32_t readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
@@ -437,7 +420,8 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
         // can be made; other audio cannot be made up.
         audio.clock = {m_destAudioRate, m_destAudioScale, m_frameRate, m_frameScale};
         if (m_packets.layout != PacketLayout::kBlocks) {
-            audio.copy = audio.packets = true;
+            audio.copy = true;
+            audio.packets = std::make_unique<EntryPackets>(m_packets, nullptr);
             return kJoinDone;
         }
         audio.silence = m_destPcm && !m_destVbr && audio.clock.valid();
@@ -499,8 +483,8 @@ void JoinRun::preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, En
     const FrameSyntax syntax = layout == PacketLayout::kFrames
                                    ? FrameSyntaxOf(clip.audioFormat.wFormatTag)
                                    : FrameSyntax::kNone;
-    audio.packets = true;
-    audio.reader = std::make_unique<PacketReader>(m_srcAudio, audio.base, audio.end, syntax);
+    audio.packets = std::make_unique<EntryPackets>(
+        m_packets, std::make_unique<PacketReader>(m_srcAudio, audio.base, audio.end, syntax));
 }
 
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
@@ -587,12 +571,12 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
 // with silence, anything else is counted and reported once per entry.
 int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
                                 int64_t k) {
-    if (audio.packets && k >= clip.leadIn) {
+    if (audio.packets != nullptr && k >= clip.leadIn) {
         const int32_t r = copyFramePackets(clip, audio, f, n);
-        if (r != kFrameNext || audio.packets) {
+        if (r != kFrameNext || !audio.packets->abandoned()) {
             return r;
         }
-        // The stream turned out to hold no frames of its format: cut it by its clock.
+        audio.packets.reset();  // the stream holds no frames of its format: cut by its clock
     }
     const int64_t j = f - clip.videoInfo.dwStart;
     const int64_t start = AudioBoundary(audio.clock, j);
@@ -626,125 +610,23 @@ int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t
     return kFrameNext;
 }
 
-// The audio of frames [f, f + n) as whole packets (the frames are written: the joined file's
-// video now ends with them). Each packet follows the one before it in the source for as long as
-// it ends no more than half its length after these frames' end, so the sound stays within half
-// a packet of the picture at every frame and the rounding never adds up across segments. Where
-// the source has no packet (its audio ended, or bytes that are no frames), silent packets of the
-// same format take the place, or the shift this leaves is counted.
+// The audio of frames [f, f + n) as whole packets (EntryPackets), the frames just written.
 int32_t JoinRun::copyFramePackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n) {
-    if (!audio.started) {
-        const int32_t r = startPackets(clip, audio, f, n);
-        if (r != kFrameNext || !audio.packets) {
-            return r;
+    struct Output : PacketSink {
+        Output(JoinRun& run, const ClipInfo& clip, int64_t f) : run(run), clip(clip), f(f) {}
+        int32_t write(const uint8_t* data, int32_t samples, int32_t bytes) override {
+            return run.writeAudio(data, samples, bytes);
         }
-    }
-    const int64_t frames = m_state.framesWritten;
-    for (;;) {
-        if (!audio.pending && audio.due == 0 && audio.reader != nullptr) {
-            const int32_t r = fetchPacket(clip, audio, f);
-            if (r != kFrameNext) {
-                return r;
-            }
+        int64_t position() const override { return run.m_destAudioPos; }
+        int32_t problem(int32_t status) override {
+            return run.sourceProblem(status, "audio for frame " + std::to_string(f), clip);
         }
-        if (audio.pending && audio.due == 0) {
-            const AudioPacket& p = audio.packet;
-            if (!PacketFits(m_packets.clock, m_destAudioPos + m_packets.shift, p.length, frames)) {
-                return kFrameNext;
-            }
-            m_packets.silence.model(p.data, static_cast<size_t>(p.size));
-            audio.pending = false;
-            const int32_t r = writeAudio(p.data, static_cast<int32_t>(p.length), p.size);
-            if (r != kFrameNext) {
-                return r;
-            }
-            continue;
-        }
-        bool more = false;
-        const int32_t r = silenceStep(audio, frames, &more);
-        if (r != kFrameNext || !more) {
-            return r;
-        }
-    }
-}
-
-// A segment's first packet: the one nearest the place its first frame's sound has in the
-// source, moved by as much as the joined file's audio is ahead of or behind its video (less than
-// half a packet, plus any shift), so that the segment's sound starts in step with its picture.
-int32_t JoinRun::startPackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n) {
-    audio.started = true;
-    const int64_t before = m_state.framesWritten - n;  // frames of the joined file before f
-    const int64_t target =
-        m_destAudioPos + m_packets.shift +
-        SignedAudioBoundary(m_packets.clock, f - clip.videoInfo.dwStart - before);
-    if (audio.reader == nullptr) {
-        return kFrameNext;  // no audio: silence, or the shift, from here on
-    }
-    if (!audio.reader->moveNear(target)) {
-        audio.reader.reset();
-        audio.packets = false;
-        return kFrameNext;
-    }
-    const int32_t r = fetchPacket(clip, audio, f);
-    if (r == kFrameNext && audio.pending && m_packets.layout == PacketLayout::kFrames) {
-        // Only bytes that are no frame lie between the target and the first frame after it.
-        const int64_t gap = audio.packet.position - target;
-        audio.due = 2 * gap >= audio.packet.length ? gap : 0;
-    }
-    return r;
-}
-
-int32_t JoinRun::fetchPacket(const ClipInfo& clip, EntryAudio& audio, int64_t f) {
-    const int32_t r = audio.reader->next(&audio.packet);
-    if (r == kPacketRead) {
-        audio.pending = true;
-        if (2 * audio.packet.gap >= audio.packet.length) {
-            audio.due = audio.packet.gap;  // bytes that are no frame: their time is filled
-        }
-        return kFrameNext;
-    }
-    audio.reader.reset();
-    return r == kNoPacket ? kFrameNext
-                          : sourceProblem(r, "audio for frame " + std::to_string(f), clip);
-}
-
-// Where the source has no packet: a silent one while the gap, or the frames' end, leaves room
-// for it (*more: go on), else the sound that is missing counts as shift.
-int32_t JoinRun::silenceStep(EntryAudio& audio, int64_t frames, bool* more) {
-    *more = false;
-    const int64_t at = m_destAudioPos + m_packets.shift;
-    const std::vector<uint8_t>* packet = nullptr;
-    int64_t length = 0;
-    if (m_packets.silence.peek(&packet, &length)) {
-        if (audio.due > 0 && 2 * audio.due < length) {
-            audio.due = 0;  // what is left of the gap is less than half a packet
-            *more = true;
-            return kFrameNext;
-        }
-        if (!PacketFits(m_packets.clock, at, length, frames)) {
-            return kFrameNext;
-        }
-        (audio.due > 0 ? audio.gapSilence : audio.endSilence) += length;
-        audio.due = std::max<int64_t>(audio.due - length, 0);
-        const int32_t r = writeAudio(packet->data(), static_cast<int32_t>(length),
-                                     static_cast<int32_t>(packet->size()));
-        m_packets.silence.take();
-        *more = r == kFrameNext;
-        return r;
-    }
-    if (audio.due > 0) {
-        m_packets.shift += audio.due;
-        audio.gapShift += audio.due;
-        audio.due = 0;
-        *more = true;
-        return kFrameNext;
-    }
-    const int64_t missing = AudioBoundary(m_packets.clock, frames) - at;
-    if (missing > 0) {
-        m_packets.shift += missing;
-        audio.endShift += missing;
-    }
-    return kFrameNext;
+        JoinRun& run;
+        const ClipInfo& clip;
+        const int64_t f;
+    };
+    Output output(*this, clip, f);
+    return audio.packets->copy(output, f - clip.videoInfo.dwStart, n, m_state.framesWritten);
 }
 
 int32_t JoinRun::readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
@@ -841,46 +723,14 @@ void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
                             (audio.silentFrames == 1 ? " frame" : " frames") +
                             " before its video; later clips may be out of sync\r\n";
     }
-    notePackets(clip, audio);
-}
-
-// Silent packets in place of missing sound are a note; missing sound that none replaced is a
-// warning that says how much earlier the audio after it plays.
-void JoinRun::notePackets(const ClipInfo& clip, const EntryAudio& audio) {
-    const auto seconds = [this](int64_t samples) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.3f seconds",
-                      static_cast<double>(samples) * m_destAudioScale /
-                          std::max<uint32_t>(m_destAudioRate, 1));
-        return std::string(text);
-    };
-    const size_t count =
-        std::min(static_cast<size_t>(std::max(m_state.clipCount, 0)), m_state.clips.size());
-    const bool later = &clip + 1 < m_state.clips.data() + count;
-    const auto early = [&](int64_t samples) {
-        return later ? "; the audio of the clips after it plays " + seconds(samples) + " early"
-                     : std::string();
-    };
-    const std::string& name = clip.fileName;
-    const bool none = clip.audioPresent <= 0;
-    if (audio.endSilence > 0) {
-        m_state.notes += (none ? name + " has no audio: " : "Audio of " + name + " ends early: ") +
-                         seconds(audio.endSilence) + " of silence were written\r\n";
-    }
-    if (audio.gapSilence > 0) {
-        m_state.notes += "Audio of " + name + " holds " + seconds(audio.gapSilence) +
-                         " of bytes that are no audio frames; silence was written in their "
-                         "place\r\n";
-    }
-    if (audio.endShift > 0) {
-        m_state.warnings +=
-            (none ? name + " has no audio"
-                  : "Audio of " + name + " ends " + seconds(audio.endShift) + " before its video") +
-            early(audio.endShift) + "\r\n";
-    }
-    if (audio.gapShift > 0) {
-        m_state.warnings += "Audio of " + name + " holds " + seconds(audio.gapShift) +
-                            " of bytes that are no audio frames" + early(audio.gapShift) + "\r\n";
+    if (audio.packets != nullptr) {
+        const size_t count =
+            std::min(static_cast<size_t>(std::max(m_state.clipCount, 0)), m_state.clips.size());
+        const bool later = &clip + 1 < m_state.clips.data() + count;
+        const EntryPackets::Report report =
+            audio.packets->report(clip.fileName, clip.audioPresent <= 0, later);
+        m_state.notes += report.notes;
+        m_state.warnings += report.warnings;
     }
 }
 
