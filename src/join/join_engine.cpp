@@ -483,8 +483,17 @@ void JoinRun::preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, En
     const FrameSyntax syntax = layout == PacketLayout::kFrames
                                    ? FrameSyntaxOf(clip.audioFormat.wFormatTag)
                                    : FrameSyntax::kNone;
-    audio.packets = std::make_unique<EntryPackets>(
-        m_packets, std::make_unique<PacketReader>(m_srcAudio, audio.base, audio.end, syntax));
+    auto reader = std::make_unique<PacketReader>(m_srcAudio, audio.base, audio.end, syntax);
+    if (!m_packets.silence.modelled()) {
+        // The silence is made like the stream's first packet, in case a segment lies beyond its
+        // clip's audio before any packet was copied.
+        PacketReader first(m_srcAudio, audio.base, audio.end, syntax);
+        AudioPacket packet;
+        if (first.moveNear(0) && first.next(&packet) == kPacketRead) {
+            m_packets.silence.model(packet.data, static_cast<size_t>(packet.size));
+        }
+    }
+    audio.packets = std::make_unique<EntryPackets>(m_packets, std::move(reader));
 }
 
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {

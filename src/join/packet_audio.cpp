@@ -54,6 +54,9 @@ void CodecSilence::model(const uint8_t* data, size_t size) {
 }
 
 bool CodecSilence::peek(const std::vector<uint8_t>** packet, int64_t* length) {
+    if (m_model.empty()) {
+        return false;  // nothing to make silence like yet: maybe once a packet was copied
+    }
     if (!m_tried) {
         m_tried = true;
         if (!open()) {

@@ -30,6 +30,7 @@ class CodecSilence {
                PacketLayout layout, const AudioClock& clock);
     // A packet of the joined file's audio; the first one is the model the silence follows.
     void model(const uint8_t* data, size_t size);
+    bool modelled() const { return !m_model.empty(); }
     // The next silent packet and the stream samples it takes, the same one until take(); false
     // when none can be made.
     bool peek(const std::vector<uint8_t>** packet, int64_t* length);

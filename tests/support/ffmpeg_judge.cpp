@@ -160,6 +160,7 @@ AudioSync MeasureAudioSync(const std::string& joined, const std::vector<JoinedSe
             continue;
         }
         // Where the run starts: the first joined packet that is one of the clip's.
+        const size_t from = k;
         size_t m = in.size();
         int filler = 0;
         for (; k < out.size(); ++k, ++filler) {
@@ -170,8 +171,11 @@ AudioSync MeasureAudioSync(const std::string& joined, const std::vector<JoinedSe
             }
         }
         if (m == in.size()) {
-            sync.problem += "segment " + std::to_string(i) + " has no packet of its clip; ";
-            break;
+            ++sync.unheard;  // what stands for it (silence, or nothing) comes next
+            k = from;
+            sync.filler.push_back(0);
+            sync.offset.push_back(0);
+            continue;
         }
         sync.filler.push_back(filler);
         const int64_t before = frames - (seg.last - seg.first + 1);

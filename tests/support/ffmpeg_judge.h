@@ -63,14 +63,14 @@ struct JoinedSegment {
 };
 
 // How a joined file's sound lines up with its picture, from the audio packets ffmpeg demuxes
-// (without decoding) and the video frames' rate. Each segment's sound must be one run of its
-// clip's packets, in order, which packets of no clip (silence put in) may precede. A packet's
+// (without decoding) and the video frames' rate. Each segment's sound is taken to be one run of
+// its clip's packets, in order, which packets of no clip (silence put in) may precede. A packet's
 // time is the stream's clock before it: the bytes before it over the byte rate in a byte stream
 // (byteClock), else the durations ffmpeg gives the packets before it.
 struct AudioSync {
-    std::string problem;         // empty when every packet is where a run of its clip can be
     std::vector<double> offset;  // per segment: seconds its sound starts after (+) its picture
-                                 // (0 for a clip without sound)
+                                 // (0 for a segment none of whose clip's packets are there)
+    int unheard = 0;             // segments of clips with sound none of which is there
     std::vector<int> filler;     // per segment: packets of no clip just before its run; last:
                                  // those after the last run
     double end = 0;              // seconds the sound ends after (+) the picture
