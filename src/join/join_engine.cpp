@@ -74,12 +74,11 @@ class JoinRun {
     int32_t prepareAudio(int index, EntryAudio& audio);
     int32_t frameLoop(int index, EntryAudio& audio);
     int32_t copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k, int64_t* n);
-    int32_t copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
-                           int64_t k);
+    int32_t copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
     int32_t readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
-                            int64_t f, bool write, int64_t* got);
+                            int64_t f, int64_t* got);
     int32_t readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
-                            int64_t f, bool write, int64_t* got);
+                            int64_t f, int64_t* got);
     int32_t writeAudio(const uint8_t* data, int32_t samples, int32_t bytes);
     int32_t padWithSilence(EntryAudio& audio, int64_t samples);
     void noteEntry(const ClipInfo& clip, const EntryAudio& audio);
@@ -391,83 +390,73 @@ int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, i
     int32_t samples = 0;
     const int32_t status = m_buffer.read(m_srcVideo, f, 1, &bytes, &samples);
     if (status != 0 || samples <= 0) {
-        if (k < clip.leadIn) {
-            return kFrameNext;  // a damaged frame that would not be written costs nothing
-        }
         return sourceProblem(status, "frame " + std::to_string(f), clip);
     }
-    if (k >= clip.leadIn) {
-        const int32_t p = m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten,
-                                                k == clip.leadIn);
-        if (p != 0) {
-            return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
-                         vbvfw_write_errno());
-        }
-        int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
-        // B pictures right after a splice into an open group were predicted from frames before
-        // it, which the joined file does not hold: they become drop frames (the picture before
-        // them stays on screen), and the audio and every later frame keep their places.
-        const uint32_t codec = ClipCompression(clip);
-        if (k == clip.leadIn) {
-            audio.leading = (m_state.framesWritten > 0 || clip.leadIn > 0) &&
-                            OpensOpenGroup(codec, m_buffer.data(), bytes);
-        } else if (audio.leading && IsBidirectional(codec, m_buffer.data(), bytes)) {
-            bytes = 0;
-            flags = 0;
-            ++audio.dropped;
-        } else {
-            audio.leading = false;
-        }
-        int32_t written = 0;
-        int32_t bytesWritten = 0;
-        const int32_t w =
-            vbvfw_AVIStreamWrite(m_destVideo, m_state.framesWritten, samples, m_buffer.data(),
-                                 bytes, flags, &written, &bytesWritten);
-        if (w != 0 || written != samples) {
-            return fatal(w,
-                         "writing data to joined file. (video frame " +
-                             std::to_string(m_state.framesWritten) + ", written " +
-                             std::to_string(written) + " samples, expected " +
-                             std::to_string(samples) + " samples.",
-                         kJoinDestinationError, vbvfw_write_errno());
-        }
-        m_state.framesWritten += samples;
+    const int32_t p =
+        m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten, k == clip.leadIn);
+    if (p != 0) {
+        return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
+                     vbvfw_write_errno());
     }
+    int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
+    // B pictures right after a splice into an open group were predicted from frames before
+    // it, which the joined file does not hold: they become drop frames (the picture before
+    // them stays on screen), and the audio and every later frame keep their places.
+    const uint32_t codec = ClipCompression(clip);
+    if (k == clip.leadIn) {
+        audio.leading = (m_state.framesWritten > 0 || clip.leadIn > 0) &&
+                        OpensOpenGroup(codec, m_buffer.data(), bytes);
+    } else if (audio.leading && IsBidirectional(codec, m_buffer.data(), bytes)) {
+        bytes = 0;
+        flags = 0;
+        ++audio.dropped;
+    } else {
+        audio.leading = false;
+    }
+    int32_t written = 0;
+    int32_t bytesWritten = 0;
+    const int32_t w = vbvfw_AVIStreamWrite(m_destVideo, m_state.framesWritten, samples,
+                                           m_buffer.data(), bytes, flags, &written, &bytesWritten);
+    if (w != 0 || written != samples) {
+        return fatal(w,
+                     "writing data to joined file. (video frame " +
+                         std::to_string(m_state.framesWritten) + ", written " +
+                         std::to_string(written) + " samples, expected " + std::to_string(samples) +
+                         " samples.",
+                     kJoinDestinationError, vbvfw_write_errno());
+    }
+    m_state.framesWritten += samples;
     *n = samples;
     if (audio.silence) {
         const int64_t j = f - clip.videoInfo.dwStart;
         return padWithSilence(
             audio, AudioBoundary(audio.clock, j + samples) - AudioBoundary(audio.clock, j));
     }
-    return audio.copy ? copyFrameAudio(clip, audio, f, samples, k) : kFrameNext;
+    return audio.copy ? copyFrameAudio(clip, audio, f, samples) : kFrameNext;
 }
 
 // The audio of frames [f, f + n): its span comes from the boundary function, so consecutive
 // frames take consecutive samples. Audio that ends before the video is no error: PCM is padded
 // with silence, anything else is counted and reported once per entry.
-int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
-                                int64_t k) {
+int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n) {
     const int64_t j = f - clip.videoInfo.dwStart;
     const int64_t start = AudioBoundary(audio.clock, j);
     const int64_t count = AudioBoundary(audio.clock, j + n) - start;
     if (count <= 0) {
         return kFrameNext;  // no audio belongs to this frame
     }
-    const bool write = k >= clip.leadIn;
     // More audio for one frame than any real stream has (8 channels of 32-bit 192 kHz audio come
     // to about 6 MB per second) means a broken audio clock: a bad read like any other, which
     // must never turn into gigabytes of silence.
     const int64_t block = std::max<int64_t>(clip.audioFormat.nBlockAlign, 1);
     if (!audio.vbr && count > kMaxFrameAudioBytes / block) {
-        return write ? sourceProblem(AVIERR_BUFFERTOOSMALL, "audio for frame " + std::to_string(f),
-                                     clip)
-                     : kFrameNext;
+        return sourceProblem(AVIERR_BUFFERTOOSMALL, "audio for frame " + std::to_string(f), clip);
     }
     const int64_t from = audio.base + start;
     int64_t got = 0;
-    const int32_t r = audio.vbr ? readAudioChunks(clip, audio, from, count, f, write, &got)
-                                : readAudioBlocks(clip, audio, from, count, f, write, &got);
-    if (r != kFrameNext || !write || got >= count) {
+    const int32_t r = audio.vbr ? readAudioChunks(clip, audio, from, count, f, &got)
+                                : readAudioBlocks(clip, audio, from, count, f, &got);
+    if (r != kFrameNext || got >= count) {
         return r;
     }
     if (m_destPcm && !audio.vbr) {
@@ -480,7 +469,7 @@ int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t
 }
 
 int32_t JoinRun::readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
-                                 int64_t count, int64_t f, bool write, int64_t* got) {
+                                 int64_t count, int64_t f, int64_t* got) {
     const int64_t available = std::clamp<int64_t>(audio.end - from, 0, count);
     if (available == 0) {
         return kFrameNext;
@@ -493,18 +482,15 @@ int32_t JoinRun::readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_
         return kFrameNext;  // the stream ends earlier than its header said
     }
     if (status != 0 || samples <= 0) {
-        if (!write) {
-            return kFrameNext;
-        }
         return sourceProblem(status, "audio for frame " + std::to_string(f), clip);
     }
     *got = samples;
-    return write ? writeAudio(m_buffer.data(), samples, bytes) : kFrameNext;
+    return writeAudio(m_buffer.data(), samples, bytes);
 }
 
 // Audio with a sample size of 0: each sample is one chunk, copied as one chunk.
 int32_t JoinRun::readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
-                                 int64_t count, int64_t f, bool write, int64_t* got) {
+                                 int64_t count, int64_t f, int64_t* got) {
     for (int64_t c = from; c < from + count && c < audio.end; ++c) {
         int32_t bytes = 0;
         int32_t samples = 0;
@@ -513,17 +499,12 @@ int32_t JoinRun::readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_
             return kFrameNext;
         }
         if (status != 0 || samples <= 0) {
-            if (!write) {
-                return kFrameNext;
-            }
             return sourceProblem(status, "audio for frame " + std::to_string(f), clip);
         }
         *got += samples;
-        if (write) {
-            const int32_t r = writeAudio(m_buffer.data(), samples, bytes);
-            if (r != kFrameNext) {
-                return r;
-            }
+        const int32_t r = writeAudio(m_buffer.data(), samples, bytes);
+        if (r != kFrameNext) {
+            return r;
         }
     }
     return kFrameNext;
