@@ -110,7 +110,7 @@ void PreviewLogic::Form_Unload() {
     SendMovieCommand("close avivideo", reply);
 }
 
-void PreviewLogic::CloseRequest() {
+void PreviewLogic::closeRequest() {
     setTimer(false);
     std::string reply;
     m_sender.send("close movie", reply);
@@ -144,7 +144,7 @@ void PreviewLogic::InitPreview(int clipIndex, int16_t permission) {
 
 void PreviewLogic::ResetView() {
     m_frameRate = m_clips.empty() ? 0.0f : GetVideoSummary(m_clips.front()).frameRate;
-    layoutWindow(kScaleOriginal);
+    LayoutWindow(kScaleOriginal);
     if (joined()) {
         m_viewFrames = segmentStart(static_cast<int>(m_clips.size()));
     } else {
@@ -154,7 +154,7 @@ void PreviewLogic::ResetView() {
     RefreshView();
 }
 
-void PreviewLogic::layoutWindow(int16_t scale) {
+void PreviewLogic::LayoutWindow(int16_t scale) {
     FrameSize size;
     if (!m_clips.empty()) {
         size = GetFrameSize(m_clips.front());
@@ -442,7 +442,7 @@ void PreviewLogic::MarkSegmentEnd(int which) {
     RefreshView();
 }
 
-void PreviewLogic::PreviousKeyFrame() {
+void PreviewLogic::previousKeyFrame() {
     if (joined() || !m_settled || m_currentFrame <= 0) {
         return;
     }
@@ -451,7 +451,7 @@ void PreviewLogic::PreviousKeyFrame() {
     }
 }
 
-void PreviewLogic::NextSplice() {
+void PreviewLogic::nextSplice() {
     if (!joined()) {
         return;
     }
@@ -462,7 +462,7 @@ void PreviewLogic::NextSplice() {
     }
 }
 
-void PreviewLogic::SwitchView() {
+void PreviewLogic::switchView() {
     if (m_openedClip >= 0 || !validClip(m_currentClip)) {
         return;
     }

@@ -38,7 +38,7 @@ class PreviewLogic {
     // Window unload: closes the device type.
     void Form_Unload();
     // Close box, "Exit" or the program closing the window: timer off, movie closed, playing off.
-    void CloseRequest();
+    void closeRequest();
 
     void InitPreview(int clipIndex, int16_t permission);
     void ResetView();
@@ -49,20 +49,20 @@ class PreviewLogic {
     void SeekClipFrame(int32_t clipFrame);
     void SeekViewFrame(int32_t viewFrame);
     void MarkSegmentEnd(int which);
-    void PreviousKeyFrame();
-    void NextSplice();
-    void SwitchView();
+    void previousKeyFrame();
+    void nextSplice();
+    void switchView();
     void SetScale(int16_t scale);
     void RefreshView();
     void ShowPlayState();
 
     // The window's events.
-    void ButtonClick(Button button);
-    void ScaleCommand(int16_t scale);
+    void buttonClick(Button button);
+    void scaleCommand(int16_t scale);
     // The user moved the thumb (dragging, or a click or key on the slider) to a value.
-    void SliderMoved(int32_t value);
+    void sliderMoved(int32_t value);
     // The user let go of the thumb at a value.
-    void SliderReleased(int32_t value);
+    void sliderReleased(int32_t value);
 
     // The one reporting sender: a failure is shown once, and again only after the same command
     // has succeeded in between; the poll timer is held while the box is open.
@@ -95,7 +95,7 @@ class PreviewLogic {
     // The next entry after the current one that takes view frames, or -1.
     int nextPlayableClip() const;
     void computeRange();
-    void layoutWindow(int16_t scale);
+    void LayoutWindow(int16_t scale);
     void putMovieWindow();
     void setTimer(bool enabled);
     void moveToClipAndPlay(int clip);
