@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/clip_info.h"
+#include "platform/avi/avi_common.h"
 
 namespace join {
 
@@ -17,8 +18,9 @@ inline constexpr int32_t kJoinSourceError = -2;
 inline constexpr int32_t kJoinCancelled = -9;
 
 // Largest single frame, or single frame's audio, the engine will read (a larger one is a source
-// read error). The transfer buffer grows up to it and never shrinks.
-inline constexpr int64_t kMaxTransferSize = 256ll << 20;
+// read error): the largest chunk the AVI library accepts. The transfer buffer grows up to it and
+// never shrinks.
+inline constexpr int64_t kMaxTransferSize = avi::Limits{}.maxChunkSize;
 
 // What the engine reports progress to. show_progress gets the index of the entry being copied,
 // the segment percent and the total percent; a result of -9 asks the engine to stop.

@@ -67,7 +67,7 @@ constexpr bool InRange(uint64_t pos, uint64_t len, uint64_t size) {
 struct Limits {
     int maxStreams = 64;
     uint64_t maxIndexEntries = 64ull << 20;  // per file, all streams together
-    uint32_t maxChunkSize = 256u << 20;      // a single frame or audio chunk
+    uint32_t maxChunkSize = 256u << 20;      // a single frame or audio chunk, read or written
     uint32_t maxFormatSize = 1u << 20;       // strf payload
     uint32_t maxHeaderSize = 64u << 20;      // the whole hdrl list
     uint32_t maxRiffParts = 100000;          // RIFF AVI + AVIX parts

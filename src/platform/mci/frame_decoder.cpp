@@ -186,7 +186,7 @@ bool FrameDecoder::readChunk(int64_t index, std::vector<uint8_t>* bytes) const {
     int64_t size = 0;
     int64_t samples = 0;
     if (m_reader.read(m_stream, m_start + index, 1, nullptr, 0, &size, &samples) != AVIERR_OK ||
-        size < 0 || size > (64 << 20)) {
+        size < 0 || size > avi::Limits{}.maxChunkSize) {
         return false;
     }
     bytes->resize(static_cast<size_t>(size));
