@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace avi {
 
@@ -53,6 +54,18 @@ constexpr uint32_t FourCC(const char (&s)[5]) {
            (static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8) |
            (static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16) |
            (static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24);
+}
+
+// The four characters of a code as text, each one outside 32..126 shown as "?".
+inline std::string FourCCText(uint32_t code) {
+    std::string text(4, '?');
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t byte = (code >> (8 * i)) & 0xFFu;
+        if (byte >= 32 && byte <= 126) {
+            text[static_cast<size_t>(i)] = static_cast<char>(byte);
+        }
+    }
+    return text;
 }
 
 // ---- overflow-safe range checks -----------------------------------------------------------------

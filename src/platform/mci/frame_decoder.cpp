@@ -16,15 +16,6 @@ namespace {
 
 constexpr int64_t kMaxPixels = 8192 * 8192;
 
-std::string FourCcText(uint32_t tag) {
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        const char c = static_cast<char>((tag >> (8 * i)) & 0xFF);
-        text += (c >= 32 && c < 127) ? c : '.';
-    }
-    return text;
-}
-
 // The coding type of the first picture in an MPEG-1/2 or MPEG-4 part 2 packet: 'I', 'P', 'B',
 // or 0 when there is none.
 char FirstPictureType(const uint8_t* data, size_t size, AVCodecID codec) {
@@ -100,7 +91,7 @@ void FrameDecoder::openCodec() {
         id = av_codec_get_id(tables, data.header.fccHandler);
     }
     const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
-    const std::string tag = FourCcText(bih.biCompression);
+    const std::string tag = avi::FourCCText(bih.biCompression);
     const int64_t height = bih.biHeight < 0 ? -static_cast<int64_t>(bih.biHeight) : bih.biHeight;
     if (bih.biWidth > 0 && height > 0 && static_cast<int64_t>(bih.biWidth) * height > kMaxPixels) {
         m_codecText = "Frame size too large for codec " + tag;
