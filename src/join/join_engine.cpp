@@ -40,8 +40,6 @@ struct EntryAudio {
     int64_t end = 0;           // one past its last position
     int64_t silentFrames = 0;  // written frames that found no audio at all
     bool silence = false;      // an entry without audio in a PCM job: silence of its span
-    bool leading = false;      // the frames being copied may still be B pictures of an open group
-    int64_t dropped = 0;       // of those, written as drop frames
     int64_t padded = 0;        // samples of silence written for this entry
 };
 
@@ -68,6 +66,7 @@ class JoinRun {
     int32_t verifyDestination();
     void keepPartial();
     int32_t sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip);
+    int32_t checkSegments();
     int32_t copyEntry(int index);
     int32_t copyFormat(int16_t source, int16_t destination, const std::string& readText,
                        const std::string& writeText, int32_t* formatSize = nullptr);
@@ -89,6 +88,8 @@ class JoinRun {
     JoinState& m_state;
     const bool m_stop;
     std::string m_tempName;  // what the joined file is written as until it replaces the destination
+    std::vector<SegmentPlan> m_plans;  // how each entry's segment starts
+    SegmentPlan m_plan;                // the entry being copied
     TransferBuffer m_buffer;
     TransferBuffer m_silence;
     PaletteFollower m_palette;
@@ -136,6 +137,10 @@ int32_t JoinRun::execute() {
     m_state.notes.clear();
     m_state.partialFileName.clear();
     m_totalFrames = TotalSegmentFrames(m_state);
+    const int32_t checked = checkSegments();
+    if (checked != kJoinDone) {
+        return checked;
+    }
     const int32_t opened = openDestination();
     if (opened != kJoinDone) {
         return opened;
@@ -146,6 +151,26 @@ int32_t JoinRun::execute() {
         result = copyEntry(i);
     }
     return finishDestination(cleanUp(result));
+}
+
+// Before anything is written: every segment must start and end where its frames show exactly the
+// pictures of the clip there. A clip whose pictures are not read is copied from its lead-in.
+int32_t JoinRun::checkSegments() {
+    m_plans.clear();
+    const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
+    for (int i = 0; i < count; ++i) {
+        const ClipInfo& clip = m_state.clips[static_cast<size_t>(i)];
+        const SegmentCheck check = CheckSegment(clip);
+        if (check.problem == SegmentCheck::Problem::kEnd ||
+            (check.problem == SegmentCheck::Problem::kStart && check.probed)) {
+            return fatal(AVIERR_BADPARAM,
+                         "checking the segment of " + clip.fileName + ": frame " +
+                             std::to_string(check.frame) + " " + check.reason,
+                         kJoinSourceError);
+        }
+        m_plans.push_back(check.plan);
+    }
+    return kJoinDone;
 }
 
 // Creates the file the join writes: a new name beside the destination, so that the destination
@@ -364,6 +389,8 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
 
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
+    m_plan = static_cast<size_t>(index) < m_plans.size() ? m_plans[static_cast<size_t>(index)]
+                                                         : SegmentPlan{clip.leadIn, -1};
     // Only the frames that are written are read: each frame's audio span follows from its own
     // position, so nothing before the lead-in needs to be looked at.
     int64_t k = std::max<int64_t>(clip.leadIn, 0);
@@ -384,35 +411,29 @@ int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     return kJoinDone;
 }
 
+// Frame f of the segment, and its audio. The lead-in frame is the chunk of the key frame its
+// picture comes from (after the pictures of an open group that need the group before, which are
+// not copied); every other frame is its own chunk. The audio of every frame is that of its place.
 int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k,
                            int64_t* n) {
     int32_t bytes = 0;
     int32_t samples = 0;
-    const int32_t status = m_buffer.read(m_srcVideo, f, 1, &bytes, &samples);
+    const bool first = k == clip.leadIn;
+    const int64_t chunk = first ? clip.videoInfo.dwStart + m_plan.firstChunk : f;
+    const int32_t status = m_buffer.read(m_srcVideo, chunk, 1, &bytes, &samples);
     if (status != 0 || samples <= 0) {
-        return sourceProblem(status, "frame " + std::to_string(f), clip);
+        return sourceProblem(status, "frame " + std::to_string(chunk), clip);
+    }
+    if (first && m_plan.keepBytes >= 0) {
+        bytes = static_cast<int32_t>(std::min<int64_t>(bytes, m_plan.keepBytes));
     }
     const int32_t p =
-        m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten, k == clip.leadIn);
+        m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten, first);
     if (p != 0) {
         return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
                      vbvfw_write_errno());
     }
-    int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
-    // B pictures right after a splice into an open group were predicted from frames before
-    // it, which the joined file does not hold: they become drop frames (the picture before
-    // them stays on screen), and the audio and every later frame keep their places.
-    const uint32_t codec = ClipCompression(clip);
-    if (k == clip.leadIn) {
-        audio.leading = (m_state.framesWritten > 0 || clip.leadIn > 0) &&
-                        OpensOpenGroup(codec, m_buffer.data(), bytes);
-    } else if (audio.leading && IsBidirectional(codec, m_buffer.data(), bytes)) {
-        bytes = 0;
-        flags = 0;
-        ++audio.dropped;
-    } else {
-        audio.leading = false;
-    }
+    const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(chunk)) ? kAviIfKeyFrame : 0;
     int32_t written = 0;
     int32_t bytesWritten = 0;
     const int32_t w = vbvfw_AVIStreamWrite(m_destVideo, m_state.framesWritten, samples,
@@ -527,17 +548,9 @@ int32_t JoinRun::writeAudio(const uint8_t* data, int32_t samples, int32_t bytes)
     return kFrameNext;
 }
 
-// What the report says about an entry: pictures that could not follow the splice, silence
-// written for its audio (nothing lost), or audio that ends before the video and could not be
-// padded (later clips out of sync).
+// What the report says about an entry: silence written for its audio (nothing lost), or audio
+// that ends before the video and could not be padded (later clips out of sync).
 void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
-    if (audio.dropped > 0) {
-        m_state.warnings += std::to_string(audio.dropped) +
-                            (audio.dropped == 1 ? " frame" : " frames") +
-                            " after the splice into " + clip.fileName +
-                            " cannot be shown without the previous clip and were written as "
-                            "repeated frames\r\n";
-    }
     if (audio.padded > 0) {
         const double seconds = static_cast<double>(audio.padded) * m_destAudioScale /
                                std::max<uint32_t>(m_destAudioRate, 1);
