@@ -365,6 +365,15 @@ bool SpliceMap::isEnd(int64_t frame) {
     return frame >= g.end || g.ends[static_cast<size_t>(frame - g.key)];
 }
 
+bool SpliceMap::everyFrameEnds(int64_t frame) {
+    if (!probed() || frame < 0 || frame >= m_source.frameCount()) {
+        return true;
+    }
+    std::lock_guard lock(m_mutex);
+    const Group& g = group(groupKey(frame));
+    return std::all_of(g.ends.begin(), g.ends.end(), [](bool end) { return end; });
+}
+
 int64_t SpliceMap::endBefore(int64_t frame) {
     int64_t f = std::min(frame, m_source.frameCount()) - 1;
     if (f < 0) {

@@ -91,6 +91,8 @@ class SpliceMap {
     int64_t leadingPictures(int64_t key);
 
     bool isEnd(int64_t frame);
+    // Whether every frame of frame's group of pictures ends a segment exactly (no B pictures).
+    bool everyFrameEnds(int64_t frame);
     // The nearest exact end before frame, and after it; -1 when there is none.
     int64_t endBefore(int64_t frame);
     int64_t endAfter(int64_t frame);
