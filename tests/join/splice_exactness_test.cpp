@@ -30,32 +30,9 @@ struct Segment {
     int64_t out = 0;
 };
 
-class SpliceExactnessTest : public ::testing::TestWithParam<Codec> {
+class SpliceJudge {
   protected:
-    void SetUp() override {
-        if (!testing_support::HaveFfmpegEncoder(GetParam().encoder)) {
-            GTEST_SKIP() << "ffmpeg has no " << GetParam().encoder << " encoder";
-        }
-        m_a = make("a", "testsrc");
-        m_b = make("b", "testsrc2");
-    }
-
-    // 60 frames at 25 per second, a key frame every 12.
-    std::string make(const std::string& name, const std::string& source) {
-        const Codec& codec = GetParam();
-        const std::string path = m_dir.file(name + ".avi");
-        const std::string made = codec.packed ? m_dir.file(name + "-unpacked.avi") : path;
-        const bool jpeg = std::string(codec.encoder) == "mjpeg";
-        EXPECT_TRUE(testing_support::Ffmpeg(
-            "-f lavfi -i " + source + "=size=96x64:rate=25:duration=2.4 -g 12 -pix_fmt " +
-            (jpeg ? "yuvj420p " : "yuv420p ") + codec.options + " " + ShellQuote(made)));
-        // ffmpeg gives 25 frames per second a VOP time resolution of 25: 5 bits.
-        if (codec.packed) {
-            EXPECT_TRUE(clips::WritePackedMpeg4(made, path, 5));
-        }
-        m_shown[path] = testing_support::PicturesByFrame(path);
-        return path;
-    }
+    void judge(const std::string& path) { m_shown[path] = testing_support::PicturesByFrame(path); }
 
     int32_t join(const std::vector<Segment>& segments) {
         m_state = join::JoinState{};
@@ -147,11 +124,40 @@ class SpliceExactnessTest : public ::testing::TestWithParam<Codec> {
     std::string out() const { return m_dir.file("joined.avi"); }
 
     testing_support::TempDir m_dir;
-    std::string m_a;
-    std::string m_b;
     std::map<std::string, std::vector<testing_support::ShownPicture>> m_shown;
     join::JoinState m_state;
     int m_joined = 0;
+};
+
+class SpliceExactnessTest : public SpliceJudge, public ::testing::TestWithParam<Codec> {
+  protected:
+    void SetUp() override {
+        if (!testing_support::HaveFfmpegEncoder(GetParam().encoder)) {
+            GTEST_SKIP() << "ffmpeg has no " << GetParam().encoder << " encoder";
+        }
+        m_a = make("a", "testsrc");
+        m_b = make("b", "testsrc2");
+    }
+
+    // 60 frames at 25 per second, a key frame every 12.
+    std::string make(const std::string& name, const std::string& source) {
+        const Codec& codec = GetParam();
+        const std::string path = m_dir.file(name + ".avi");
+        const std::string made = codec.packed ? m_dir.file(name + "-unpacked.avi") : path;
+        const bool jpeg = std::string(codec.encoder) == "mjpeg";
+        EXPECT_TRUE(testing_support::Ffmpeg(
+            "-f lavfi -i " + source + "=size=96x64:rate=25:duration=2.4 -g 12 -pix_fmt " +
+            (jpeg ? "yuvj420p " : "yuv420p ") + codec.options + " " + ShellQuote(made)));
+        // ffmpeg gives 25 frames per second a VOP time resolution of 25: 5 bits.
+        if (codec.packed) {
+            EXPECT_TRUE(clips::WritePackedMpeg4(made, path, 5));
+        }
+        judge(path);
+        return path;
+    }
+
+    std::string m_a;
+    std::string m_b;
 };
 
 TEST_P(SpliceExactnessTest, EveryJoinIsExactOrRefusedWithTheNearestExactFrames) {
@@ -178,5 +184,25 @@ INSTANTIATE_TEST_SUITE_P(
                       Codec{"mpeg2_open", "-c:v mpeg2video -bf 2", "mpeg2video"},
                       Codec{"mjpeg", "-c:v mjpeg", "mjpeg"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Clips Xvid and DivX wrote themselves: packed B pictures, long groups, a 270-frame clip.
+class CorpusSpliceTest : public SpliceJudge, public ::testing::Test {};
+
+TEST_F(CorpusSpliceTest, XvidAndDivxClipsJoinExactly) {
+    TRELVANE_SKIP_WITHOUT_CORPUS();
+    const auto corpus = [](const char* name) {
+        return (testing_support::CorpusDir() / name).string();
+    };
+    const std::string packed = corpus("xvid-544x352-29p97fps-packed-bframes.avi");
+    const std::string xvid = corpus("xvid-720x528-30fps-video-only.avi");
+    const std::string divx = corpus("divx-190x240-24fps-video-only-b.avi");
+    for (const std::string& path : {packed, xvid, divx}) {
+        judge(path);
+    }
+    joinExactly({{packed, 0, 10}, {packed, 0, 14}});
+    joinExactly({{xvid, 41, 120}, {xvid, 1, 64}});
+    joinExactly({{divx, 24, 50}, {divx, 0, 11}});
+    EXPECT_GE(m_joined, 3);
+}
 
 }  // namespace
