@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Convenience targets over the CMake presets. Every target first makes sure the Debian packages
 # it needs are installed (scripts/install-deps.sh installs only what is missing).
-.PHONY: all deps build release run demo package test test-asan test-large bench fuzz fuzz-ci format format-check clean
+.PHONY: all deps build release run demo package package-check check-sources test test-asan test-large bench fuzz fuzz-ci format format-check clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
@@ -26,9 +26,18 @@ run: build
 demo: build
 	@bash scripts/demo.sh build
 
-# A Debian package of what is built, in build/packages/.
+# A Debian package of what is built, in build/packages/ (the one of this version only).
 package: build
+	@rm -rf build/packages
 	@cmake --build --preset default --target package
+
+# The package checked as Debian checks packages: no error allowed (needs lintian).
+package-check: package
+	@lintian --fail-on error build/packages/trelvane_*.deb
+
+# What the compiler cannot check: licence lines, and what src/platform may include.
+check-sources:
+	@bash scripts/check-sources.sh
 
 test: build
 	@ctest --preset default

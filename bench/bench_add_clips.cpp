@@ -17,7 +17,12 @@
 #include "platform/scripted/memory_list_box.h"
 #include "platform/scripted/scripted_dialogs.h"
 
+#include "bench_support.h"
+
 namespace {
+
+using bench::Median;
+using bench::Seconds;
 
 using Clock = std::chrono::steady_clock;
 
@@ -81,15 +86,6 @@ bool WriteClip(const std::string& path, int frames) {
     return vbvfw_AVIFileRelease(file) == 0 && ok;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,14 +124,14 @@ int main(int argc, char** argv) {
         if (std::system(catCommand.c_str()) != 0) {
             return 1;
         }
-        catTimes.push_back(SecondsSince(start));
+        catTimes.push_back(Seconds(start));
 
         platform::MemoryListBox listJoin;
         platform::ScriptedDialogs dialogs;  // any box would be a failure
         job::Job job(listJoin, dialogs);
         start = Clock::now();
         job.AddSelectedFiles(listFiles, folder.string());
-        addTimes.push_back(SecondsSince(start));
+        addTimes.push_back(Seconds(start));
         added = job.clipCount();
         if (!dialogs.verify()) {
             std::fprintf(stderr, "unexpected box: %s\n", dialogs.failures().front().c_str());

@@ -14,23 +14,16 @@
 
 #include "platform/avi/avi_reader.h"
 
+#include "bench_support.h"
+
 namespace {
+
+using bench::Seconds;
+using bench::TimeCommand;
 
 constexpr int kFrames = 7500;               // 5 minutes at 25 fps
 constexpr uint32_t kAudioBytes = 1920 * 4;  // 40 ms of 48 kHz 16-bit stereo
 constexpr int kRuns = 3;
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double TimeCommand(const std::string& command) {
-    const auto start = std::chrono::steady_clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-    }
-    return Seconds(start);
-}
 
 template <typename F>
 double Best(F&& f) {

@@ -12,23 +12,16 @@
 
 #include "platform/avi/avi_writer.h"
 
+#include "bench_support.h"
+
 namespace {
+
+using bench::Seconds;
+using bench::TimeCommand;
 
 constexpr int kFrames = 8192;
 constexpr int32_t kFrameBytes = 64 << 10;
 constexpr int32_t kAudioBytes = 7056;  // 40 ms of 44.1 kHz 16-bit stereo
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double TimeCommand(const std::string& command) {
-    const auto start = std::chrono::steady_clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-    }
-    return Seconds(start);
-}
 
 bool WriteFile(const std::string& path, uint64_t partLimit) {
     std::vector<uint8_t> frame(kFrameBytes);

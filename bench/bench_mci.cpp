@@ -26,13 +26,14 @@
 #include "platform/mci/movie_player.h"
 #include "platform/mci/picture_convert.h"
 
+#include "bench_support.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Median;
+using bench::Seconds;
 
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+using Clock = std::chrono::steady_clock;
 
 bool Run(const std::string& command) {
     return std::system(command.c_str()) == 0;
@@ -49,14 +50,6 @@ std::string MakeClip(const std::filesystem::path& dir, const std::string& name,
             std::to_string(seconds) + " " + codec + " " + path);
     }
     return path;
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 std::unique_ptr<avi::Reader> OpenReader(const std::string& path) {

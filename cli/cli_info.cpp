@@ -96,9 +96,8 @@ std::string JsonRecord(const ClipInfo& clip, int32_t result, const std::string& 
         }
         json += ", \"fileBytes\": \"" + hex + "\"";
     }
-    const StreamCounts streams = CountClipStreams(clip.fileName);
-    json += ", \"videoStreams\": " + std::to_string(streams.video) +
-            ", \"audioStreams\": " + std::to_string(streams.audio) +
+    json += ", \"videoStreams\": " + std::to_string(clip.videoStreams) +
+            ", \"audioStreams\": " + std::to_string(clip.audioStreams) +
             ", \"result\": " + std::to_string(result) + ", \"message\": " + JsonString(message);
     if (result == 0 || result == 1) {
         const VideoSummary v = GetVideoSummary(clip);
@@ -172,10 +171,9 @@ int RunInfo(const std::vector<std::string>& args) {
         }
         std::printf("  Video:  %s\n  Audio:  %s\n", VideoLine(clip).c_str(),
                     AudioLine(clip).c_str());
-        const StreamCounts streams = CountClipStreams(clip.fileName);
-        if (streams.video > 1 || streams.audio > 1) {
+        if (clip.videoStreams > 1 || clip.audioStreams > 1) {
             std::printf("  Streams:  %d video, %d audio; only the first of each is joined\n",
-                        streams.video, streams.audio);
+                        clip.videoStreams, clip.audioStreams);
         }
     }
     if (json) {

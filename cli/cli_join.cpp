@@ -10,10 +10,11 @@
 #include <optional>
 
 #include "cli.h"
+#include "join/destination_file.h"
 #include "join/join_engine.h"
 #include "join/join_report.h"
 #include "join/splice_check.h"
-#include "media/clip_compare.h"
+#include "media/clip_admission.h"
 #include "media/clip_inspection.h"
 
 namespace cli {
@@ -37,6 +38,7 @@ struct JoinArgs {
     bool stopOnSourceError = false;
     bool dropAudio = false;
     bool overwrite = false;
+    bool allowSilence = false;
     bool quiet = false;
     std::vector<ClipArg> clips;
 };
@@ -96,6 +98,8 @@ bool ParseJoinArgs(const std::vector<std::string>& args, JoinArgs* out) {
             out->dropAudio = true;
         } else if (options && a == "--overwrite") {
             out->overwrite = true;
+        } else if (options && a == "--allow-silence") {
+            out->allowSilence = true;
         } else if (options && a == "--quiet") {
             out->quiet = true;
         } else if (options && a.size() > 1 && a[0] == '-') {
@@ -117,14 +121,14 @@ bool ParseJoinArgs(const std::vector<std::string>& args, JoinArgs* out) {
     return true;
 }
 
-// The destination may not be one of the clips, however it is named; an existing one is replaced
-// only when asked to.
-bool CheckOutput(const JoinArgs& args) {
+// The destination must be a file name in a folder that can be written to, naming nothing or a
+// regular file that is none of the clips, however it is named; an existing one is replaced only
+// when asked to.
+bool CheckOutput(const JoinArgs& args, const platform::Files& files) {
     const size_t slash = args.output.rfind('/');
     const std::string folder =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : args.output.substr(0, slash));
-    struct stat dir {};
-    if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) {
+    if (files.kind(folder) != platform::FileKind::Folder) {
         PrintError("the folder " + folder + " for " + args.output + " does not exist");
         return false;
     }
@@ -132,14 +136,16 @@ bool CheckOutput(const JoinArgs& args) {
         PrintError("the folder " + folder + " cannot be written to: " + std::strerror(errno));
         return false;
     }
-    struct stat out {};
-    if (::stat(args.output.c_str(), &out) != 0) {
+    const std::string problem = join::DestinationProblem(files, args.output);
+    if (!problem.empty()) {
+        PrintError(args.output + " cannot be the joined file " + problem);
+        return false;
+    }
+    if (files.kind(args.output) == platform::FileKind::Missing) {
         return true;
     }
     for (const ClipArg& clip : args.clips) {
-        struct stat in {};
-        if (clip.path == args.output || (::stat(clip.path.c_str(), &in) == 0 &&
-                                         in.st_dev == out.st_dev && in.st_ino == out.st_ino)) {
+        if (files.sameFile(clip.path, args.output)) {
             PrintError("the joined file cannot replace one of the clips being joined: " +
                        args.output);
             return false;
@@ -181,19 +187,8 @@ int ApplySegment(const ClipArg& arg, ClipInfo& clip) {
 }
 
 int Refuse(const std::string& path, const std::string& message) {
-    std::fprintf(stderr, "Clip %s could not be joined. (%s)\n", path.c_str(), message.c_str());
+    std::fprintf(stderr, "%s\n", RefusalText(path, message).c_str());
     return kExitRefused;
-}
-
-// The inspection message with the plain reason of a failed open.
-std::string InspectionMessage(int32_t status) {
-    const int32_t libraryError = vbvfw_error();
-    const int32_t systemError = vbvfw_errno();
-    std::string message = LoadClipInfoMessage(status, libraryError, systemError);
-    if (status == -1) {
-        message += ": " + PlainOpenReason(libraryError, systemError);
-    }
-    return message;
 }
 
 int WarnAudio(const std::string& path, const std::string& message) {
@@ -202,32 +197,31 @@ int WarnAudio(const std::string& path, const std::string& message) {
     return kExitRefused;
 }
 
-// Inspects every clip and compares it with the first. 0 when the job may run.
+// Inspects every clip once and admits it as the program does; what the program would ask about
+// needs --drop-audio here, unless it concerns audio the joined file does not have anyway.
 int BuildJob(const JoinArgs& args, std::vector<ClipInfo>* clips) {
     for (size_t i = 0; i < args.clips.size(); ++i) {
         ClipInfo clip;
         clip.fileName = args.clips[i].path;
-        StreamCounts streams;
-        const int32_t status = LoadClipInfoAndStreams(clip, &streams);
-        if (status != 0 && status != 1) {
-            return Refuse(clip.fileName, InspectionMessage(status));
+        const int32_t status = LoadClipInfo(clip);
+        const int32_t libraryError = status != 0 ? vbvfw_error() : 0;
+        const int32_t systemError = status != 0 ? vbvfw_errno() : 0;
+        const ClipInfo* base = i > 0 ? &(*clips)[0] : nullptr;
+        const ClipAdmission verdict =
+            AdmitClip(base, clip, status, libraryError, systemError, args.dropAudio);
+        if (verdict.kind == ClipCheckKind::Refuse) {
+            return Refuse(clip.fileName,
+                          status == -1
+                              ? verdict.message + ": " + PlainOpenReason(libraryError, systemError)
+                              : verdict.message);
         }
-        const std::string extra = ExtraStreamsMessage(streams);
-        if (!extra.empty()) {
-            std::fprintf(stderr, "Note: clip %s%s\n", clip.fileName.c_str(), extra.c_str());
+        if (!verdict.extraStreams.empty()) {
+            std::fprintf(stderr, "Note: clip %s%s\n", clip.fileName.c_str(),
+                         verdict.extraStreams.c_str());
         }
-        if (i > 0) {
-            const ClipCheck check = CompareClipWithBase((*clips)[0], clip, args.dropAudio);
-            if (check.kind == ClipCheckKind::Refuse) {
-                return Refuse(clip.fileName, check.message);
-            }
-            if (!args.dropAudio && status == 0 && check.kind == ClipCheckKind::Warn) {
-                return WarnAudio(clip.fileName, check.message);
-            }
-        }
-        const bool audioMatters = i == 0 || (*clips)[0].audioPresent > 0;
-        if (status == 1 && !args.dropAudio && audioMatters) {
-            return WarnAudio(clip.fileName, LoadClipInfoMessage(1, 0, 0));
+        const bool audioMatters = base == nullptr || base->audioPresent > 0 || status == 0;
+        if (verdict.kind == ClipCheckKind::Warn && !args.dropAudio && audioMatters) {
+            return WarnAudio(clip.fileName, verdict.message);
         }
         const int segment = ApplySegment(args.clips[i], clip);
         if (segment != 0) {
@@ -287,8 +281,9 @@ std::string PartialText(const join::JoinState& state) {
 }  // namespace
 
 int RunJoinCommand(const std::vector<std::string>& argList) {
+    platform::PosixFiles files;
     JoinArgs args;
-    if (!ParseJoinArgs(argList, &args) || !CheckOutput(args)) {
+    if (!ParseJoinArgs(argList, &args) || !CheckOutput(args, files)) {
         return kExitUsage;
     }
     std::vector<ClipInfo> clips;
@@ -310,11 +305,23 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
     state.clipCount = static_cast<int>(clips.size());
     state.clips = clips;
     state.destFileName = args.output;
+    state.files = &files;
+    state.allowLongSilence = args.allowSilence;
+    bool longSilence = false;
+    state.askLongSilence = [&longSilence](const std::string& text) {
+        std::fprintf(stderr, "%s  Use --allow-silence to join it anyway.\n",
+                     UnixLines(text).c_str());
+        longSilence = true;
+        return false;
+    };
     TerminalProgress progress(clips, !args.quiet && ::isatty(STDERR_FILENO) != 0);
     join::AttachProgressWindow(state, &progress);
     const int32_t result = join::RunJoin(state, args.stopOnSourceError);
     progress.finish();
 
+    if (longSilence) {
+        return kExitRefused;
+    }
     if (result == join::kJoinCancelled) {
         std::fprintf(stderr, "Join cancelled; %s was not changed.%s\n", args.output.c_str(),
                      PartialText(state).c_str());

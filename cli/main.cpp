@@ -21,7 +21,7 @@ const char* const kInfoUsage =
 
 const char* const kJoinUsage =
     "usage: trelvane-cli join -o OUT [--stop-on-source-error] [--drop-audio] [--overwrite]\n"
-    "                         [--quiet] CLIP[@IN-OUT]...\n"
+    "                         [--allow-silence] [--quiet] CLIP[@IN-OUT]...\n"
     "       trelvane-cli --help | --version\n"
     "\n"
     "Joins the clips, in order, into OUT without re-encoding. IN and OUT are zero-based frame\n"
@@ -32,7 +32,9 @@ const char* const kJoinUsage =
     "  --stop-on-source-error  fail on a source frame that cannot be read (default: skip the\n"
     "                          rest of that clip and report it)\n"
     "  --drop-audio            make the joined file without audio\n"
-    "  --overwrite             replace an existing OUT once the join succeeded\n"
+    "  --overwrite             replace an existing OUT (a regular file) once the join succeeded\n"
+    "  --allow-silence         write more than 10 minutes of silence for a clip whose audio is\n"
+    "                          missing or ends early, when that is more than its own audio\n"
     "  --quiet                 no progress bar\n"
     "exit:  0 joined, 1 joined with warnings, 2 usage, 3 clip refused, 4 join failed,\n"
     "       130 cancelled.\n";

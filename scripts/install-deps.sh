@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building, running and testing Trelvane need.
-# Only missing packages are installed; run as root or with sudo available.
+# Only missing packages are installed; run as root or with sudo available. Packages named as
+# arguments are installed too (CI adds its checkers this way).
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,7 @@ packages=(
   ffmpeg libqt6svg6
   pulseaudio
   desktop-file-utils appstream dpkg-dev
+  "$@"
 )
 
 missing=()

@@ -2,7 +2,8 @@
 // trelvane-mci: sends command strings read from standard input, one per line, to the movie
 // device through vbvfw_mciSendString and prints "<code>\t<reply>" for each. "$WINDOW" in a line
 // stands for the id of a hidden window of the tool's own. Two extra lines:
-//   snapshot PATH   saves the movie's decoded picture (before scaling) as a PNG file
+//   snapshot PATH   saves the movie's decoded picture (before scaling) as a PNG file, once a
+//                   pending seek has been decoded
 //   wait-mode WORD  waits up to 10 s until "status movie mode" answers WORD
 // --help and --version print what the tool accepts and its version.
 #include <QApplication>
@@ -28,8 +29,12 @@ constexpr const char kUsage[] =
     "\"<result code>\\t<reply>\" for each. In a line, $WINDOW stands for the id of the\n"
     "tool's own hidden window (for \"open ... parent $WINDOW\"). Two more lines are understood:\n"
     "  snapshot PATH    saves the movie's decoded picture, at its own size, as a PNG file\n"
+    "                   (after a seek: the picture sought)\n"
     "  wait-mode WORD   waits up to 10 s until \"status movie mode\" answers WORD\n"
     "Without a display it runs on Qt's offscreen platform.\n";
+
+// How long snapshot waits for a seek to be decoded, as wait-mode waits for a mode.
+constexpr int kSettleLimitMs = 10000;
 
 void Print(int32_t code, const std::string& reply) {
     std::printf("%d\t%s\n", code, reply.c_str());
@@ -54,7 +59,7 @@ void WaitMode(const std::string& word) {
             Print(0, reply);
             return;
         }
-        if (timer.elapsed() > 10000) {
+        if (timer.elapsed() > kSettleLimitMs) {
             break;
         }
         QCoreApplication::processEvents();
@@ -99,7 +104,9 @@ int main(int argc, char** argv) {
         if (line.rfind("snapshot ", 0) == 0) {
             mci::QtMovie* movie = service.movie("movie");
             const std::string path = line.substr(9);
-            const bool saved = movie != nullptr && movie->saveSnapshot(path);
+            // The picture of a seek still being decoded is the one the seek asked for.
+            const bool saved = movie != nullptr && movie->waitSettled(false, kSettleLimitMs) &&
+                               movie->saveSnapshot(path);
             Print(saved ? 0 : -1, saved ? path : "no picture to save");
         } else if (line.rfind("wait-mode ", 0) == 0) {
             WaitMode(line.substr(10));

@@ -6,14 +6,23 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "media/clip_inspection.h"
 #include "platform/mci/mci_service.h"
 #include "preview/frm_preview.h"
+#include "trelvane_version.h"
 
 namespace {
+
+constexpr const char kUsage[] =
+    "Usage: trelvane-preview FILE [FILE...]\n"
+    "       trelvane-preview --help | --version\n"
+    "\n"
+    "Opens the preview window on one file alone, or on several files as a job in the joined\n"
+    "view with marking; the segments marked are printed when the window closes.\n";
 
 // Message boxes only; the preview uses nothing else.
 class BoxDialogs : public platform::Dialogs {
@@ -33,11 +42,22 @@ class BoxDialogs : public platform::Dialogs {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Help and version need no display, so they come before the application object.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("trelvane-preview %s\n", kTrelvaneVersion);
+            return 0;
+        }
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: trelvane-preview FILE [FILE...]\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
+    QApplication app(argc, argv);
     mci::WindowRegistry windows;
     mci::MciService device(windows);
     device.install();

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "job/job.h"
-#include "media/clip_compare.h"
+#include "media/clip_admission.h"
 #include "media/clip_inspection.h"
 #include "media/vbvfw.h"
 
@@ -14,18 +14,6 @@ namespace {
 const char* const kDuplicateTitle = "Duplicate Clip";
 const char* const kWarningTitle = "Warning: potential problem with clip";
 const char* const kRefusalTitle = "Problem joining clip";
-
-// What an inspection status other than 0 means for the clip: the clip may still be joined without
-// its audio (1) or is refused. The library's status and the system's error number are read at
-// once, in that order, before anything else can change them.
-ClipCheck InspectionProblem(int32_t status) {
-    const int32_t libraryError = vbvfw_error();
-    const int32_t systemError = vbvfw_errno();
-    ClipCheck problem;
-    problem.kind = status == 1 ? ClipCheckKind::Warn : ClipCheckKind::Refuse;
-    problem.message = LoadClipInfoMessage(status, libraryError, systemError);
-    return problem;
-}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) {
@@ -61,37 +49,24 @@ void Job::AddClip(const std::string& path) {
         }
     }
 
-    // A fresh record, so that nothing of an earlier clip can stand in this one.
+    // A fresh record, so that nothing of an earlier clip can stand in this one. The library's
+    // status and the system's error number are read at once, before anything can change them.
     ClipInfo candidate{};
     candidate.fileName = path;
     const int32_t status = m_inspect(candidate);
-
-    ClipCheck check;
-    if (status != 0) {
-        check = InspectionProblem(status);
-    }
-    if (!m_clips.empty() && (status == 0 || status == 1)) {
-        // The video is checked even when the audio was unreadable: a clip that cannot be joined
-        // is refused before any question about its audio.
-        const ClipCheck comparison =
-            CompareClipWithBase(m_clips.front(), candidate, m_audioDropped);
-        if (status == 0 || comparison.kind == ClipCheckKind::Refuse) {
-            check = comparison;
-        }
-    }
+    const int32_t libraryError = status != 0 ? vbvfw_error() : 0;
+    const int32_t systemError = status != 0 ? vbvfw_errno() : 0;
+    const ClipAdmission check = AdmitClip(m_clips.empty() ? nullptr : &m_clips.front(), candidate,
+                                          status, libraryError, systemError, m_audioDropped);
 
     // Streams beyond the first video and audio stream are not joined: the user is told first.
-    if (check.kind != ClipCheckKind::Refuse) {
-        const std::string extra = ExtraStreamsMessage(CountClipStreams(path));
-        if (!extra.empty() && !askToProceed(path, extra)) {
-            return;
-        }
+    if (!check.extraStreams.empty() && !askToProceed(path, check.extraStreams)) {
+        return;
     }
 
     switch (check.kind) {
         case ClipCheckKind::Refuse:
-            m_dialogs.messageBox(kRefusalTitle,
-                                 "Clip " + path + " could not be joined. (" + check.message + ")",
+            m_dialogs.messageBox(kRefusalTitle, RefusalText(path, check.message),
                                  platform::MessageButtons::OkCancel);
             return;
         case ClipCheckKind::Warn:
@@ -116,9 +91,8 @@ void Job::AddClip(const std::string& path) {
 }
 
 bool Job::askToProceed(const std::string& path, const std::string& msg) {
-    const auto answer = m_dialogs.messageBox(
-        kWarningTitle, "Clip " + path + msg + "  Do you wish to proceed and join the clips anyway?",
-        platform::MessageButtons::YesNo);
+    const auto answer = m_dialogs.messageBox(kWarningTitle, WarningText(path, msg),
+                                             platform::MessageButtons::YesNo);
     return answer == platform::MessageAnswer::Yes;
 }
 

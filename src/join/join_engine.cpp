@@ -13,6 +13,7 @@
 
 #include "join/audio_span.h"
 #include "join/destination_file.h"
+#include "join/join_plan.h"
 #include "join/palette_follower.h"
 #include "join/splice_check.h"
 #include "join/transfer_buffer.h"
@@ -61,10 +62,14 @@ class JoinRun {
 
   private:
     int32_t fatal(int32_t code, const std::string& text, int32_t result, int sysErrno = 0);
+    platform::Files& files();
+    int32_t preflight();
+    int32_t checkSilence(const JoinPlan& plan);
+    int32_t checkClip(int index);
     int32_t openDestination();
     int32_t finishDestination(int32_t result);
     int32_t verifyDestination();
-    void keepPartial();
+    void keepPartial(int32_t result);
     int32_t sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip);
     int32_t checkSegments();
     int32_t copyEntry(int index);
@@ -88,6 +93,8 @@ class JoinRun {
     JoinState& m_state;
     const bool m_stop;
     std::string m_tempName;  // what the joined file is written as until it replaces the destination
+    DestinationClaim m_claim;
+    platform::PosixFiles m_systemFiles;
     std::vector<SegmentPlan> m_plans;  // how each entry's segment starts
     SegmentPlan m_plan;                // the entry being copied
     TransferBuffer m_buffer;
@@ -131,24 +138,33 @@ int32_t JoinRun::sourceProblem(int32_t code, const std::string& what, const Clip
     return kEntryEnd;
 }
 
+platform::Files& JoinRun::files() {
+    return m_state.files != nullptr ? *m_state.files : m_systemFiles;
+}
+
 int32_t JoinRun::execute() {
     m_state.framesWritten = 0;
     m_state.warnings.clear();
     m_state.notes.clear();
     m_state.partialFileName.clear();
+    m_state.partRemoved = false;
     m_totalFrames = TotalSegmentFrames(m_state);
-    const int32_t checked = checkSegments();
-    if (checked != kJoinDone) {
-        return checked;
+    int32_t result = preflight();
+    if (result == kJoinDone) {
+        result = checkSegments();
     }
-    const int32_t opened = openDestination();
-    if (opened != kJoinDone) {
-        return opened;
+    if (result == kJoinDone) {
+        result = openDestination();
+    }
+    if (result != kJoinDone) {
+        return result;
     }
     const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
-    int32_t result = kJoinDone;
     for (int i = 0; i < count && result == kJoinDone; ++i) {
-        result = copyEntry(i);
+        result = checkClip(i);
+        if (result == kJoinDone) {
+            result = copyEntry(i);
+        }
     }
     return finishDestination(cleanUp(result));
 }
@@ -173,17 +189,19 @@ int32_t JoinRun::checkSegments() {
     return kJoinDone;
 }
 
-// Creates the file the join writes: a new name beside the destination, so that the destination
-// (or a link someone puts there meanwhile) is never written through. The destination itself may
-// not be one of the clips: replacing it would remove that clip.
-int32_t JoinRun::openDestination() {
+// Everything that can be told before a byte is written: what the destination is, whether the
+// clips are still the files inspected, and what the join would write.
+int32_t JoinRun::preflight() {
     const std::string& dest = m_state.destFileName;
-    struct stat out {};
-    if (::stat(dest.c_str(), &out) == 0) {
+    const std::string problem = DestinationProblem(files(), dest);
+    if (!problem.empty()) {
+        return fatal(AVIERR_FILEOPEN, "opening destination file " + dest + " " + problem,
+                     kJoinDestinationError);
+    }
+    // Replacing the destination would remove a clip that is one with it.
+    if (files().kind(dest) == platform::FileKind::Regular) {
         for (const ClipInfo& clip : m_state.clips) {
-            struct stat in {};
-            if (::stat(clip.fileName.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
-                in.st_ino == out.st_ino) {
+            if (files().sameFile(clip.fileName, dest)) {
                 return fatal(
                     AVIERR_FILEOPEN,
                     "opening destination file " + dest + " (it is one of the clips being joined)",
@@ -191,18 +209,75 @@ int32_t JoinRun::openDestination() {
             }
         }
     }
-    for (int attempt = 0; attempt < 32; ++attempt) {
-        m_tempName = TemporaryFileName(dest);
-        m_destFile = vbvfw_AVIFileOpen(m_tempName, kOpenWrite | kOpenCreate | kOpenCreateNew);
-        if (m_destFile >= 0 || vbvfw_errno() != EEXIST) {
-            break;
+    const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
+    for (int i = 0; i < count; ++i) {
+        const int32_t r = checkClip(i);
+        if (r != kJoinDone) {
+            return r;
         }
     }
-    if (m_destFile < 0) {
-        const int err = vbvfw_errno();
-        m_tempName.clear();
-        return fatal(m_destFile, "opening destination file " + dest, kJoinDestinationError, err);
+    const JoinPlan plan = PlanJoin(m_state);
+    const int32_t silence = checkSilence(plan);
+    if (silence != kJoinDone) {
+        return silence;
     }
+    const int64_t room = files().roomFor(dest);
+    if (room >= 0 && plan.bytes > room) {
+        constexpr int64_t kMiB = 1 << 20;
+        return fatal(AVIERR_FILEWRITE,
+                     "writing the joined file " + dest + ": it needs about " +
+                         std::to_string((plan.bytes + kMiB - 1) / kMiB) + " MB and only " +
+                         std::to_string(room / kMiB) +
+                         " MB can be written there, so nothing was written.",
+                     kJoinDestinationError, ENOSPC);
+    }
+    return kJoinDone;
+}
+
+// Silence beyond the bound is written only when allowed, or when the user says so.
+int32_t JoinRun::checkSilence(const JoinPlan& plan) {
+    if (plan.longSilences.empty() || m_state.allowLongSilence) {
+        return kJoinDone;
+    }
+    std::string text;
+    for (const LongSilence& silence : plan.longSilences) {
+        text += LongSilenceText(silence) + "\r\n";
+    }
+    if (!m_state.askLongSilence) {
+        return fatal(AVIERR_BADPARAM,
+                     "planning the joined file: " + text.substr(0, text.size() - 2) + " " +
+                         kSilenceBoundText,
+                     kJoinDestinationError);
+    }
+    return m_state.askLongSilence(text + kSilenceBoundText) ? kJoinDone : kJoinCancelled;
+}
+
+// A clip whose file changed since it was inspected is inspected again and must still fit.
+int32_t JoinRun::checkClip(int index) {
+    const ClipInfo base = m_state.clips.front();
+    const std::string problem =
+        CheckClipUnchanged(files(), base, m_state.clips[static_cast<size_t>(index)]);
+    return problem.empty() ? kJoinDone : fatal(AVIERR_BADFORMAT, problem, kJoinSourceError);
+}
+
+// Creates the file the join writes: a new name beside the destination, so that the destination
+// (or a link someone puts there meanwhile) is never written through, claimed for this join.
+int32_t JoinRun::openDestination() {
+    const std::string& dest = m_state.destFileName;
+    const int taken = m_claim.take(dest, [this](const std::string& name) {
+        m_destFile = vbvfw_AVIFileOpen(name, kOpenWrite | kOpenCreate | kOpenCreateNew);
+        return m_destFile >= 0 ? 0 : (vbvfw_errno() != 0 ? vbvfw_errno() : EIO);
+    });
+    if (taken == EBUSY && m_destFile < 0) {
+        return fatal(AVIERR_FILEOPEN,
+                     "opening destination file " + dest +
+                         " (another join is writing it now; nothing was written)",
+                     kJoinDestinationError);
+    }
+    if (m_destFile < 0) {
+        return fatal(m_destFile, "opening destination file " + dest, kJoinDestinationError, taken);
+    }
+    m_tempName = m_claim.part();
     return kJoinDone;
 }
 
@@ -222,15 +297,16 @@ int32_t JoinRun::finishDestination(int32_t result) {
         result = verifyDestination();
     }
     if (result == kJoinDone) {
-        const int err = ReplaceFile(m_tempName, m_state.destFileName);
+        const int err = files().replaceFile(m_tempName, m_state.destFileName);
         if (err == 0) {
+            m_claim.release();
             return result;
         }
         result = fatal(AVIERR_FILEWRITE,
                        "renaming the joined file " + m_tempName + " to " + m_state.destFileName,
                        kJoinDestinationError, err);
     }
-    keepPartial();
+    keepPartial(result);
     return result;
 }
 
@@ -248,16 +324,30 @@ int32_t JoinRun::verifyDestination() {
     return kJoinDone;
 }
 
-// Nothing written: nothing kept. Else "NAME.partial.avi", unless that name is taken: then the
-// part stays under its temporary name, which ends in ".partial.avi" too.
-void JoinRun::keepPartial() {
-    if (m_state.framesWritten == 0) {
-        (void)::unlink(m_tempName.c_str());
+// Nothing written, or no room to write: nothing kept (a full disk must not stay full). Else
+// "NAME.partial.avi", or "NAME.2.partial.avi" ... when that name is taken; failing all of those
+// the part stays under its temporary name, which ends in ".partial.avi" too.
+void JoinRun::keepPartial(int32_t result) {
+    const int err = result == kJoinDestinationError ? m_state.lastErrorErrno : 0;
+    const bool noRoom = err == ENOSPC || err == EDQUOT || err == EFBIG;
+    if (m_state.framesWritten == 0 || noRoom) {
+        (void)files().deleteFile(m_tempName);
+        m_state.partRemoved = noRoom && m_state.framesWritten > 0;
+        m_claim.release();
         return;
     }
-    const std::string partial = PartialFileName(m_state.destFileName);
-    m_state.partialFileName =
-        RenameWithoutReplacing(m_tempName, partial) == 0 ? partial : m_tempName;
+    m_state.partialFileName = m_tempName;
+    for (int n = 1; n < 100; ++n) {
+        const std::string partial = PartialFileName(m_state.destFileName, n);
+        const int renamed = RenameWithoutReplacing(m_tempName, partial);
+        if (renamed == 0) {
+            m_state.partialFileName = partial;
+        }
+        if (renamed != EEXIST) {
+            break;
+        }
+    }
+    m_claim.release();
 }
 
 int32_t JoinRun::copyEntry(int index) {
@@ -668,18 +758,6 @@ void AttachProgressWindow(JoinState& state, JoinProgress* window) {
 int32_t RunJoin(JoinState& state, bool stopOnSourceError) {
     JoinRun run(state, stopOnSourceError);
     return run.execute();
-}
-
-void SetJoinError(int32_t code, const std::string& text) {
-    SetJoinError(ModuleJoinState(), code, text);
-}
-
-void AttachProgressWindow(JoinProgress* window) {
-    AttachProgressWindow(ModuleJoinState(), window);
-}
-
-int32_t RunJoin(bool stopOnSourceError) {
-    return RunJoin(ModuleJoinState(), stopOnSourceError);
 }
 
 bool IsKeyFrame(int16_t stream, int32_t pos) {

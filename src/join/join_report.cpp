@@ -62,6 +62,8 @@ JoinReport ComposeJoinReport(int32_t result, const JoinState& state, int32_t ver
         if (!state.partialFileName.empty()) {
             report.text += std::string(kCrLf) + kCrLf +
                            "The part written so far was kept as:" + kCrLf + state.partialFileName;
+        } else if (state.partRemoved) {
+            report.text += std::string(kCrLf) + kCrLf + kPartRemovedText;
         }
         return report;
     }

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "media/vbvfw.h"
+#include "platform/files.h"
 
 struct ClipInfo {
     std::string fileName;  // full path; set by the caller before inspection
@@ -22,4 +24,9 @@ struct ClipInfo {
     int32_t leadIn = 0;     // first frame of the segment, zero-based from the stream's first frame
     int32_t leadOut = 0;    // last frame of the segment, inclusive
     int32_t segmentFrames = 0;  // leadOut - leadIn + 1
+    // Streams of each kind the file holds (a join copies the first of each), and the file as it
+    // was when inspected, so that a join can tell whether it is still that file.
+    int32_t videoStreams = 0;
+    int32_t audioStreams = 0;
+    std::optional<platform::FileIdentity> identity;
 };

@@ -115,20 +115,18 @@ StreamCounts CountStreams(int16_t file) {
 }  // namespace
 
 int32_t LoadClipInfo(ClipInfo& clip) {
-    return LoadClipInfoAndStreams(clip, nullptr);
-}
-
-int32_t LoadClipInfoAndStreams(ClipInfo& clip, StreamCounts* streams) {
-    if (streams != nullptr) {
-        *streams = {};
-    }
+    // Taken before the file is opened: a file changed in between then reads as changed later,
+    // never the other way round.
+    clip.identity = platform::PosixFiles().identify(clip.fileName);
+    clip.videoStreams = 0;
+    clip.audioStreams = 0;
     const int16_t file = vbvfw_AVIFileOpen(clip.fileName, kOpenRead);
     if (file < 0) {
         return -1;
     }
-    if (streams != nullptr) {
-        *streams = CountStreams(file);
-    }
+    const StreamCounts streams = CountStreams(file);
+    clip.videoStreams = streams.video;
+    clip.audioStreams = streams.audio;
     (void)vbvfw_AVIFileInfo(file, &clip.fileInfo, kAviFileInfoSize);  // status ignored
     int32_t result = LoadVideo(file, clip);
     if (result == 0) {
@@ -136,16 +134,6 @@ int32_t LoadClipInfoAndStreams(ClipInfo& clip, StreamCounts* streams) {
     }
     (void)vbvfw_AVIFileRelease(file);
     return result;
-}
-
-StreamCounts CountClipStreams(const std::string& path) {
-    const int16_t file = vbvfw_AVIFileOpen(path, kOpenRead);
-    if (file < 0) {
-        return {};
-    }
-    const StreamCounts counts = CountStreams(file);
-    (void)vbvfw_AVIFileRelease(file);
-    return counts;
 }
 
 std::string ExtraStreamsMessage(const StreamCounts& counts) {

@@ -19,12 +19,10 @@ struct StreamCounts {
 //   0 read; 1 usable without audio (audio stream or its format unreadable);
 //  -1 cannot open (vbvfw_error() tells why); -2 no video stream; -3 video header unreadable
 //  (also a zero rate or scale, or a length below the start); -4 video format unreadable.
-// Fields a failed step does not reach keep their previous contents.
+// It also counts the file's streams and records the file's identity (both while the one open
+// lasts). Fields a failed step does not reach keep their previous contents.
 int32_t LoadClipInfo(ClipInfo& clip);
-// The same, also counting the file's streams while it is open (one open instead of two).
-int32_t LoadClipInfoAndStreams(ClipInfo& clip, StreamCounts* streams);
 
-StreamCounts CountClipStreams(const std::string& path);
 // " has 2 video streams and 3 audio streams.  Only the first video stream and the first audio
 // stream will be joined."; empty when the file has no more than one of each.
 std::string ExtraStreamsMessage(const StreamCounts& counts);

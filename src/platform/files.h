@@ -23,6 +23,10 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// What a path names (symbolic links followed): nothing, a regular file, a folder, or something
+// else (a FIFO, a device, a socket) that a join must never replace.
+enum class FileKind { Missing, Regular, Folder, Special };
+
 // moveToTrash's result when this system offers no trash for the file (no desktop trash, or one
 // on another file system that cannot take it); the caller may then ask to delete for good.
 inline constexpr int32_t kTrashUnavailable = -1;
@@ -51,6 +55,24 @@ class Files {
     // kTrashUnavailable when there is no trash for it, else the system error number (with its
     // text in *errorText when given).
     virtual int32_t moveToTrash(const std::string& path, std::string* errorText = nullptr) = 0;
+
+    // The operations below answer from the system calls unless an implementation knows better.
+
+    // What path names now. A path that cannot be examined for another reason than its absence
+    // (a folder on the way that is not one, no permission) counts as Special: not to be written.
+    virtual FileKind kind(const std::string& path) const;
+
+    // Bytes one more file at path may take: the space its file system gives this user (a
+    // file-size limit of the process is not counted: writing past it fails as a full disk does).
+    // -1 when it cannot be told.
+    virtual int64_t roomFor(const std::string& path) const;
+
+    // Puts the finished file from in place of to: its data is flushed to the disk first, it takes
+    // the permission bits of the file it replaces (when there is one), and once renamed the folder
+    // is flushed too, so that a power cut leaves either the old file or the new one, never an
+    // empty one. 0 on success, else the system error number (text in *errorText when given).
+    virtual int32_t replaceFile(const std::string& from, const std::string& to,
+                                std::string* errorText = nullptr);
 };
 
 // The system calls. It has no trash: moveToTrash answers kTrashUnavailable.

@@ -42,8 +42,9 @@ constexpr Encoded kInfo{
     "Joins AVI clips into one AVI file without re-encoding them: pick the clips, trim each one "
     "to a segment on its key frames, and join them bit for bit, with their sound in step."};
 constexpr Encoded kDisclaimer{
-    "This program is free software and comes with ABSOLUTELY NO WARRANTY. Keep your source clips "
-    "until you have checked that the joined file plays as you expect."};
+    "Free software under the GNU General Public License, version 3 or later, with ABSOLUTELY NO "
+    "WARRANTY. Keep your source clips until you have checked that the joined file plays as you "
+    "expect."};
 constexpr Encoded kAuthor{"Written by the Trelvane developers"};
 constexpr Encoded kHelp1{
     "  * Report a clip that Trelvane refuses or joins wrongly, with the exact message it "

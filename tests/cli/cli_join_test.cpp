@@ -2,11 +2,13 @@
 // trelvane-cli's contract: exit codes, refusals, the destination rules, source errors, a full
 // disk, cancelling, inspection output and the corpus groups.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 
+#include "join/join_engine.h"
 #include "support/clip_builder.h"
 #include "support/ffmpeg_judge.h"
 #include "trelvane_version.h"
@@ -305,6 +307,49 @@ TEST_F(CliJoinTest, AFileSizeLimitFailsTheJoin) {
     EXPECT_NE(r.output.find("An error occurred while writing data to joined file.\n"),
               std::string::npos)
         << r.output;
+    // A failure for lack of room leaves no part behind to keep the disk full.
+    EXPECT_NE(r.output.find(join::kPartRemovedText), std::string::npos) << r.output;
+    EXPECT_EQ(testing_support::FolderNames(m_dir.path()), std::vector<std::string>{"out.avi"});
+}
+
+// Only a regular file or a free name may become the joined file, --overwrite or not.
+TEST_F(CliJoinTest, FoldersPipesAndDevicesAreNeverReplaced) {
+    std::filesystem::create_directory(m_dir.file("sub"));
+    std::vector<std::string> refused = {m_dir.file("sub") + "/", m_dir.file("sub")};
+    if (::mkfifo(m_dir.file("fifo.avi").c_str(), 0644) == 0) {
+        refused.push_back(m_dir.file("fifo.avi"));
+    }
+    if (::geteuid() == 0) {
+        refused.push_back("/dev/null");  // as root, replacing it would have succeeded
+    }
+    for (const std::string& dest : refused) {
+        const auto r = Cli("join --quiet --overwrite -o " + ShellQuote(dest) + " " + Q("a.avi"));
+        EXPECT_EQ(r.exitCode, 2) << r.output;
+        EXPECT_NE(r.output.find(dest + " cannot be the joined file ("), std::string::npos)
+            << r.output;
+    }
+    EXPECT_TRUE(testing_support::FolderNames(m_dir.path() / "sub").empty());
+    struct stat null {};
+    EXPECT_TRUE(::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode));
+}
+
+// More than 10 minutes of silence for a clip whose audio ends early needs --allow-silence.
+TEST_F(CliJoinTest, LongSilenceNeedsAllowSilence) {
+    const std::string hostile = m_dir.file("hostile.avi");
+    clips::WriteFile(hostile,
+                     clips::BuildAvi(clips::EmptyChunksSpec(25, 15025, clips::Pcm(1, 8000, 8))));
+    auto r = join(ShellQuote(hostile));
+    EXPECT_EQ(r.exitCode, 3) << r.output;
+    EXPECT_NE(r.output.find("The audio of " + hostile +
+                            " ends 00:10:01 before its video (its own audio lasts 00:00:01)"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("Use --allow-silence to join it anyway."), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out()));
+    r = join("--allow-silence " + ShellQuote(hostile));
+    EXPECT_LE(r.exitCode, 1) << r.output;
+    clips::ReadBack joined(out());
+    EXPECT_EQ(joined.samples(joined.audio()), 15050 * 320);
 }
 
 // A join stopped by a signal never touches an existing destination: Ctrl-C, SIGTERM and SIGHUP

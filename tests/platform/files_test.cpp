@@ -64,4 +64,26 @@ TEST(Files, IdentityChangesWhenTheFileIsWrittenOrReplaced) {
     EXPECT_TRUE(std::filesystem::exists(file));
 }
 
+// What a name is, and a replacement that fails changes nothing (the mode kept on success is shown
+// by the join's tests).
+TEST(Files, KindsAndAReplacementThatCannotHappen) {
+    testing_support::TempDir dir;
+    platform::PosixFiles files;
+    const std::string file = dir.file("clip.avi");
+    std::ofstream(file) << "12345";
+    EXPECT_EQ(files.kind(file), platform::FileKind::Regular);
+    EXPECT_EQ(files.kind(dir.path().string()), platform::FileKind::Folder);
+    EXPECT_EQ(files.kind(dir.file("missing")), platform::FileKind::Missing);
+    EXPECT_EQ(files.kind(file + "/below"), platform::FileKind::Special);  // ENOTDIR
+    EXPECT_EQ(files.kind("/dev/null"), platform::FileKind::Special);
+    EXPECT_GT(files.roomFor(dir.file("new.avi")), 0);
+
+    std::string reason;
+    EXPECT_EQ(files.replaceFile(dir.file("missing"), file, &reason), ENOENT);
+    EXPECT_EQ(reason, "No such file or directory");
+    EXPECT_EQ(files.length(file), 5);
+    EXPECT_EQ(files.replaceFile(file, dir.file("new.avi")), 0);
+    EXPECT_EQ(files.length(dir.file("new.avi")), 5);
+}
+
 }  // namespace

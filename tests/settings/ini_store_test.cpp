@@ -16,12 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace settings;
+using testing_support::Slurp;
 using testing_support::TempDir;
-
-std::string Slurp(const std::string& path) {
-    const auto bytes = testing_support::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // Each test gets its own settings folder through $TRELVANE_HOME.
 class IniStore : public ::testing::Test {

@@ -17,12 +17,8 @@
 namespace {
 
 using namespace settings;
+using testing_support::Slurp;
 using testing_support::TempDir;
-
-std::string Slurp(const std::string& path) {
-    const auto bytes = testing_support::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 std::string Pref(const char* key) {
     return ReadIniValue(kSectionPreferences, key);

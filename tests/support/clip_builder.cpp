@@ -612,4 +612,30 @@ std::vector<uint8_t> AudioBytes(uint64_t from, size_t n) {
     return v;
 }
 
+FileSpec EmptyChunksSpec(int frames, int emptyChunks, const WAVEFORMATEX& wave) {
+    FileSpec spec;
+    StreamSpec video;
+    video.handler = "MJPG";
+    video.length = static_cast<uint32_t>(frames + emptyChunks);
+    video.rc[2] = 64;
+    video.rc[3] = 48;
+    video.format = BitmapInfo(64, 48, FourCC("MJPG"), 0);
+    StreamSpec audio;
+    audio.type = "auds";
+    audio.handler = "";
+    audio.rate = wave.nSamplesPerSec;
+    audio.sampleSize = wave.nBlockAlign;
+    const uint32_t perFrame = wave.nSamplesPerSec / 25;
+    audio.length = static_cast<uint32_t>(frames) * perFrame;
+    audio.format = WaveFormat(wave);
+    spec.streams = {video, audio};
+    const size_t bytes = static_cast<size_t>(perFrame) * wave.nBlockAlign;
+    for (int f = 0; f < frames; ++f) {
+        spec.chunks.push_back({0, "dc", Frame(f, 24), true});
+        spec.chunks.push_back({1, "wb", AudioBytes(static_cast<uint64_t>(f) * bytes, bytes), true});
+    }
+    spec.chunks.resize(spec.chunks.size() + static_cast<size_t>(emptyChunks));
+    return spec;
+}
+
 }  // namespace clips

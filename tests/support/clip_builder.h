@@ -205,6 +205,10 @@ struct FileSpec {
     std::string riffForm = "AVI ";
 };
 
+// A hostile file: MJPG 64x48 at 25 fps whose first frames carry audio of the PCM wave given and
+// are followed by empty video chunks, so that its audio ends far before its video.
+FileSpec EmptyChunksSpec(int frames, int emptyChunks, const WAVEFORMATEX& wave);
+
 // "01wb" for stream 1, type "wb".
 std::string ChunkId(int stream, const std::string& type);
 void WriteStreamList(RiffBuilder& b, const StreamSpec& st, const std::vector<uint8_t>& indx = {});

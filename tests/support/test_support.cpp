@@ -149,6 +149,11 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+std::string Slurp(const std::string& path) {
+    const std::vector<unsigned char> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 }  // namespace testing_support
 
 // Under LeakSanitizer: leaks inside system libraries that window tests load are not ours.

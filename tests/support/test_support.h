@@ -80,5 +80,7 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 std::string Md5Sum(const std::string& path);
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
+// The same as text.
+std::string Slurp(const std::string& path);
 
 }  // namespace testing_support

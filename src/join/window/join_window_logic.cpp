@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 
+#include "join/join_plan.h"
 #include "media/clip_inspection.h"
 #include "settings/ini_store.h"
 #include "settings/preferences.h"
@@ -109,7 +110,14 @@ bool JoinWindowLogic::runJoinOnce() {
     const bool stop = settings::IsStopOn(
         settings::ReadIniValue(settings::kSectionPreferences, settings::kKeySourceErrorStop));
     m_joinRunning = true;
+    // Silence beyond the bound is asked about (only while this window runs the join).
+    m_state.askLongSilence = [this](const std::string& text) {
+        return m_dialogs.messageBox(kLongSilenceTitle, text + "  " + kLongSilenceQuestion,
+                                    platform::MessageButtons::YesNo) ==
+               platform::MessageAnswer::Yes;
+    };
     const int32_t result = RunJoin(m_state, stop);
+    m_state.askLongSilence = nullptr;
     m_joinRunning = false;
     if (result == kJoinCancelled || m_status == kStatusCancelled) {
         m_status = kStatusCancelled;

@@ -85,6 +85,17 @@ struct Limits {
     uint32_t maxHeaderSize = 64u << 20;      // the whole hdrl list
     uint32_t maxRiffParts = 100000;          // RIFF AVI + AVIX parts
     uint64_t maxScanChunks = 64ull << 20;    // chunks visited when an index is rebuilt
+    // The movie device. A picture larger than this many pixels is not decoded (as large as a
+    // 8192 x 8192 picture: every real format fits). A window's width and height are held to
+    // maxWindowSize; what is painted stays within maxPaintedWidth x maxPaintedHeight (a 4K
+    // screen) and is stretched beyond, so a huge window costs no memory. Movies open at once in
+    // one process (each has its own decoding thread), and the length of one command string.
+    int64_t maxPicturePixels = 8192ll * 8192;
+    int32_t maxWindowSize = 16384;
+    int32_t maxPaintedWidth = 3840;
+    int32_t maxPaintedHeight = 2160;
+    int32_t maxOpenMovies = 32;
+    size_t maxCommandLength = 64u << 10;
 };
 
 // ---- headers as stored in the file --------------------------------------------------------------

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file half of the video-file operations: open, info, streams of a file, release.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,6 +7,7 @@
 
 #include "media/vbvfw.h"
 #include "platform/avi/vbvfw_state.h"
+#include "platform/files.h"
 
 namespace avi::vbvfw {
 
@@ -75,18 +74,13 @@ AVIFILEINFO WrittenFileInfo(const Writer& writer) {
     return info;
 }
 
-// True when path names a file that is open through a handle now (same device and inode):
-// creating it would truncate a file that is being read or written.
+// True when path names a file that is open through a handle now: creating it would truncate a
+// file that is being read or written. The video-file operations are free functions with nothing
+// passed in, so this asks the system through the one same-file rule of the Files interface.
 bool IsOpenThroughHandle(State& state, const std::string& path) {
-    struct stat target {};
-    if (::stat(path.c_str(), &target) != 0) {
-        return false;
-    }
     for (size_t i = 0; i < state.files.capacity(); ++i) {
         const FileEntry* entry = state.files.get(static_cast<int16_t>(i));
-        struct stat st {};
-        if (entry != nullptr && ::stat(entry->path.c_str(), &st) == 0 &&
-            st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
+        if (entry != nullptr && platform::IsSameFile(entry->path, path)) {
             return true;
         }
     }

@@ -1,5 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The library's log file and the forwarding of movie-device command strings.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -40,6 +44,29 @@ void WriteLineLocked(Log& log, const std::string& line) {
     std::fflush(log.file);  // the last lines before a crash are the useful ones
 }
 
+// The log is appended to a regular file only. Opening never waits (a FIFO put at its place would
+// block until someone reads it), and whatever else stands there (a FIFO, a device, a folder) is
+// left alone: start-up goes on without a log.
+FILE* OpenLogFile(const std::string& path) {
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    FILE* file = ::fdopen(fd, "a");
+    if (file == nullptr) {
+        ::close(fd);
+    }
+    return file;
+}
+
 }  // namespace
 
 namespace avi::vbvfw {
@@ -69,7 +96,7 @@ int16_t vbvfw_log_open(const std::string& path) {
         std::fclose(log.file);
         log.file = nullptr;
     }
-    log.file = std::fopen(path.c_str(), "ae");
+    log.file = OpenLogFile(path);
     return log.file != nullptr ? 0 : -1;
 }
 

@@ -23,24 +23,36 @@ size_t SkipBlanks(std::string_view text, size_t pos) {
     return pos;
 }
 
-// True when text at pos holds blanks, the word "alias" and then a blank or the end.
-bool AliasFollows(std::string_view text, size_t pos) {
+// True when text at pos holds nothing but blanks, or blanks and then one of the words that may
+// follow an open's file name, ending in a blank or the end.
+bool OpenKeywordFollows(std::string_view text, size_t pos) {
     const size_t start = SkipBlanks(text, pos);
+    if (start == text.size()) {
+        return true;
+    }
     if (start == pos) {
         return false;
     }
-    constexpr std::string_view kAlias = "alias";
-    if (text.size() - start < kAlias.size() || !SameWord(text.substr(start, 5), kAlias)) {
-        return false;
+    size_t end = start;
+    while (end < text.size() && !IsBlank(text[end])) {
+        ++end;
     }
-    const size_t after = start + kAlias.size();
-    return after == text.size() || IsBlank(text[after]);
+    static constexpr std::string_view kKeywords[] = {"alias",     "type", "style", "parent",
+                                                     "shareable", "wait", "notify"};
+    const std::string_view word = text.substr(start, end - start);
+    for (std::string_view keyword : kKeywords) {
+        if (SameWord(word, keyword)) {
+            return true;
+        }
+    }
+    return false;
 }
 
-// The closing quote of an open's file name: the last quote followed by " alias", if any.
+// The closing quote of an open's file name: the last quote followed by the end of the command or
+// by one of open's keywords, if any.
 size_t FindFileNameEnd(std::string_view text, size_t open) {
     for (size_t pos = text.size(); pos > open + 1; --pos) {
-        if (text[pos - 1] == '"' && AliasFollows(text, pos)) {
+        if (text[pos - 1] == '"' && OpenKeywordFollows(text, pos)) {
             return pos - 1;
         }
     }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting a command string into words. Words are separated by blanks; a word may be a quoted
 // text taken whole. The file name of "open" is the text between its first double quote and the
-// last double quote that is followed by the word "alias", so that a path holding blanks or double
-// quotes reaches the device unchanged.
+// last double quote that is followed by the end of the command or by one of open's keywords
+// (alias, type, style, parent, shareable, wait, notify), so that a path holding blanks or double
+// quotes reaches the device unchanged, whatever follows it. A command holding a NUL character is
+// refused by the interpreter (305), never cut short there.
 #pragma once
 
 #include <cstdint>

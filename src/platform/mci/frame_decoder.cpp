@@ -16,7 +16,7 @@ extern "C" {
 namespace mci {
 namespace {
 
-constexpr int64_t kMaxPixels = 8192 * 8192;
+const int64_t kMaxPixels = avi::Limits{}.maxPicturePixels;
 
 }  // namespace
 

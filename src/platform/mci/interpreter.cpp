@@ -6,12 +6,18 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/avi/avi_common.h"
 #include "platform/mci/mci_errors.h"
 
 namespace mci {
 namespace {
 
 constexpr int kWaitLimitMs = INT_MAX;
+
+const avi::Limits& DeviceLimits() {
+    static const avi::Limits limits;
+    return limits;
+}
 
 // Words that any command may carry: "wait" blocks until the command is done, "notify" and
 // "test" are accepted and have no effect here.
@@ -84,7 +90,19 @@ int32_t Interpreter::send(const std::string& command, std::string& reply) {
     std::vector<Word> words;
     std::string answer;
     m_failureText.clear();
-    int32_t result = SplitCommand(command, &words);
+    int32_t result = kOk;
+    if (command.size() > DeviceLimits().maxCommandLength) {
+        // Refused before it is split: a huge command must not cost many times its size.
+        m_failureText = "The command is longer than " +
+                        std::to_string(DeviceLimits().maxCommandLength) + " characters.";
+        result = kErrOutOfMemory;
+    } else if (command.find('\0') != std::string::npos) {
+        // A C string would end there; what follows must not be dropped without a word.
+        m_failureText = "The command holds a NUL character.";
+        result = kErrExtraCharacters;
+    } else {
+        result = SplitCommand(command, &words);
+    }
     if (result == kOk) {
         result = execute(words, &answer);
     }
@@ -201,6 +219,12 @@ int32_t Interpreter::doOpen(const Args& words, std::string* reply) {
     if (m_devices.count(name) != 0) {
         return hasAlias ? kErrDuplicateAlias : kErrDeviceOpen;
     }
+    const int32_t openLimit = DeviceLimits().maxOpenMovies;
+    if (static_cast<int64_t>(m_devices.size()) >= openLimit) {
+        m_failureText = "No more than " + std::to_string(openLimit) +
+                        " devices can be open at once; close one first.";
+        return kErrOutOfMemory;
+    }
     Device device;
     if (!deviceType) {
         request.path = element.text;
@@ -268,6 +292,10 @@ int32_t Interpreter::doPut(Device& device, const Args& args) {
         m_failureText = "The width and height of a window cannot be negative.";
         return kErrOutOfRange;
     }
+    // A window larger than any screen is placed at the largest size a window may have.
+    const int64_t largest = DeviceLimits().maxWindowSize;
+    v[2] = std::min(v[2], largest);
+    v[3] = std::min(v[3], largest);
     const WindowRect rect{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]),
                           static_cast<int32_t>(v[2]), static_cast<int32_t>(v[3])};
     return device.movie->putWindow(rect);

@@ -11,6 +11,8 @@ const char* ErrorText(int32_t code) {
             return "The device does not know this command.";
         case kErrInvalidDeviceName:
             return "No device is open under this name.";
+        case kErrOutOfMemory:
+            return "There is not enough memory for this command.";
         case kErrDeviceOpen:
             return "The device is already open.";
         case kErrCannotLoadDriver:

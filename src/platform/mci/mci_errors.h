@@ -11,6 +11,7 @@ inline constexpr int32_t kOk = 0;
 inline constexpr int32_t kErrUnrecognizedKeyword = 259;
 inline constexpr int32_t kErrUnrecognizedCommand = 261;
 inline constexpr int32_t kErrInvalidDeviceName = 263;
+inline constexpr int32_t kErrOutOfMemory = 264;
 inline constexpr int32_t kErrDeviceOpen = 265;
 inline constexpr int32_t kErrCannotLoadDriver = 266;
 inline constexpr int32_t kErrMissingCommandString = 267;

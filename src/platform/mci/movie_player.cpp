@@ -157,10 +157,8 @@ bool MoviePlayer::waitSettled(bool includePlay, int timeoutMs) {
 void MoviePlayer::setOutputSize(int width, int height) {
     {
         std::lock_guard lock(m_mutex);
-        // The picture is painted stretched to its window; beyond this it is only memory.
-        constexpr int kLargest = 8192;
-        m_outputWidth = std::clamp(width, 0, kLargest);
-        m_outputHeight = std::clamp(height, 0, kLargest);
+        m_outputWidth = std::max(width, 0);
+        m_outputHeight = std::max(height, 0);
         m_rescale = true;
     }
     m_wake.notify_all();

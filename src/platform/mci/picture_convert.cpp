@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/mci/picture_convert.h"
 
+#include <algorithm>
+
+#include "platform/avi/avi_common.h"
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
@@ -48,6 +52,15 @@ bool PictureScaler::toBgra(const AVFrame* frame, int width, int height, BgraPict
     if (width <= 0 || height <= 0) {
         width = frame->width;
         height = frame->height;
+    }
+    // The widget paints the picture stretched to its window: beyond the painted limit (kept with
+    // the picture's shape) a larger picture would only be memory.
+    const avi::Limits limits;
+    const double shrink = std::min({1.0, static_cast<double>(limits.maxPaintedWidth) / width,
+                                    static_cast<double>(limits.maxPaintedHeight) / height});
+    if (shrink < 1.0) {
+        width = std::max(1, static_cast<int>(width * shrink));
+        height = std::max(1, static_cast<int>(height * shrink));
     }
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat format = PlainFormat(static_cast<AVPixelFormat>(frame->format), &fullRange);

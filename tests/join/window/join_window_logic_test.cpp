@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "join/join_plan.h"
 #include "media/clip_inspection.h"
 #include "platform/scripted/scripted_dialogs.h"
 #include "settings/ini_store.h"
@@ -41,6 +42,37 @@ class JoinWindowLogicTest : public ::testing::Test {
     join::JoinState m_state;
     join::JoinWindowLogic m_logic;
 };
+
+// Silence beyond the bound is asked about: No cancels before anything is written, Yes joins.
+TEST_F(JoinWindowLogicTest, LongSilenceIsAskedAboutFirst) {
+    const std::string hostile = m_dir.file("hostile.avi");
+    clips::WriteFile(hostile,
+                     clips::BuildAvi(clips::EmptyChunksSpec(25, 15025, clips::Pcm(1, 8000, 8))));
+    const std::string question = "The audio of " + hostile +
+                                 " ends 00:10:01 before its video (its own audio lasts "
+                                 "00:00:01): the joined file would get that much silence in its "
+                                 "place.\r\n" +
+                                 join::kSilenceBoundText +
+                                 "  Do you wish to proceed and join the clips anyway?";
+    m_dialogs.expectMessage("Warning: long silence", question, MessageButtons::YesNo,
+                            MessageAnswer::No);
+    m_dialogs.expectMessage(
+        "Join Cancelled",
+        "The join was cancelled; " + m_dir.file("joined.avi") + " was not changed.",
+        MessageButtons::Ok, MessageAnswer::Ok);
+    join({entry(hostile)});
+    EXPECT_EQ(m_logic.status(), join::kStatusCancelled);
+    EXPECT_FALSE(std::filesystem::exists(m_dir.file("joined.avi")));
+
+    join::JoinState again;
+    join::JoinWindowLogic logic(again, m_dialogs);
+    m_dialogs.expectMessage("Warning: long silence", question, MessageButtons::YesNo,
+                            MessageAnswer::Yes);
+    logic.prepare(m_dir.file("joined.avi"), 1, {entry(hostile)}, nullptr);
+    ASSERT_TRUE(logic.runJoinOnce());
+    EXPECT_EQ(logic.status(), join::kStatusJoined) << logic.report().text;
+    EXPECT_TRUE(m_dialogs.verify());
+}
 
 // A file standing in the job twice, once spelt with "./", is deleted once; a source that is
 // already gone is reported with its error and the others are still deleted.

@@ -2,7 +2,10 @@
 // The video-file operations behind 16-bit handles: slots reused, bad handles refused, record
 // sizes, the read-format and buffer-too-small rules, release order, the log and the movie device
 // forwarding.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -260,6 +263,20 @@ TEST_F(VbvfwHandlesTest, WrittenStreamsReportWhatWasWrittenAndReadBack) {
                                   &bytes, &samples),
               AVIERR_OK);
     EXPECT_TRUE(frame == s_clip->chunks[38].bytes);
+}
+
+// A FIFO or a folder at the log's place is left alone at once: opening never waits for a reader.
+TEST_F(VbvfwHandlesTest, TheLogOpensOnlyARegularFileAndNeverWaits) {
+    EXPECT_EQ(vbvfw_log_open(s_dir->path().string()), -1);
+    const std::string fifo = s_dir->file("fifo.log");
+    if (::mkfifo(fifo.c_str(), 0644) != 0) {
+        GTEST_SKIP() << "no FIFO here";
+    }
+    EXPECT_EQ(vbvfw_log_open(fifo), -1);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_EQ(vbvfw_log_open(fifo), -1);
+    ::close(reader);
+    ::unlink(fifo.c_str());
 }
 
 TEST_F(VbvfwHandlesTest, ReleaseOfAFileThatCannotBeFinishedReturnsTheFailure) {

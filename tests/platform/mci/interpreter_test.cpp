@@ -117,6 +117,29 @@ TEST_F(InterpreterTest, PathWithDoubleQuoteIsTakenUpToTheQuoteBeforeAlias) {
     EXPECT_EQ("5", reply);
 }
 
+// A path is taken whole whatever open keyword follows it; a NUL, a huge command and more open
+// devices than the limit fail with their numbers and leave the device as it was.
+TEST_F(InterpreterTest, HostileCommandsTakeThePathWholeOrFailWithTheirNumbers) {
+    ASSERT_EQ(0, send("open \"/clips/q\"uote.avi\" type avivideo alias m"));
+    EXPECT_EQ("/clips/q\"uote.avi", calls.lastOpen.path);
+    EXPECT_EQ(mci::kErrFileNotFound, send("open \"x\" alias evil.avi\" type avivideo alias e"));
+    EXPECT_EQ("x\" alias evil.avi", calls.lastOpen.path);
+    EXPECT_EQ(mci::kErrExtraCharacters,
+              send(std::string("open \"/clips/a b.avi\0junk\" alias n", 34)));
+    EXPECT_EQ("The command holds a NUL character.", reply);
+    EXPECT_EQ(mci::kErrOutOfMemory, send("status m " + std::string(100000, 'x')));
+    EXPECT_EQ("The command is longer than 65536 characters.", reply);
+    int opened = 1;
+    while (send("open \"/clips/a b.avi\" alias d" + std::to_string(opened)) == 0) {
+        ++opened;
+    }
+    EXPECT_EQ(mci::kErrOutOfMemory, send("open avivideo"));
+    EXPECT_EQ(opened, 32);
+    EXPECT_EQ(calls.movieCount, 32);
+    ASSERT_EQ(0, send("close m"));
+    EXPECT_EQ(0, send("open avivideo"));
+}
+
 TEST_F(InterpreterTest, WordsIgnoreCaseAndExtraBlanks) {
     ASSERT_EQ(0, send("OPEN   \"/clips/a b.avi\"  Alias MoViE  style CHILD parent 7 "));
     ASSERT_EQ(0, send("Set MOVIE Seek Exactly ON"));

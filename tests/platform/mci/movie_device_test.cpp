@@ -278,7 +278,8 @@ TEST_F(MovieDeviceTest, SurvivesItsParentWindowAndAbsurdRectangles) {
     EXPECT_EQ("stopped", waitWhileMode("seeking"));
     auto painted = m_service->movie("movie")->player().paintedPicture();
     ASSERT_TRUE(painted);
-    EXPECT_LE(painted->width, 8192);
+    EXPECT_LE(painted->width, 3840);
+    EXPECT_LE(painted->height, 2160);
     m_window.reset();
     QCoreApplication::processEvents();
     EXPECT_EQ(nullptr, m_service->movie("movie")->pictureWidget());
@@ -288,6 +289,22 @@ TEST_F(MovieDeviceTest, SurvivesItsParentWindowAndAbsurdRectangles) {
     EXPECT_EQ(35, position());
     EXPECT_EQ(0, send("close movie"));
     EXPECT_EQ(mci::kErrCreateWindow, openMovie(s_mjpeg));
+}
+
+// A picture as large as a header may claim costs what decoding it costs, no more: what is painted
+// keeps within a 4K screen, whatever the window.
+TEST_F(MovieDeviceTest, An8192By8192PictureIsPaintedAtMost4K) {
+    const std::string path = s_dir->file("8192.avi");
+    ASSERT_TRUE(
+        Ffmpeg("-f lavfi -i color=c=gray:s=8192x8192:d=0.4:r=5 -c:v mjpeg -q:v 31 " + path));
+    ASSERT_EQ(0, openMovie(path));
+    ASSERT_EQ(0, send("seek movie to 1"));
+    EXPECT_EQ("stopped", waitWhileMode("seeking"));
+    auto painted = m_service->movie("movie")->player().paintedPicture();
+    ASSERT_TRUE(painted);
+    EXPECT_EQ(painted->width, 2160);
+    EXPECT_EQ(painted->height, 2160);
+    EXPECT_EQ(0, send("close movie"));
 }
 
 // Stopping while pictures are being scaled: the position answered at once and after the player

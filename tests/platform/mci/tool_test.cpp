@@ -30,6 +30,17 @@ TEST(MciToolTest, AnswersHelpAndVersionWithoutADisplay) {
     EXPECT_EQ(2, testing_support::RunCommand(ShellQuote(ToolPath()) + " --bogus").exitCode);
 }
 
+TEST(MciToolTest, ThePreviewToolAnswersHelpAndVersionWithoutADisplay) {
+    const std::string preview =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+        ShellQuote((testing_support::BinaryDir() / "tools/trelvane-preview").string());
+    const auto help = testing_support::RunCommand(preview + " --help", false);
+    EXPECT_EQ(0, help.exitCode) << help.output;
+    EXPECT_EQ(0u, help.output.rfind("Usage: trelvane-preview FILE", 0)) << help.output;
+    const auto version = testing_support::RunCommand(preview + " --version", false);
+    EXPECT_EQ(std::string("trelvane-preview ") + kTrelvaneVersion + "\n", version.output);
+}
+
 TEST(MciToolTest, RunsAScriptAndSavesTheDecodedPicture) {
     testing_support::TempDir dir;
     const std::string clip = dir.file("a \"quoted\" clip.avi");
@@ -64,6 +75,34 @@ TEST(MciToolTest, RunsAScriptAndSavesTheDecodedPicture) {
     }
     QImage image(QString::fromStdString(png));
     EXPECT_EQ(QSize(96, 64), image.size()) << "saved before scaling to the window";
+}
+
+// A snapshot right after a seek waits for the seek: it is the picture sought, not the one before.
+TEST(MciToolTest, ASnapshotAfterASeekIsThePictureSought) {
+    testing_support::TempDir dir;
+    const std::string clip = dir.file("clip.avi");
+    ASSERT_TRUE(testing_support::Ffmpeg(
+        "-f lavfi -i testsrc2=size=96x64:rate=25:duration=1 -c:v mjpeg " + ShellQuote(clip)));
+    const std::string script = dir.file("script.txt");
+    std::ofstream(script) << "open avivideo\n"
+                          << "open \"" << clip << "\" alias movie style child parent $WINDOW\n"
+                          << "set movie seek exactly on\n"
+                          << "wait-mode stopped\n"
+                          << "snapshot " << dir.file("first.png") << "\n"
+                          << "seek movie to 20\n"
+                          << "snapshot " << dir.file("sought.png") << "\n"
+                          << "wait-mode stopped\n"
+                          << "snapshot " << dir.file("settled.png") << "\n"
+                          << "close movie\n";
+    const auto result =
+        testing_support::RunCommand(ShellQuote(ToolPath()) + " < " + ShellQuote(script), false);
+    ASSERT_EQ(0, result.exitCode) << result.output;
+    const QImage first(QString::fromStdString(dir.file("first.png")));
+    const QImage sought(QString::fromStdString(dir.file("sought.png")));
+    const QImage settled(QString::fromStdString(dir.file("settled.png")));
+    ASSERT_FALSE(sought.isNull()) << result.output;
+    EXPECT_EQ(sought, settled);
+    EXPECT_NE(sought, first);
 }
 
 }  // namespace

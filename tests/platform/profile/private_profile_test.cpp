@@ -23,12 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using profile::GetPrivateProfileStringA;
 using profile::WritePrivateProfileStringA;
+using testing_support::Slurp;
 using testing_support::TempDir;
-
-std::string Slurp(const std::string& path) {
-    const auto bytes = testing_support::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 void Spit(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;

@@ -24,12 +24,8 @@
 namespace {
 
 using namespace settings;
+using testing_support::Slurp;
 using testing_support::TempDir;
-
-std::string Slurp(const std::string& path) {
-    const auto bytes = testing_support::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 template <typename T>
 T* Control(QWidget& dialog, const char* name) {
