@@ -400,12 +400,14 @@ bool PictureProbe::h264Nal(const uint8_t* nal, size_t size, bool headersOnly,
         if (sps.pocType == 0) {
             sps.pocLsbBits = static_cast<int>(std::min<uint32_t>(r.ue(), 12)) + 4;
         } else if (sps.pocType == 1) {
+            // Offsets far beyond any real stream's are cut short, so that no count overflows.
+            const auto offset = [&r] { return std::clamp(r.se(), -65536, 65536); };
             sps.deltaPocAlwaysZero = r.flag();
-            sps.offsetForNonRef = r.se();
-            sps.offsetTopToBottom = r.se();
+            sps.offsetForNonRef = offset();
+            sps.offsetTopToBottom = offset();
             const uint32_t cycle = std::min<uint32_t>(r.ue(), 255);
             for (uint32_t i = 0; i < cycle; ++i) {
-                sps.refOffsets.push_back(r.se());
+                sps.refOffsets.push_back(offset());
             }
         }
         r.ue();     // reference frames
@@ -478,7 +480,7 @@ bool PictureProbe::h264Slice(int nalType, int refIdc, const uint8_t* payload, si
     if (s.pocType == 0) {
         pocLsb = r.bits(s.pocLsbBits);
     } else if (s.pocType == 1 && !s.deltaPocAlwaysZero) {
-        deltaPoc = r.se();
+        deltaPoc = std::clamp(r.se(), -65536, 65536);
     }
     if (r.overrun()) {
         return true;
