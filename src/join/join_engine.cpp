@@ -176,6 +176,10 @@ int32_t JoinRun::checkSegments() {
     const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
     for (int i = 0; i < count; ++i) {
         const ClipInfo& clip = m_state.clips[static_cast<size_t>(i)];
+        if (!ReadsPictures(clip)) {
+            m_plans.push_back({std::max(clip.leadIn, 0), -1});
+            continue;
+        }
         const SegmentCheck check = CheckSegment(clip);
         if (check.problem == SegmentCheck::Problem::kEnd ||
             (check.problem == SegmentCheck::Problem::kStart && check.probed)) {

@@ -84,6 +84,10 @@ ClipSplices::ClipSplices(const ClipInfo& clip)
       m_map(std::make_unique<avi::SpliceMap>(m_frames, ClipCompression(clip),
                                              StreamCodecData(m_frames.stream()))) {}
 
+bool ReadsPictures(const ClipInfo& clip) {
+    return avi::IsProbedCodec(ClipCompression(clip));
+}
+
 std::string NearestText(const std::string& what, int64_t before, int64_t after) {
     std::string text;
     if (before >= 0) {
@@ -99,7 +103,7 @@ std::string NearestText(const std::string& what, int64_t before, int64_t after) 
 SegmentCheck CheckSegment(const ClipInfo& clip) {
     SegmentCheck check;
     check.plan.firstChunk = std::max(clip.leadIn, 0);
-    check.probed = avi::IsProbedCodec(ClipCompression(clip));
+    check.probed = ReadsPictures(clip);
     if (clip.segmentFrames <= 0 || (!check.probed && clip.leadIn <= 0)) {
         return check;  // nothing to copy, or every frame ends a segment and the first starts one
     }

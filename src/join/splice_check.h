@@ -70,6 +70,10 @@ struct SegmentCheck {
     SegmentPlan plan;
 };
 
+// Whether the rule reads the clip's pictures (MPEG-1/2, MPEG-4 Part 2, H.264); for other codecs
+// every key frame starts a segment exactly and every frame ends one.
+bool ReadsPictures(const ClipInfo& clip);
+
 // Checks a clip's segment (lead-in .. lead-out) against the rule: a lead-in must be an exact
 // start ("is not a key frame; the key frame before it is A, after it B"), a lead-out an exact
 // end ("cannot end a segment exactly; the exact end before it is A, after it B"). A clip whose
