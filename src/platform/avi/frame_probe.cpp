@@ -258,6 +258,43 @@ std::vector<ProbedPicture> PictureProbe::probeMpeg12(const uint8_t* data, size_t
 
 // ---- MPEG-4 Part 2 ----------------------------------------------------------------------------
 
+// A video object layer: how many bits a VOP's time increment takes, and whether the stream says
+// it has no B pictures (simple profiles say so by leaving it out).
+void PictureProbe::readVol(const uint8_t* data, size_t size) {
+    BitReader r(data, size);
+    r.bits(1);  // random accessible
+    const uint32_t objectType = r.bits(8);
+    m_lowDelay = objectType == 1 || objectType == 17;
+    int verid = 1;
+    if (r.flag()) {
+        verid = static_cast<int>(r.bits(4));
+        r.bits(3);
+    }
+    if (r.bits(4) == 15) {
+        r.bits(16);  // pixel aspect ratio
+    }
+    if (r.flag()) {
+        r.bits(2);  // chroma format
+        m_lowDelay = r.flag();
+        if (r.flag()) {
+            r.bits(15 + 1 + 15 + 1 + 15 + 1 + 3 + 11 + 1 + 15 + 1);  // VBV parameters
+        }
+    }
+    const uint32_t shape = r.bits(2);
+    if (shape == 3 && verid != 1) {
+        r.bits(4);
+    }
+    r.bits(1);  // marker
+    const uint32_t resolution = r.bits(16);
+    if (!r.overrun() && resolution > 0) {
+        int bits = 1;
+        while (bits < 16 && (1u << bits) < resolution) {
+            ++bits;
+        }
+        m_vopTimeBits = bits;
+    }
+}
+
 std::vector<ProbedPicture> PictureProbe::probeMpeg4(const uint8_t* data, size_t size) {
     std::vector<ProbedPicture> pictures;
     bool closedGov = false;
@@ -265,39 +302,7 @@ std::vector<ProbedPicture> PictureProbe::probeMpeg4(const uint8_t* data, size_t 
         const uint8_t code = data[at];
         BitReader r(data + at + 1, size - at - 1);
         if (code >= 0x20 && code <= 0x2F) {
-            // Video object layer: how many bits a VOP's time increment takes, and whether the
-            // stream says it has no B pictures (simple profiles say so by leaving it out).
-            r.bits(1);  // random accessible
-            const uint32_t objectType = r.bits(8);
-            m_lowDelay = objectType == 1 || objectType == 17;
-            int verid = 1;
-            if (r.flag()) {
-                verid = static_cast<int>(r.bits(4));
-                r.bits(3);
-            }
-            if (r.bits(4) == 15) {
-                r.bits(16);  // pixel aspect ratio
-            }
-            if (r.flag()) {
-                r.bits(2);  // chroma format
-                m_lowDelay = r.flag();
-                if (r.flag()) {
-                    r.bits(15 + 1 + 15 + 1 + 15 + 1 + 3 + 11 + 1 + 15 + 1);  // VBV parameters
-                }
-            }
-            const uint32_t shape = r.bits(2);
-            if (shape == 3 && verid != 1) {
-                r.bits(4);
-            }
-            r.bits(1);  // marker
-            const uint32_t resolution = r.bits(16);
-            if (!r.overrun() && resolution > 0) {
-                int bits = 1;
-                while (bits < 16 && (1u << bits) < resolution) {
-                    ++bits;
-                }
-                m_vopTimeBits = bits;
-            }
+            readVol(data + at + 1, size - at - 1);
         } else if (code == 0xB3 && at + 4 <= size) {
             r.bits(18);  // time code
             closedGov = r.flag();
@@ -355,6 +360,63 @@ std::vector<ProbedPicture> PictureProbe::probeH264(const uint8_t* data, size_t s
     return {picture};
 }
 
+// A sequence parameter set: what a slice header's frame number and order count need.
+void PictureProbe::readSps(const uint8_t* payload, size_t size) {
+    const std::vector<uint8_t> clean = Unescaped(payload, size, 1024);
+    BitReader r(clean.data(), clean.size());
+    const uint32_t profile = r.bits(8);
+    r.bits(16);  // constraints, level
+    const uint32_t id = r.ue();
+    H264Sps sps;
+    static const uint32_t kHighProfiles[] = {100, 110, 122, 244, 44,  83, 86,
+                                             118, 128, 138, 139, 134, 135};
+    if (std::find(std::begin(kHighProfiles), std::end(kHighProfiles), profile) !=
+        std::end(kHighProfiles)) {
+        const uint32_t chroma = r.ue();
+        if (chroma == 3) {
+            sps.separateColourPlane = r.flag();
+        }
+        r.ue();  // luma bit depth
+        r.ue();  // chroma bit depth
+        r.bits(1);
+        if (r.flag()) {
+            for (int i = 0; i < (chroma != 3 ? 8 : 12); ++i) {
+                if (r.flag()) {
+                    int last = 8;
+                    int next = 8;
+                    for (int j = 0; j < (i < 6 ? 16 : 64) && next != 0; ++j) {
+                        next = (last + r.se() + 256) % 256;
+                        last = next == 0 ? last : next;
+                    }
+                }
+            }
+        }
+    }
+    sps.frameNumBits = static_cast<int>(std::min<uint32_t>(r.ue(), 12)) + 4;
+    sps.pocType = static_cast<int>(r.ue());
+    if (sps.pocType == 0) {
+        sps.pocLsbBits = static_cast<int>(std::min<uint32_t>(r.ue(), 12)) + 4;
+    } else if (sps.pocType == 1) {
+        // Offsets far beyond any real stream's are cut short, so that no count overflows.
+        const auto offset = [&r] { return std::clamp(r.se(), -65536, 65536); };
+        sps.deltaPocAlwaysZero = r.flag();
+        sps.offsetForNonRef = offset();
+        sps.offsetTopToBottom = offset();
+        const uint32_t cycle = std::min<uint32_t>(r.ue(), 255);
+        for (uint32_t i = 0; i < cycle; ++i) {
+            sps.refOffsets.push_back(offset());
+        }
+    }
+    r.ue();     // reference frames
+    r.bits(1);  // gaps allowed
+    r.ue();     // width
+    r.ue();     // height
+    sps.frameMbsOnly = r.flag();
+    if (!r.overrun() && id < 32 && sps.pocType <= 2) {
+        m_sps[static_cast<int>(id)] = sps;
+    }
+}
+
 // Reads a parameter set, or (unless headersOnly) the first slice of a picture into picture and
 // returns true.
 bool PictureProbe::h264Nal(const uint8_t* nal, size_t size, bool headersOnly,
@@ -365,59 +427,7 @@ bool PictureProbe::h264Nal(const uint8_t* nal, size_t size, bool headersOnly,
     const int type = nal[0] & 0x1F;
     const int refIdc = (nal[0] >> 5) & 3;
     if (type == 7) {
-        const std::vector<uint8_t> clean = Unescaped(nal + 1, size - 1, 1024);
-        BitReader r(clean.data(), clean.size());
-        const uint32_t profile = r.bits(8);
-        r.bits(16);  // constraints, level
-        const uint32_t id = r.ue();
-        H264Sps sps;
-        static const uint32_t kHighProfiles[] = {100, 110, 122, 244, 44,  83, 86,
-                                                 118, 128, 138, 139, 134, 135};
-        if (std::find(std::begin(kHighProfiles), std::end(kHighProfiles), profile) !=
-            std::end(kHighProfiles)) {
-            const uint32_t chroma = r.ue();
-            if (chroma == 3) {
-                sps.separateColourPlane = r.flag();
-            }
-            r.ue();  // luma bit depth
-            r.ue();  // chroma bit depth
-            r.bits(1);
-            if (r.flag()) {
-                for (int i = 0; i < (chroma != 3 ? 8 : 12); ++i) {
-                    if (r.flag()) {
-                        int last = 8;
-                        int next = 8;
-                        for (int j = 0; j < (i < 6 ? 16 : 64) && next != 0; ++j) {
-                            next = (last + r.se() + 256) % 256;
-                            last = next == 0 ? last : next;
-                        }
-                    }
-                }
-            }
-        }
-        sps.frameNumBits = static_cast<int>(std::min<uint32_t>(r.ue(), 12)) + 4;
-        sps.pocType = static_cast<int>(r.ue());
-        if (sps.pocType == 0) {
-            sps.pocLsbBits = static_cast<int>(std::min<uint32_t>(r.ue(), 12)) + 4;
-        } else if (sps.pocType == 1) {
-            // Offsets far beyond any real stream's are cut short, so that no count overflows.
-            const auto offset = [&r] { return std::clamp(r.se(), -65536, 65536); };
-            sps.deltaPocAlwaysZero = r.flag();
-            sps.offsetForNonRef = offset();
-            sps.offsetTopToBottom = offset();
-            const uint32_t cycle = std::min<uint32_t>(r.ue(), 255);
-            for (uint32_t i = 0; i < cycle; ++i) {
-                sps.refOffsets.push_back(offset());
-            }
-        }
-        r.ue();     // reference frames
-        r.bits(1);  // gaps allowed
-        r.ue();     // width
-        r.ue();     // height
-        sps.frameMbsOnly = r.flag();
-        if (!r.overrun() && id < 32 && sps.pocType <= 2) {
-            m_sps[static_cast<int>(id)] = sps;
-        }
+        readSps(nal + 1, size - 1);
         return false;
     }
     if (type == 8) {

@@ -81,7 +81,9 @@ class PictureProbe {
 
     void readHeaders(const uint8_t* data, size_t size);
     std::vector<ProbedPicture> probeMpeg12(const uint8_t* data, size_t size) const;
+    void readVol(const uint8_t* data, size_t size);
     std::vector<ProbedPicture> probeMpeg4(const uint8_t* data, size_t size);
+    void readSps(const uint8_t* payload, size_t size);
     std::vector<ProbedPicture> probeH264(const uint8_t* data, size_t size, bool headersOnly);
     bool h264Nal(const uint8_t* nal, size_t size, bool headersOnly, ProbedPicture* picture);
     bool h264Slice(int nalType, int refIdc, const uint8_t* payload, size_t size,

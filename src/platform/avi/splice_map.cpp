@@ -275,7 +275,15 @@ SpliceMap::Group SpliceMap::analyse(int64_t key) const {
     if (!reorders) {
         return group;
     }
-    // An end where the chunks so far hold exactly the pictures shown so far, none held back.
+    MarkEnds(group, fed, outIndex, slots, heldAfter);
+    return group;
+}
+
+// An end where the chunks so far hold exactly the pictures shown so far, none held back.
+void SpliceMap::MarkEnds(Group& group, const std::vector<Fed>& fed,
+                         const std::vector<size_t>& outIndex, const std::vector<int64_t>& slots,
+                         const std::vector<bool>& heldAfter) {
+    const int64_t key = group.key;
     size_t shown = 0;
     size_t handed = 0;
     size_t latest = 0;  // one past the latest place among the pictures put out
@@ -295,7 +303,6 @@ SpliceMap::Group SpliceMap::analyse(int64_t key) const {
         group.ends[static_cast<size_t>(f - key)] =
             handed == shown && latest == shown && !heldAfter[static_cast<size_t>(f - key)];
     }
-    return group;
 }
 
 std::optional<SegmentStart> SpliceMap::startAt(int64_t frame) {

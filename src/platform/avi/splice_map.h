@@ -113,6 +113,9 @@ class SpliceMap {
     void feed(std::vector<Fed>& fed, std::optional<Fed>& held, int64_t frame,
               const std::vector<ProbedPicture>& pictures, size_t chunkSize) const;
     static std::vector<size_t> DisplayOrder(const std::vector<Fed>& fed, CodecFamily family);
+    static void MarkEnds(Group& group, const std::vector<Fed>& fed,
+                         const std::vector<size_t>& outIndex, const std::vector<int64_t>& slots,
+                         const std::vector<bool>& heldAfter);
     static void FindStart(Group& group, CodecFamily family, const std::vector<Fed>& fed,
                           const std::vector<size_t>& outIndex, const std::vector<int64_t>& slots,
                           const std::vector<bool>& heldAfter);
