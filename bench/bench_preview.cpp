@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     std::printf("cold seek to frame %d: %.1f ms\n", target, coldMs);
     drag(10, target, "forward 10..490");
     drag(target, 240, "backward 490..240");
-    window.logic().CloseRequest();
+    window.logic().closeRequest();
 
     // Joined playback across one splice: frames 200..249 of the clip, then 250..299 of a copy
     // (another file, so the splice opens it as a join of two clips does).
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
         }
         return false;
     });
-    window.logic().CloseRequest();
+    window.logic().closeRequest();
     const double gap = firstOfSecond - lastOfFirst - kFrameMs;
     std::printf(
         "splice: next segment's first picture %.1f ms after the last one's time "

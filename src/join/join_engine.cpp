@@ -44,8 +44,6 @@ struct EntryAudio {
     int64_t end = 0;           // one past its last position
     int64_t silentFrames = 0;  // written frames that found no audio at all
     bool silence = false;      // an entry without audio in a PCM job: silence of its span
-    bool leading = false;      // the frames being copied may still be B pictures of an open group
-    int64_t dropped = 0;       // of those, written as drop frames
     int64_t padded = 0;        // samples of silence written for this entry
     std::unique_ptr<EntryPackets> packets;  // audio copied as whole codec packets, or null
 };
@@ -77,20 +75,20 @@ class JoinRun {
     int32_t verifyDestination();
     void keepPartial(int32_t result);
     int32_t sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip);
+    int32_t checkSegments();
     int32_t copyEntry(int index);
     int32_t copyFormat(int16_t source, int16_t destination, const std::string& readText,
                        const std::string& writeText, int32_t* formatSize = nullptr);
     int32_t prepareAudio(int index, EntryAudio& audio);
     int32_t frameLoop(int index, EntryAudio& audio);
     int32_t copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k, int64_t* n);
-    int32_t copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
-                           int64_t k);
+    int32_t copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
     void preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, EntryAudio& audio);
     int32_t copyFramePackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
     int32_t readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
-                            int64_t f, bool write, int64_t* got);
+                            int64_t f, int64_t* got);
     int32_t readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
-                            int64_t f, bool write, int64_t* got);
+                            int64_t f, int64_t* got);
     int32_t writeAudio(const uint8_t* data, int32_t samples, int32_t bytes);
     int32_t padWithSilence(EntryAudio& audio, int64_t samples);
     void noteEntry(const ClipInfo& clip, const EntryAudio& audio);
@@ -103,6 +101,8 @@ class JoinRun {
     std::string m_tempName;  // what the joined file is written as until it replaces the destination
     DestinationClaim m_claim;
     platform::PosixFiles m_systemFiles;
+    std::vector<SegmentPlan> m_plans;  // how each entry's segment starts
+    SegmentPlan m_plan;                // the entry being copied
     TransferBuffer m_buffer;
     TransferBuffer m_silence;
     PaletteFollower m_palette;
@@ -158,6 +158,9 @@ int32_t JoinRun::execute() {
     m_totalFrames = TotalSegmentFrames(m_state);
     int32_t result = preflight();
     if (result == kJoinDone) {
+        result = checkSegments();
+    }
+    if (result == kJoinDone) {
         result = openDestination();
     }
     if (result != kJoinDone) {
@@ -171,6 +174,30 @@ int32_t JoinRun::execute() {
         }
     }
     return finishDestination(cleanUp(result));
+}
+
+// Before anything is written: every segment must start and end where its frames show exactly the
+// pictures of the clip there. A clip whose pictures are not read is copied from its lead-in.
+int32_t JoinRun::checkSegments() {
+    m_plans.clear();
+    const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
+    for (int i = 0; i < count; ++i) {
+        const ClipInfo& clip = m_state.clips[static_cast<size_t>(i)];
+        if (!ReadsPictures(clip)) {
+            m_plans.push_back({std::max(clip.leadIn, 0), -1});
+            continue;
+        }
+        const SegmentCheck check = CheckSegment(clip);
+        if (check.problem == SegmentCheck::Problem::kEnd ||
+            (check.problem == SegmentCheck::Problem::kStart && check.probed)) {
+            return fatal(AVIERR_BADPARAM,
+                         "checking the segment of " + clip.fileName + ": frame " +
+                             std::to_string(check.frame) + " " + check.reason,
+                         kJoinSourceError);
+        }
+        m_plans.push_back(check.plan);
+    }
+    return kJoinDone;
 }
 
 // Everything that can be told before a byte is written: what the destination is, whether the
@@ -498,6 +525,8 @@ void JoinRun::preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, En
 
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
+    m_plan = static_cast<size_t>(index) < m_plans.size() ? m_plans[static_cast<size_t>(index)]
+                                                         : SegmentPlan{clip.leadIn, -1};
     // Only the frames that are written are read: each frame's audio span follows from its own
     // position, so nothing before the lead-in needs to be looked at.
     int64_t k = std::max<int64_t>(clip.leadIn, 0);
@@ -518,69 +547,56 @@ int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     return kJoinDone;
 }
 
+// Frame f of the segment, and its audio. The lead-in frame is the chunk of the key frame its
+// picture comes from (after the pictures of an open group that need the group before, which are
+// not copied); every other frame is its own chunk. The audio of every frame is that of its place.
 int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k,
                            int64_t* n) {
     int32_t bytes = 0;
     int32_t samples = 0;
-    const int32_t status = m_buffer.read(m_srcVideo, f, 1, &bytes, &samples);
+    const bool first = k == clip.leadIn;
+    const int64_t chunk = first ? clip.videoInfo.dwStart + m_plan.firstChunk : f;
+    const int32_t status = m_buffer.read(m_srcVideo, chunk, 1, &bytes, &samples);
     if (status != 0 || samples <= 0) {
-        if (k < clip.leadIn) {
-            return kFrameNext;  // a damaged frame that would not be written costs nothing
-        }
-        return sourceProblem(status, "frame " + std::to_string(f), clip);
+        return sourceProblem(status, "frame " + std::to_string(chunk), clip);
     }
-    if (k >= clip.leadIn) {
-        const int32_t p = m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten,
-                                                k == clip.leadIn);
-        if (p != 0) {
-            return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
-                         vbvfw_write_errno());
-        }
-        int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
-        // B pictures right after a splice into an open group were predicted from frames before
-        // it, which the joined file does not hold: they become drop frames (the picture before
-        // them stays on screen), and the audio and every later frame keep their places.
-        const uint32_t codec = ClipCompression(clip);
-        if (k == clip.leadIn) {
-            audio.leading = (m_state.framesWritten > 0 || clip.leadIn > 0) &&
-                            OpensOpenGroup(codec, m_buffer.data(), bytes);
-        } else if (audio.leading && IsBidirectional(codec, m_buffer.data(), bytes)) {
-            bytes = 0;
-            flags = 0;
-            ++audio.dropped;
-        } else {
-            audio.leading = false;
-        }
-        int32_t written = 0;
-        int32_t bytesWritten = 0;
-        const int32_t w =
-            vbvfw_AVIStreamWrite(m_destVideo, m_state.framesWritten, samples, m_buffer.data(),
-                                 bytes, flags, &written, &bytesWritten);
-        if (w != 0 || written != samples) {
-            return fatal(w,
-                         "writing data to joined file. (video frame " +
-                             std::to_string(m_state.framesWritten) + ", written " +
-                             std::to_string(written) + " samples, expected " +
-                             std::to_string(samples) + " samples.",
-                         kJoinDestinationError, vbvfw_write_errno());
-        }
-        m_state.framesWritten += samples;
+    if (first && m_plan.keepBytes >= 0) {
+        bytes = static_cast<int32_t>(std::min<int64_t>(bytes, m_plan.keepBytes));
     }
+    const int32_t p =
+        m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten, first);
+    if (p != 0) {
+        return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
+                     vbvfw_write_errno());
+    }
+    const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(chunk)) ? kAviIfKeyFrame : 0;
+    int32_t written = 0;
+    int32_t bytesWritten = 0;
+    const int32_t w = vbvfw_AVIStreamWrite(m_destVideo, m_state.framesWritten, samples,
+                                           m_buffer.data(), bytes, flags, &written, &bytesWritten);
+    if (w != 0 || written != samples) {
+        return fatal(w,
+                     "writing data to joined file. (video frame " +
+                         std::to_string(m_state.framesWritten) + ", written " +
+                         std::to_string(written) + " samples, expected " + std::to_string(samples) +
+                         " samples.",
+                     kJoinDestinationError, vbvfw_write_errno());
+    }
+    m_state.framesWritten += samples;
     *n = samples;
     if (audio.silence) {
         const int64_t j = f - clip.videoInfo.dwStart;
         return padWithSilence(
             audio, AudioBoundary(audio.clock, j + samples) - AudioBoundary(audio.clock, j));
     }
-    return audio.copy ? copyFrameAudio(clip, audio, f, samples, k) : kFrameNext;
+    return audio.copy ? copyFrameAudio(clip, audio, f, samples) : kFrameNext;
 }
 
 // The audio of frames [f, f + n): its span comes from the boundary function, so consecutive
 // frames take consecutive samples. Audio that ends before the video is no error: PCM is padded
 // with silence, anything else is counted and reported once per entry.
-int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
-                                int64_t k) {
-    if (audio.packets != nullptr && k >= clip.leadIn) {
+int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n) {
+    if (audio.packets != nullptr) {
         const int32_t r = copyFramePackets(clip, audio, f, n);
         if (r != kFrameNext || !audio.packets->abandoned()) {
             return r;
@@ -593,21 +609,18 @@ int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t
     if (count <= 0) {
         return kFrameNext;  // no audio belongs to this frame
     }
-    const bool write = k >= clip.leadIn;
     // More audio for one frame than any real stream has (8 channels of 32-bit 192 kHz audio come
     // to about 6 MB per second) means a broken audio clock: a bad read like any other, which
     // must never turn into gigabytes of silence.
     const int64_t block = std::max<int64_t>(clip.audioFormat.nBlockAlign, 1);
     if (!audio.vbr && count > kMaxFrameAudioBytes / block) {
-        return write ? sourceProblem(AVIERR_BUFFERTOOSMALL, "audio for frame " + std::to_string(f),
-                                     clip)
-                     : kFrameNext;
+        return sourceProblem(AVIERR_BUFFERTOOSMALL, "audio for frame " + std::to_string(f), clip);
     }
     const int64_t from = audio.base + start;
     int64_t got = 0;
-    const int32_t r = audio.vbr ? readAudioChunks(clip, audio, from, count, f, write, &got)
-                                : readAudioBlocks(clip, audio, from, count, f, write, &got);
-    if (r != kFrameNext || !write || got >= count) {
+    const int32_t r = audio.vbr ? readAudioChunks(clip, audio, from, count, f, &got)
+                                : readAudioBlocks(clip, audio, from, count, f, &got);
+    if (r != kFrameNext || got >= count) {
         return r;
     }
     if (m_destPcm && !audio.vbr) {
@@ -639,7 +652,7 @@ int32_t JoinRun::copyFramePackets(const ClipInfo& clip, EntryAudio& audio, int64
 }
 
 int32_t JoinRun::readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
-                                 int64_t count, int64_t f, bool write, int64_t* got) {
+                                 int64_t count, int64_t f, int64_t* got) {
     const int64_t available = std::clamp<int64_t>(audio.end - from, 0, count);
     if (available == 0) {
         return kFrameNext;
@@ -652,18 +665,15 @@ int32_t JoinRun::readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_
         return kFrameNext;  // the stream ends earlier than its header said
     }
     if (status != 0 || samples <= 0) {
-        if (!write) {
-            return kFrameNext;
-        }
         return sourceProblem(status, "audio for frame " + std::to_string(f), clip);
     }
     *got = samples;
-    return write ? writeAudio(m_buffer.data(), samples, bytes) : kFrameNext;
+    return writeAudio(m_buffer.data(), samples, bytes);
 }
 
 // Audio with a sample size of 0: each sample is one chunk, copied as one chunk.
 int32_t JoinRun::readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
-                                 int64_t count, int64_t f, bool write, int64_t* got) {
+                                 int64_t count, int64_t f, int64_t* got) {
     for (int64_t c = from; c < from + count && c < audio.end; ++c) {
         int32_t bytes = 0;
         int32_t samples = 0;
@@ -672,17 +682,12 @@ int32_t JoinRun::readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_
             return kFrameNext;
         }
         if (status != 0 || samples <= 0) {
-            if (!write) {
-                return kFrameNext;
-            }
             return sourceProblem(status, "audio for frame " + std::to_string(f), clip);
         }
         *got += samples;
-        if (write) {
-            const int32_t r = writeAudio(m_buffer.data(), samples, bytes);
-            if (r != kFrameNext) {
-                return r;
-            }
+        const int32_t r = writeAudio(m_buffer.data(), samples, bytes);
+        if (r != kFrameNext) {
+            return r;
         }
     }
     return kFrameNext;
@@ -705,17 +710,9 @@ int32_t JoinRun::writeAudio(const uint8_t* data, int32_t samples, int32_t bytes)
     return kFrameNext;
 }
 
-// What the report says about an entry: pictures that could not follow the splice, silence
-// written for its audio (nothing lost), or audio that ends before the video and could not be
-// padded (later clips out of sync).
+// What the report says about an entry: silence written for its audio (nothing lost), or audio
+// that ends before the video and could not be padded (later clips out of sync).
 void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
-    if (audio.dropped > 0) {
-        m_state.warnings += std::to_string(audio.dropped) +
-                            (audio.dropped == 1 ? " frame" : " frames") +
-                            " after the splice into " + clip.fileName +
-                            " cannot be shown without the previous clip and were written as "
-                            "repeated frames\r\n";
-    }
     if (audio.padded > 0) {
         const double seconds = static_cast<double>(audio.padded) * m_destAudioScale /
                                std::max<uint32_t>(m_destAudioRate, 1);

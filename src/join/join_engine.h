@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/clip_info.h"
+#include "platform/avi/avi_common.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -23,8 +24,9 @@ inline constexpr int32_t kJoinSourceError = -2;
 inline constexpr int32_t kJoinCancelled = -9;
 
 // Largest single frame, or single frame's audio, the engine will read (a larger one is a source
-// read error). The transfer buffer grows up to it and never shrinks.
-inline constexpr int64_t kMaxTransferSize = 256ll << 20;
+// read error): the largest chunk the AVI library accepts. The transfer buffer grows up to it and
+// never shrinks.
+inline constexpr int64_t kMaxTransferSize = avi::Limits{}.maxChunkSize;
 
 inline constexpr char kPartRemovedText[] =
     "The part written so far was removed to give the space back.";

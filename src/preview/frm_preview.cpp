@@ -85,13 +85,13 @@ int ToPixels(int32_t twips) {
 class PlacedDialog : public settings::PlacedWindow {
   public:
     explicit PlacedDialog(QWidget& window) : m_window(window) {}
-    int32_t Left() const override { return ToTwips(m_window.frameGeometry().left()); }
-    int32_t Top() const override { return ToTwips(m_window.frameGeometry().top()); }
-    int32_t Width() const override { return ToTwips(m_window.frameGeometry().width()); }
-    int32_t Height() const override { return ToTwips(m_window.frameGeometry().height()); }
-    void SetLeft(int32_t twips) override { m_window.move(ToPixels(twips), m_window.y()); }
-    void SetTop(int32_t twips) override { m_window.move(m_window.x(), ToPixels(twips)); }
-    void SetCaption(const std::string& caption) override {
+    int32_t left() const override { return ToTwips(m_window.frameGeometry().left()); }
+    int32_t top() const override { return ToTwips(m_window.frameGeometry().top()); }
+    int32_t width() const override { return ToTwips(m_window.frameGeometry().width()); }
+    int32_t height() const override { return ToTwips(m_window.frameGeometry().height()); }
+    void setLeft(int32_t twips) override { m_window.move(ToPixels(twips), m_window.y()); }
+    void setTop(int32_t twips) override { m_window.move(m_window.x(), ToPixels(twips)); }
+    void setCaption(const std::string& caption) override {
         m_window.setWindowTitle(QString::fromStdString(caption));
     }
 
@@ -117,7 +117,7 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
       m_dialogs(dialogs),
       m_texts(texts),
       m_mainWindow(mainWindow),
-      m_logic(*this, m_sender, dialogs) {
+      m_logic(*this, m_sender, dialogs, &m_splicePoints) {
     InitPreviewImages();
     setObjectName("frmPreview");
     setWindowTitle("Preview");
@@ -135,6 +135,7 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
     outer->setMenuBar(m_menuBar);
     outer->addWidget(m_client);
     buildToolbar();
+    addExactEndKeys();
 
     m_strip = new MarkerStrip(m_client);
     m_slider = new QSlider(Qt::Horizontal, m_client);
@@ -167,13 +168,13 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
 
     // The user's moves only: a position read sets the value, and that must not seek again.
     connect(m_slider, &QSlider::sliderMoved, this,
-            [this](int value) { m_logic.SliderMoved(value); });
+            [this](int value) { m_logic.sliderMoved(value); });
     connect(m_slider, &QSlider::sliderReleased, this,
-            [this] { m_logic.SliderReleased(m_slider->sliderPosition()); });
+            [this] { m_logic.sliderReleased(m_slider->sliderPosition()); });
     connect(m_slider, &QSlider::actionTriggered, this, [this](int sliderAction) {
         if (sliderAction != QAbstractSlider::SliderNoAction &&
             sliderAction != QAbstractSlider::SliderMove) {
-            m_logic.SliderMoved(m_slider->sliderPosition());
+            m_logic.sliderMoved(m_slider->sliderPosition());
         }
     });
 
@@ -218,7 +219,7 @@ void frmPreview::buildMenus() {
         item->setObjectName(name);
         item->setCheckable(true);
         connect(item, &QAction::triggered, this, [this, value] {
-            m_logic.ScaleCommand(value);
+            m_logic.scaleCommand(value);
             applyLayout(m_logic.layout());
         });
         return item;
@@ -249,12 +250,26 @@ void frmPreview::buildToolbar() {
             m_toolbar->addSeparator();
         }
         const Button button = info.button;
-        connect(item, &QAction::triggered, this, [this, button] { m_logic.ButtonClick(button); });
+        connect(item, &QAction::triggered, this, [this, button] { m_logic.buttonClick(button); });
         if (button >= Button::NextSplice) {
             item->setVisible(false);
         }
     }
     m_toolbarHeight = std::max(26, m_toolbar->sizeHint().height());
+}
+
+// Next and previous exact end: keys of the window, not toolbar buttons.
+void frmPreview::addExactEndKeys() {
+    const auto add = [this](const char* name, Qt::Key key, void (PreviewLogic::*step)()) {
+        QAction* item = new QAction(this);
+        item->setObjectName(name);
+        item->setShortcut(QKeySequence(Qt::SHIFT | key));
+        item->setShortcutContext(Qt::WindowShortcut);
+        addAction(item);
+        connect(item, &QAction::triggered, this, [this, step] { (m_logic.*step)(); });
+    };
+    add("actNextExactEnd", Qt::Key_Right, &PreviewLogic::nextExactEnd);
+    add("actPrevExactEnd", Qt::Key_Left, &PreviewLogic::previousExactEnd);
 }
 
 // ---- entry points ----------------------------------------------------------------------------
@@ -309,7 +324,7 @@ void frmPreview::unload() {
         return;
     }
     m_closingByProgram = true;
-    m_logic.CloseRequest();
+    m_logic.closeRequest();
     rememberPosition();
     hide();
     m_logic.Form_Unload();
@@ -317,7 +332,7 @@ void frmPreview::unload() {
 }
 
 void frmPreview::closeEvent(QCloseEvent* event) {
-    m_logic.CloseRequest();
+    m_logic.closeRequest();
     rememberPosition();
     if (m_closingByProgram) {
         event->accept();

@@ -88,6 +88,7 @@ class frmPreview : public QDialog, private PreviewView {
 
     void buildMenus();
     void buildToolbar();
+    void addExactEndKeys();
     void rememberPosition();
     void showModal();
     QAction* action(Button button) const { return m_actions[static_cast<size_t>(button)]; }
@@ -96,6 +97,7 @@ class frmPreview : public QDialog, private PreviewView {
     settings::SharedTexts& m_texts;
     QPointer<QWidget> m_mainWindow;
     LibraryCommandSender m_sender;
+    LibrarySplicePoints m_splicePoints;
     PreviewLogic m_logic;
     int64_t m_windowId = 0;
     bool m_closingByProgram = false;

@@ -33,8 +33,9 @@ std::string FailureKey(const std::string& command) {
 
 }  // namespace
 
-PreviewLogic::PreviewLogic(PreviewView& view, CommandSender& sender, platform::Dialogs& dialogs)
-    : m_view(view), m_sender(sender), m_dialogs(dialogs) {}
+PreviewLogic::PreviewLogic(PreviewView& view, CommandSender& sender, platform::Dialogs& dialogs,
+                           SplicePoints* splices)
+    : m_view(view), m_sender(sender), m_dialogs(dialogs), m_splices(splices) {}
 
 void PreviewLogic::setClips(std::vector<ClipInfo> clips) {
     m_clips = std::move(clips);
@@ -110,7 +111,7 @@ void PreviewLogic::Form_Unload() {
     SendMovieCommand("close avivideo", reply);
 }
 
-void PreviewLogic::CloseRequest() {
+void PreviewLogic::closeRequest() {
     setTimer(false);
     std::string reply;
     m_sender.send("close movie", reply);
@@ -144,7 +145,7 @@ void PreviewLogic::InitPreview(int clipIndex, int16_t permission) {
 
 void PreviewLogic::ResetView() {
     m_frameRate = m_clips.empty() ? 0.0f : GetVideoSummary(m_clips.front()).frameRate;
-    layoutWindow(kScaleOriginal);
+    LayoutWindow(kScaleOriginal);
     if (joined()) {
         m_viewFrames = segmentStart(static_cast<int>(m_clips.size()));
     } else {
@@ -154,7 +155,7 @@ void PreviewLogic::ResetView() {
     RefreshView();
 }
 
-void PreviewLogic::layoutWindow(int16_t scale) {
+void PreviewLogic::LayoutWindow(int16_t scale) {
     FrameSize size;
     if (!m_clips.empty()) {
         size = GetFrameSize(m_clips.front());
@@ -192,6 +193,7 @@ void PreviewLogic::OpenMovie(OpenMode mode) {
         m_keyTestPending = true;
         m_seekInFlight = false;
         m_view.setButtonEnabled(Button::MarkIn, false);
+        m_view.setButtonEnabled(Button::MarkOut, false);
     } else if (m_putLayout && (m_putLayout->movieLeft != m_layout.movieLeft ||
                                m_putLayout->movieTop != m_layout.movieTop ||
                                m_putLayout->movieWidth != m_layout.movieWidth ||
@@ -247,6 +249,7 @@ int32_t PreviewLogic::ReadPosition() {
         return 0;
     }
     bool keyFrame = false;
+    bool exactEnd = false;
     if (!m_playing) {
         if (SendMovieCommand("status movie mode ", reply) == 0 && ModeIs(reply, "seeking")) {
             m_view.setFrameLabel("seeking");
@@ -259,22 +262,24 @@ int32_t PreviewLogic::ReadPosition() {
         } else if (m_view.buttonEnabled(Button::MarkIn)) {
             m_view.setButtonEnabled(Button::MarkIn, false);
         }
+        testExactEnd(clipFrame, &exactEnd);
         m_keyTestPending = false;
     }
     if (v >= m_viewFrames) {
         v = m_viewFrames - 1;
     }
     v = std::max(v, 0);
-    showFrame(v, keyFrame);
+    showFrame(v, keyFrame, exactEnd);
     m_currentFrame = v;
     m_settled = true;
     m_seekInFlight = false;
     return 0;
 }
 
-void PreviewLogic::showFrame(int32_t viewFrame, bool keyFrame) {
+void PreviewLogic::showFrame(int32_t viewFrame, bool keyFrame, bool exactEnd) {
     m_view.setSliderValue(viewFrame);
-    m_view.setFrameLabel((keyFrame ? "k " : "   ") + std::to_string(viewFrame));
+    const std::string marks = std::string(keyFrame ? "k" : "") + (exactEnd ? "e" : "");
+    m_view.setFrameLabel((marks.empty() ? "  " : marks) + " " + std::to_string(viewFrame));
     const float seconds = m_frameRate > 0.0f && std::isfinite(m_frameRate)
                               ? static_cast<float>(viewFrame) / m_frameRate
                               : 0.0f;
@@ -436,13 +441,18 @@ void PreviewLogic::MarkSegmentEnd(int which) {
         }
         clip.leadIn = m_currentFrame;
     } else {
+        // A segment can end only where it ends exactly.
+        bool shown = false;
+        if (!testExactEnd(m_currentFrame, &shown)) {
+            return;
+        }
         clip.leadOut = m_currentFrame;
     }
     clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
     RefreshView();
 }
 
-void PreviewLogic::PreviousKeyFrame() {
+void PreviewLogic::previousKeyFrame() {
     if (joined() || !m_settled || m_currentFrame <= 0) {
         return;
     }
@@ -451,7 +461,7 @@ void PreviewLogic::PreviousKeyFrame() {
     }
 }
 
-void PreviewLogic::NextSplice() {
+void PreviewLogic::nextSplice() {
     if (!joined()) {
         return;
     }
@@ -462,7 +472,7 @@ void PreviewLogic::NextSplice() {
     }
 }
 
-void PreviewLogic::SwitchView() {
+void PreviewLogic::switchView() {
     if (m_openedClip >= 0 || !validClip(m_currentClip)) {
         return;
     }

@@ -16,6 +16,7 @@
 #include "preview/movie_commands.h"
 #include "preview/preview_geometry.h"
 #include "preview/preview_view.h"
+#include "preview/splice_points.h"
 
 namespace preview {
 
@@ -27,7 +28,9 @@ inline constexpr int32_t kUnreadableReply = -2;
 
 class PreviewLogic {
   public:
-    PreviewLogic(PreviewView& view, CommandSender& sender, platform::Dialogs& dialogs);
+    // splices tells where a segment can end exactly; without, every frame can end one.
+    PreviewLogic(PreviewView& view, CommandSender& sender, platform::Dialogs& dialogs,
+                 SplicePoints* splices = nullptr);
 
     // The clip list the preview works on, in job order.
     void setClips(std::vector<ClipInfo> clips);
@@ -38,7 +41,7 @@ class PreviewLogic {
     // Window unload: closes the device type.
     void Form_Unload();
     // Close box, "Exit" or the program closing the window: timer off, movie closed, playing off.
-    void CloseRequest();
+    void closeRequest();
 
     void InitPreview(int clipIndex, int16_t permission);
     void ResetView();
@@ -49,20 +52,24 @@ class PreviewLogic {
     void SeekClipFrame(int32_t clipFrame);
     void SeekViewFrame(int32_t viewFrame);
     void MarkSegmentEnd(int which);
-    void PreviousKeyFrame();
-    void NextSplice();
-    void SwitchView();
+    void previousKeyFrame();
+    // In the single-clip view while marking: to the nearest frame after (before) the one shown
+    // where the segment can end exactly.
+    void nextExactEnd();
+    void previousExactEnd();
+    void nextSplice();
+    void switchView();
     void SetScale(int16_t scale);
     void RefreshView();
     void ShowPlayState();
 
     // The window's events.
-    void ButtonClick(Button button);
-    void ScaleCommand(int16_t scale);
+    void buttonClick(Button button);
+    void scaleCommand(int16_t scale);
     // The user moved the thumb (dragging, or a click or key on the slider) to a value.
-    void SliderMoved(int32_t value);
+    void sliderMoved(int32_t value);
     // The user let go of the thumb at a value.
-    void SliderReleased(int32_t value);
+    void sliderReleased(int32_t value);
 
     // The one reporting sender: a failure is shown once, and again only after the same command
     // has succeeded in between; the poll timer is held while the box is open.
@@ -95,11 +102,15 @@ class PreviewLogic {
     // The next entry after the current one that takes view frames, or -1.
     int nextPlayableClip() const;
     void computeRange();
-    void layoutWindow(int16_t scale);
+    void LayoutWindow(int16_t scale);
     void putMovieWindow();
     void setTimer(bool enabled);
     void moveToClipAndPlay(int clip);
-    void showFrame(int32_t viewFrame, bool keyFrame);
+    void showFrame(int32_t viewFrame, bool keyFrame, bool exactEnd);
+    // Whether the segment can end exactly at the clip frame shown (Mark Out follows it), and
+    // whether to say so beside the frame number.
+    bool testExactEnd(int32_t clipFrame, bool* shown);
+    void seekExactEnd(bool after);
     void showClipName();
     void drawStrip();
     // The key frame at or before a clip frame, through the reference query; nullopt on failure.
@@ -110,6 +121,7 @@ class PreviewLogic {
     PreviewView& m_view;
     CommandSender& m_sender;
     platform::Dialogs& m_dialogs;
+    SplicePoints* m_splices;
 
     std::vector<ClipInfo> m_clips;
     int m_openedClip = -1;

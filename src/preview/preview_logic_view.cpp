@@ -48,12 +48,12 @@ const char* ButtonKey(Button button) {
 }
 
 void PreviewLogic::SetScale(int16_t scale) {
-    layoutWindow(scale);
+    LayoutWindow(scale);
     putMovieWindow();
     RefreshView();
 }
 
-void PreviewLogic::ScaleCommand(int16_t scale) {
+void PreviewLogic::scaleCommand(int16_t scale) {
     if (m_layout.scale != scale) {
         SetScale(scale);
     }
@@ -124,17 +124,18 @@ void PreviewLogic::ShowPlayState() {
     m_view.setButtonImage(Button::Play, m_playing ? Image::Stop : Image::Play);
     m_view.setButtonToolTip(Button::Play, m_playing ? "Stop" : "Play");
     for (Button button : {Button::First, Button::Prev, Button::Next, Button::Last, Button::PrevKey,
-                          Button::MarkOut, Button::NextSplice, Button::ModeSwitch}) {
+                          Button::NextSplice, Button::ModeSwitch}) {
         m_view.setButtonEnabled(button, !m_playing);
     }
-    // Mark In waits for the key-frame test of the frame shown.
+    // Mark In and Mark Out wait for the tests of the frame shown.
     if (m_playing) {
         m_view.setButtonEnabled(Button::MarkIn, false);
+        m_view.setButtonEnabled(Button::MarkOut, false);
     }
     m_view.setSliderEnabled(!m_playing);
 }
 
-void PreviewLogic::ButtonClick(Button button) {
+void PreviewLogic::buttonClick(Button button) {
     if (m_playing && button != Button::Play) {
         return;
     }
@@ -165,7 +166,7 @@ void PreviewLogic::ButtonClick(Button button) {
             }
             break;
         case Button::PrevKey:
-            PreviousKeyFrame();
+            previousKeyFrame();
             break;
         case Button::MarkIn:
             MarkSegmentEnd(0);
@@ -174,15 +175,15 @@ void PreviewLogic::ButtonClick(Button button) {
             MarkSegmentEnd(1);
             break;
         case Button::NextSplice:
-            NextSplice();
+            nextSplice();
             break;
         case Button::ModeSwitch:
-            SwitchView();
+            switchView();
             break;
     }
 }
 
-void PreviewLogic::SliderMoved(int32_t value) {
+void PreviewLogic::sliderMoved(int32_t value) {
     if (m_playing) {
         return;
     }
@@ -199,7 +200,7 @@ void PreviewLogic::SliderMoved(int32_t value) {
     SeekViewFrame(value);
 }
 
-void PreviewLogic::SliderReleased(int32_t value) {
+void PreviewLogic::sliderReleased(int32_t value) {
     if (m_playing) {
         return;
     }

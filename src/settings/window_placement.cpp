@@ -26,14 +26,14 @@ int32_t ClampToInt32(int64_t v) {
 
 void ApplyTitleRule(PlacedWindow& window, SetTitle setTitle) {
     if (setTitle && *setTitle == 1) {
-        window.SetCaption(ApplicationTitle());
+        window.setCaption(ApplicationTitle());
     }
 }
 
 // Sets Top, then Left.
 void MoveTo(PlacedWindow& window, int64_t top, int64_t left) {
-    window.SetTop(ClampToInt32(top));
-    window.SetLeft(ClampToInt32(left));
+    window.setTop(ClampToInt32(top));
+    window.setLeft(ClampToInt32(left));
 }
 
 bool IsDigit(char c) {
@@ -96,7 +96,7 @@ int32_t ParsePositionNumber(std::string_view text) {
 }
 
 std::string GetWindowPosText(const PlacedWindow& window) {
-    return std::to_string(window.Top()) + "," + std::to_string(window.Left());
+    return std::to_string(window.top()) + "," + std::to_string(window.left());
 }
 
 void ApplyWindowPosText(PlacedWindow& window, std::string_view text, const ScreenArea& screen,
@@ -109,8 +109,8 @@ void ApplyWindowPosText(PlacedWindow& window, std::string_view text, const Scree
     const int64_t left = ParsePositionNumber(text.substr(comma + 1));
     const bool screenKnown = screen.width > 0 && screen.height > 0;
     const bool overlapsScreen =
-        left < int64_t{screen.left} + screen.width && left + window.Width() > screen.left &&
-        top < int64_t{screen.top} + screen.height && top + window.Height() > screen.top;
+        left < int64_t{screen.left} + screen.width && left + window.width() > screen.left &&
+        top < int64_t{screen.top} + screen.height && top + window.height() > screen.top;
     if (overlapsScreen || !screenKnown) {
         MoveTo(window, top, left);
         ApplyTitleRule(window, setTitle);
@@ -120,18 +120,18 @@ void ApplyWindowPosText(PlacedWindow& window, std::string_view text, const Scree
 }
 
 void CenterOnScreen(PlacedWindow& window, const ScreenArea& screen, SetTitle setTitle) {
-    const int64_t x = HalveHalfEven(int64_t{screen.width} - window.Width());
-    const int64_t y = HalveHalfEven(int64_t{screen.height} - window.Height());
+    const int64_t x = HalveHalfEven(int64_t{screen.width} - window.width());
+    const int64_t y = HalveHalfEven(int64_t{screen.height} - window.height());
     ApplyTitleRule(window, setTitle);
     MoveTo(window, screen.top + std::max<int64_t>(y, 0), screen.left + std::max<int64_t>(x, 0));
 }
 
 void CenterOverMainWindow(PlacedWindow& window, const PlacedWindow& mainWindow, SetTitle setTitle) {
     // Rounded as a whole: (main width - width) / 2 + main left.
-    const int64_t x = HalveHalfEven(int64_t{mainWindow.Width()} - window.Width() +
-                                    2 * int64_t{mainWindow.Left()});
-    const int64_t y = HalveHalfEven(int64_t{mainWindow.Height()} - window.Height() +
-                                    2 * int64_t{mainWindow.Top()});
+    const int64_t x = HalveHalfEven(int64_t{mainWindow.width()} - window.width() +
+                                    2 * int64_t{mainWindow.left()});
+    const int64_t y = HalveHalfEven(int64_t{mainWindow.height()} - window.height() +
+                                    2 * int64_t{mainWindow.top()});
     ApplyTitleRule(window, setTitle);
     MoveTo(window, std::max<int64_t>(y, 0), std::max<int64_t>(x, 0));
 }

@@ -17,13 +17,13 @@ inline constexpr int32_t kTwipsPerPixel = 15;
 class PlacedWindow {
   public:
     virtual ~PlacedWindow() = default;
-    virtual int32_t Left() const = 0;
-    virtual int32_t Top() const = 0;
-    virtual int32_t Width() const = 0;
-    virtual int32_t Height() const = 0;
-    virtual void SetLeft(int32_t twips) = 0;
-    virtual void SetTop(int32_t twips) = 0;
-    virtual void SetCaption(const std::string& caption) = 0;
+    virtual int32_t left() const = 0;
+    virtual int32_t top() const = 0;
+    virtual int32_t width() const = 0;
+    virtual int32_t height() const = 0;
+    virtual void setLeft(int32_t twips) = 0;
+    virtual void setTop(int32_t twips) = 0;
+    virtual void setCaption(const std::string& caption) = 0;
 };
 
 // The part of the screen windows may occupy, in twips: the available area of the window's screen,

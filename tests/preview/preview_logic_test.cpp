@@ -69,7 +69,7 @@ TEST(PreviewLogicTest, PositionReadQueriesModeAndKeyFrameOnlyForANewFrame) {
     EXPECT_EQ(0, p.logic.ReadPosition());  // unchanged: neither mode nor reference
     EXPECT_EQ((Commands{"status movie position"}), p.device.take());
 
-    p.logic.ButtonClick(Button::Next);
+    p.logic.buttonClick(Button::Next);
     p.settle();
     EXPECT_EQ("   21", p.view.frameLabel);
     EXPECT_FALSE(p.view.isEnabled(Button::MarkIn));
@@ -86,7 +86,7 @@ TEST(PreviewLogicTest, PlayStartsFromTheLeadInOnlyWhenBeforeItAndEndsAtTheLeadOu
     EXPECT_EQ(preview::Image::Stop, p.view.images[0]);
     EXPECT_FALSE(p.view.isEnabled(Button::Next));
     EXPECT_FALSE(p.view.sliderEnabled);
-    p.logic.SliderMoved(5);  // seeks nothing while playing
+    p.logic.sliderMoved(5);  // seeks nothing while playing
     EXPECT_TRUE(p.device.take().empty());
 
     p.device.finishPlay();
@@ -152,21 +152,21 @@ TEST(PreviewLogicTest, JoinedViewNumbersSegmentsEndToEndAndNextSpliceWalksThem) 
 
     p.logic.SeekViewFrame(12);
     p.settle();
-    p.logic.NextSplice();
+    p.logic.nextSplice();
     EXPECT_EQ((Commands{"seek movie to 59"}), p.device.take());
     p.settle();
     EXPECT_EQ(29, p.logic.currentFrame());
-    p.logic.NextSplice();
+    p.logic.nextSplice();
     EXPECT_EQ("seek movie to 0", p.device.take().back());
     p.settle();
     EXPECT_EQ(30, p.logic.currentFrame());
     EXPECT_EQ("c.avi (3/3)", p.view.panels[1]);
 
-    p.logic.ButtonClick(Button::Last);
+    p.logic.buttonClick(Button::Last);
     p.settle();
     EXPECT_EQ(59, p.logic.currentFrame());
     for (auto action : {Button::NextSplice, Button::Next}) {
-        p.logic.ButtonClick(action);
+        p.logic.buttonClick(action);
         EXPECT_TRUE(p.device.take().empty());
     }
     p.logic.SeekViewFrame(-1);
@@ -206,27 +206,27 @@ TEST(PreviewLogicTest, MarksTakeOnlyASettledKeyFrameAndKeepTheSegmentInvariant) 
     EXPECT_EQ(0, p.logic.clips()[0].leadIn);
     EXPECT_EQ((Commands{"status movie reference 26"}), p.device.take());
 
-    p.logic.ButtonClick(Button::PrevKey);
+    p.logic.buttonClick(Button::PrevKey);
     EXPECT_EQ((Commands{"status movie reference 25", "seek movie to 25"}), p.device.take());
     p.settle();
-    p.logic.ButtonClick(Button::MarkIn);
+    p.logic.buttonClick(Button::MarkIn);
     EXPECT_EQ(75, p.logic.clips()[0].segmentFrames);
     EXPECT_EQ("In 25 ", p.view.panels[2]);
     p.logic.SeekClipFrame(80);
     p.logic.MarkSegmentEnd(1);  // still seeking: nothing
     EXPECT_EQ(99, p.logic.clips()[0].leadOut);
     p.settle();
-    p.logic.ButtonClick(Button::MarkOut);
+    p.logic.buttonClick(Button::MarkOut);
     EXPECT_EQ(56, p.logic.clips()[0].segmentFrames);
     EXPECT_EQ("In 25/Out 80 ", p.view.panels[2]);
     EXPECT_EQ("Preview: 0:02 / 56 Frames", p.view.caption);
     EXPECT_EQ(2, p.view.redShapes());
 
     // First and Last go to the segment bounds, then to the clip's ends.
-    p.logic.ButtonClick(Button::First);
+    p.logic.buttonClick(Button::First);
     EXPECT_EQ("seek movie to 25", p.device.take().front());
     p.settle();
-    p.logic.ButtonClick(Button::First);
+    p.logic.buttonClick(Button::First);
     EXPECT_EQ("seek movie to 0", p.device.take().front());
 }
 
@@ -254,7 +254,7 @@ TEST(PreviewLogicTest, ViewSwitchStaysOnTheFrameShownBothWays) {
     p.logic.SeekViewFrame(110);
     p.settle();
     EXPECT_EQ("Preview/mark current segment", p.view.toolTips[9]);
-    p.logic.SwitchView();
+    p.logic.switchView();
     EXPECT_EQ((Commands{"seek movie to 50"}), p.device.take());
     p.settle();
     EXPECT_EQ(50, p.logic.currentFrame());
@@ -262,16 +262,16 @@ TEST(PreviewLogicTest, ViewSwitchStaysOnTheFrameShownBothWays) {
     EXPECT_FALSE(p.view.isShown(Button::NextSplice));
     EXPECT_EQ("Return to joined view", p.view.toolTips[9]);
 
-    p.logic.SwitchView();
+    p.logic.switchView();
     EXPECT_EQ((Commands{"seek movie to 50"}), p.device.take());
     p.settle();
     EXPECT_EQ(110, p.logic.currentFrame());
 
     // A frame before the lead-in comes back as the segment's first frame.
-    p.logic.SwitchView();
+    p.logic.switchView();
     p.logic.SeekClipFrame(10);
     p.settle();
-    p.logic.SwitchView();
+    p.logic.switchView();
     EXPECT_EQ((Commands{"seek movie to 40"}), p.device.take());
 }
 
@@ -279,7 +279,7 @@ TEST(PreviewLogicTest, EntriesWithoutFramesTakeNoViewFramesAndNothingIsDrawnForA
     Preview p;
     p.show({Entry("a.avi", 50, 0, 4), Entry("b.avi", 50, 10, 4)}, -1);
     EXPECT_EQ(5, p.logic.viewFrames());
-    p.logic.NextSplice();
+    p.logic.nextSplice();
     p.settle();
     EXPECT_EQ(4, p.logic.currentFrame());
     EXPECT_EQ(0, p.logic.currentClip());
@@ -293,7 +293,7 @@ TEST(PreviewLogicTest, EntriesWithoutFramesTakeNoViewFramesAndNothingIsDrawnForA
     Preview one;
     one.show({Entry("a.avi", 30)}, -1);
     EXPECT_EQ(0, one.view.redShapes());
-    one.logic.NextSplice();
+    one.logic.nextSplice();
     EXPECT_EQ("seek movie to 29", one.device.take().back());
 }
 
@@ -347,10 +347,10 @@ TEST(PreviewLogicTest, ScrubbingSendsOnlyTheNewestTargetAndTheExactFrameAtReleas
     Preview p;
     p.show({Entry("a.avi", 500)}, 0);
     p.device.seekingReads = 1000;
-    p.logic.SliderMoved(100);
+    p.logic.sliderMoved(100);
     EXPECT_EQ((Commands{"seek movie to 100"}), p.device.take());
     for (int value = 101; value < 150; ++value) {
-        p.logic.SliderMoved(value);
+        p.logic.sliderMoved(value);
     }
     Commands sent = p.device.take();
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "seek movie to 149"), 0);
@@ -361,8 +361,8 @@ TEST(PreviewLogicTest, ScrubbingSendsOnlyTheNewestTargetAndTheExactFrameAtReleas
     p.logic.TimerTick();  // the picture arrived: the newest target goes out
     EXPECT_EQ("seek movie to 149", p.device.take().back());
     p.device.seekingLeft = 1000;
-    p.logic.SliderMoved(200);
-    p.logic.SliderReleased(230);
+    p.logic.sliderMoved(200);
+    p.logic.sliderReleased(230);
     EXPECT_EQ("seek movie to 230", p.device.take().back());
 }
 

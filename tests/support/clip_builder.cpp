@@ -363,6 +363,86 @@ bool WriteByteStreamClip(const std::string& source, const std::vector<uint8_t>& 
     return status == AVIERR_OK;
 }
 
+namespace {
+
+// The coding type (0 I, 1 P, 2 B, 3 S) of the first VOP in an MPEG-4 chunk, and where it starts.
+int VopType(const std::vector<uint8_t>& chunk, size_t* at) {
+    static const uint8_t kVop[] = {0, 0, 1, 0xB6};
+    const auto found = std::search(chunk.begin(), chunk.end(), kVop, kVop + 4);
+    if (found == chunk.end() || found + 4 == chunk.end()) {
+        return -1;
+    }
+    *at = static_cast<size_t>(found - chunk.begin());
+    return found[4] >> 6;
+}
+
+// A P-VOP that is not coded: type, no modulo time base, marker, time increment, marker, not
+// coded, then the stuffing to the byte boundary.
+std::vector<uint8_t> NotCodedVop(int timeBits) {
+    std::vector<bool> bits = {false, true, false, true};
+    bits.insert(bits.end(), static_cast<size_t>(timeBits), false);
+    bits.insert(bits.end(), {true, false, false});
+    while (bits.size() % 8 != 0) {
+        bits.push_back(true);
+    }
+    std::vector<uint8_t> vop = {0, 0, 1, 0xB6};
+    for (size_t i = 0; i < bits.size(); i += 8) {
+        uint8_t byte = 0;
+        for (size_t j = 0; j < 8; ++j) {
+            byte = static_cast<uint8_t>(byte << 1 | (bits[i + j] ? 1 : 0));
+        }
+        vop.push_back(byte);
+    }
+    return vop;
+}
+
+}  // namespace
+
+bool WritePackedMpeg4(const std::string& unpacked, const std::string& packed, int timeBits) {
+    ReadBack source(unpacked);
+    if (!source.ok()) {
+        return false;
+    }
+    const int s = source.video();
+    Clip clip;
+    clip.infos.push_back(source.reader().streamInfo(s));
+    clip.formats.push_back(source.reader().stream(s).format);
+    std::vector<std::vector<uint8_t>> chunks;
+    for (int64_t n = 0; n < source.samples(s); ++n) {
+        chunks.push_back(source.read(s, n, 1));
+    }
+    static const std::string kUserData = "DivX999b000p";
+    std::vector<uint8_t> marker = {0, 0, 1, 0xB2};
+    marker.insert(marker.end(), kUserData.begin(), kUserData.end());
+    for (size_t n = 0; n < chunks.size();) {
+        size_t at = 0;
+        std::vector<uint8_t> reference = chunks[n];
+        const int type = VopType(reference, &at);
+        if (type == 0) {
+            reference.insert(reference.begin() + static_cast<std::ptrdiff_t>(at), marker.begin(),
+                             marker.end());
+        }
+        size_t b = n + 1;
+        while (b < chunks.size() && VopType(chunks[b], &at) == 2) {
+            ++b;
+        }
+        if (b == n + 1) {
+            clip.chunks.push_back({0, reference, type == 0});
+        } else {
+            reference.insert(reference.end(), chunks[n + 1].begin(), chunks[n + 1].end());
+            clip.chunks.push_back({0, reference, type == 0});
+            for (size_t i = n + 2; i < b; ++i) {
+                clip.chunks.push_back({0, chunks[i], false});
+            }
+            clip.chunks.push_back({0, NotCodedVop(timeBits), false});
+        }
+        n = b;
+    }
+    const int32_t status = WriteClip(clip, packed);
+    EXPECT_EQ(status, 0) << "writing " << packed;
+    return status == 0;
+}
+
 ReadBack::ReadBack(const std::string& path) {
     EXPECT_EQ(avi::Reader::Open(path, avi::Limits{}, &m_reader), 0) << path;
 }

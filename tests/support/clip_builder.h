@@ -128,6 +128,13 @@ bool WriteByteStreamClip(const std::string& source, const std::vector<uint8_t>& 
                          uint32_t bytesPerSecond, const std::string& path,
                          std::vector<uint8_t> format = {});
 
+// The video of an MPEG-4 clip with B pictures (as ffmpeg writes it: each chunk one picture, in
+// decoding order) rewritten in the packed form DivX and Xvid write: each reference picture packed
+// with the first B picture shown before it, the other B pictures after, then a placeholder (a VOP
+// that is not coded, its time increment timeBits long) where the reference picture is shown; a
+// DivX user data marked 'p' before every I picture. False, with a test failure, when it fails.
+bool WritePackedMpeg4(const std::string& unpacked, const std::string& packed, int timeBits);
+
 // ---- Reading back and damaging ----------------------------------------------------------------
 
 // A joined (or any) file read back through our reader.

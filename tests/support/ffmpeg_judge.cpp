@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -20,6 +22,11 @@ std::string FfmpegOutput(const std::string& args) {
         }
     }
     return kept;
+}
+
+bool HaveFfmpegEncoder(const std::string& name) {
+    const auto r = RunCommand(ShellQuote(FfmpegPath()) + " -hide_banner -encoders", false);
+    return r.output.find(" " + name + " ") != std::string::npos;
 }
 
 CommandResult FfprobeOutput(const std::string& args) {
@@ -201,6 +208,54 @@ std::vector<std::string> DecodedPictureHashes(const std::string& path) {
         }
     }
     return hashes;
+}
+
+std::vector<ShownPicture> PicturesByFrame(const std::string& path) {
+    const auto decoded =
+        RunCommand(ShellQuote(FfmpegPath()) + " -v error -nostdin -i " + ShellQuote(path) +
+                       " -map 0:v:0 -fps_mode passthrough -pix_fmt rgb24 -f framemd5 -",
+                   false);
+    const auto packets = FfprobeOutput("-select_streams v:0 -show_entries packet=dts -of csv=p=0 " +
+                                       ShellQuote(path));
+    EXPECT_EQ(decoded.exitCode, 0) << "ffmpeg cannot decode " << path;
+    std::vector<ShownPicture> pictures;
+    for (const std::string& line : Lines(decoded.output)) {
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        for (std::string field; std::getline(parts, field, ',');) {
+            fields.push_back(field.substr(std::min(field.find_first_not_of(' '), field.size())));
+        }
+        if (!line.empty() && line[0] != '#' && fields.size() >= 6) {
+            pictures.push_back({std::stoll(fields[2]), fields[5]});
+        }
+    }
+    std::vector<int64_t> times;
+    for (const std::string& line : Lines(packets.output)) {
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) {
+            times.push_back(std::stoll(line));
+        }
+    }
+    int64_t delay = INT64_MAX;
+    for (size_t i = 0; i < pictures.size() && i < times.size(); ++i) {
+        delay = std::min(delay, pictures[i].frame - times[i]);
+    }
+    for (ShownPicture& picture : pictures) {
+        picture.frame -= delay == INT64_MAX ? 0 : delay;
+    }
+    return pictures;
+}
+
+std::vector<std::string> PicturesShown(const std::vector<ShownPicture>& pictures, int64_t first,
+                                       int64_t last) {
+    std::vector<std::string> shown;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const int64_t from = i == 0 ? INT64_MIN : pictures[i].frame;
+        const int64_t until = i + 1 < pictures.size() ? pictures[i + 1].frame : INT64_MAX;
+        if (from <= last && until > first) {
+            shown.push_back(pictures[i].hash);
+        }
+    }
+    return shown;
 }
 
 std::vector<unsigned char> FfmpegRawFrames(const std::string& path,

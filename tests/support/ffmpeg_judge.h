@@ -15,6 +15,8 @@ namespace testing_support {
 // Runs ffmpeg quietly (-v error) with the arguments, expecting success; its standard output
 // without the line naming the software version, so that listings of two files compare.
 std::string FfmpegOutput(const std::string& args);
+// Whether Debian's ffmpeg here has the encoder ("libxvid", ...).
+bool HaveFfmpegEncoder(const std::string& name);
 // Runs ffprobe quietly (-v error) with the arguments; standard output only.
 CommandResult FfprobeOutput(const std::string& args);
 
@@ -81,6 +83,17 @@ AudioSync MeasureAudioSync(const std::string& joined, const std::vector<JoinedSe
 
 // One md5 per decoded picture of the first video stream, as RGB, in presentation order.
 std::vector<std::string> DecodedPictureHashes(const std::string& path);
+// A picture ffmpeg decodes from the first video stream (md5 of it as RGB) and the frame it is
+// shown at: its timestamp less the decoder's delay, the delay taken from the packets' times.
+struct ShownPicture {
+    int64_t frame = 0;
+    std::string hash;
+};
+std::vector<ShownPicture> PicturesByFrame(const std::string& path);
+// The pictures shown at frames first..last, each once, in order. Before its first picture a clip
+// counts as showing that one (as the movie device shows it).
+std::vector<std::string> PicturesShown(const std::vector<ShownPicture>& pictures, int64_t first,
+                                       int64_t last);
 // Every frame of a clip's first video stream as ffmpeg decodes it, packed raw in the given pixel
 // format ("yuv420p", ...), one after another in stream order; empty (with a test failure) when
 // ffmpeg fails.

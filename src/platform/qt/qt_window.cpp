@@ -21,28 +21,28 @@ int32_t ToPixels(int32_t twips) {
 QtPlacedWindow::QtPlacedWindow(QWidget& window) : m_window(window) {}
 
 // The frame's position (with the title bar) is what a user sees as the window's place.
-int32_t QtPlacedWindow::Left() const {
+int32_t QtPlacedWindow::left() const {
     return m_window.frameGeometry().x() * settings::kTwipsPerPixel;
 }
-int32_t QtPlacedWindow::Top() const {
+int32_t QtPlacedWindow::top() const {
     return m_window.frameGeometry().y() * settings::kTwipsPerPixel;
 }
-int32_t QtPlacedWindow::Width() const {
+int32_t QtPlacedWindow::width() const {
     return m_window.frameGeometry().width() * settings::kTwipsPerPixel;
 }
-int32_t QtPlacedWindow::Height() const {
+int32_t QtPlacedWindow::height() const {
     return m_window.frameGeometry().height() * settings::kTwipsPerPixel;
 }
 
-void QtPlacedWindow::SetLeft(int32_t twips) {
+void QtPlacedWindow::setLeft(int32_t twips) {
     m_window.move(ToPixels(twips), m_window.frameGeometry().y());
 }
 
-void QtPlacedWindow::SetTop(int32_t twips) {
+void QtPlacedWindow::setTop(int32_t twips) {
     m_window.move(m_window.frameGeometry().x(), ToPixels(twips));
 }
 
-void QtPlacedWindow::SetCaption(const std::string& caption) {
+void QtPlacedWindow::setCaption(const std::string& caption) {
     m_window.setWindowTitle(QString::fromStdString(caption));
 }
 

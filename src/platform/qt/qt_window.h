@@ -13,13 +13,13 @@ class QtPlacedWindow : public settings::PlacedWindow {
   public:
     explicit QtPlacedWindow(QWidget& window);
 
-    int32_t Left() const override;
-    int32_t Top() const override;
-    int32_t Width() const override;
-    int32_t Height() const override;
-    void SetLeft(int32_t twips) override;
-    void SetTop(int32_t twips) override;
-    void SetCaption(const std::string& caption) override;
+    int32_t left() const override;
+    int32_t top() const override;
+    int32_t width() const override;
+    int32_t height() const override;
+    void setLeft(int32_t twips) override;
+    void setTop(int32_t twips) override;
+    void setCaption(const std::string& caption) override;
 
   private:
     QWidget& m_window;

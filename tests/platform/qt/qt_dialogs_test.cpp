@@ -139,11 +139,11 @@ TEST_F(QtDialogsTest, ListBoxAndPlacementOverTheirWidgets) {
     window.resize(200, 100);
     window.show();
     platform::QtPlacedWindow placed(window);
-    placed.SetLeft(1500);
-    placed.SetTop(3000);
-    placed.SetCaption("Trelvane");
-    EXPECT_EQ(placed.Left(), 1500);
-    EXPECT_EQ(placed.Top(), 3000);
+    placed.setLeft(1500);
+    placed.setTop(3000);
+    placed.setCaption("Trelvane");
+    EXPECT_EQ(placed.left(), 1500);
+    EXPECT_EQ(placed.top(), 3000);
     EXPECT_EQ(window.windowTitle().toStdString(), "Trelvane");
     EXPECT_GT(platform::ScreenAreaOf(&window).width, 0);
 }
