@@ -671,7 +671,7 @@ std::vector<uint8_t> AudioBytes(uint64_t from, size_t n) {
 }
 
 FileSpec EmptyChunksSpec(int frames, int emptyChunks, const WAVEFORMATEX& wave) {
-    FileSpec spec;
+    FileSpec file;
     StreamSpec video;
     video.handler = "MJPG";
     video.length = static_cast<uint32_t>(frames + emptyChunks);
@@ -686,14 +686,14 @@ FileSpec EmptyChunksSpec(int frames, int emptyChunks, const WAVEFORMATEX& wave) 
     const uint32_t perFrame = wave.nSamplesPerSec / 25;
     audio.length = static_cast<uint32_t>(frames) * perFrame;
     audio.format = WaveFormat(wave);
-    spec.streams = {video, audio};
+    file.streams = {video, audio};
     const size_t bytes = static_cast<size_t>(perFrame) * wave.nBlockAlign;
     for (int f = 0; f < frames; ++f) {
-        spec.chunks.push_back({0, "dc", Frame(f, 24), true});
-        spec.chunks.push_back({1, "wb", AudioBytes(static_cast<uint64_t>(f) * bytes, bytes), true});
+        file.chunks.push_back({0, "dc", Frame(f, 24), true});
+        file.chunks.push_back({1, "wb", AudioBytes(static_cast<uint64_t>(f) * bytes, bytes), true});
     }
-    spec.chunks.resize(spec.chunks.size() + static_cast<size_t>(emptyChunks));
-    return spec;
+    file.chunks.resize(file.chunks.size() + static_cast<size_t>(emptyChunks));
+    return file;
 }
 
 }  // namespace clips
