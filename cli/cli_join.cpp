@@ -16,6 +16,8 @@
 #include "join/splice_check.h"
 #include "media/clip_admission.h"
 #include "media/clip_inspection.h"
+#include "platform/silence_module.h"
+#include "settings/settings_folder.h"
 
 namespace cli {
 
@@ -158,7 +160,10 @@ bool CheckOutput(const JoinArgs& args, const platform::Files& files) {
     return true;
 }
 
-// Lead-in and lead-out from the clip's IN and OUT. The first frame must be a key frame.
+int Refuse(const std::string& path, const std::string& message);
+
+// Lead-in and lead-out from the clip's IN and OUT. The segment must start on a key frame and end
+// where its frames show exactly the clip's pictures up to there.
 int ApplySegment(const ClipArg& arg, ClipInfo& clip) {
     const int64_t frames = clip.segmentFrames;
     const int64_t in = arg.in.value_or(0);
@@ -171,43 +176,14 @@ int ApplySegment(const ClipArg& arg, ClipInfo& clip) {
     clip.leadIn = static_cast<int32_t>(in);
     clip.leadOut = static_cast<int32_t>(out);
     clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
-    if (in == 0) {
-        return 0;
-    }
-    const int16_t file = vbvfw_AVIFileOpen(clip.fileName, kOpenRead);
-    const int16_t video = file >= 0 ? vbvfw_AVIFileGetStream(file, kStreamTypeVideo, 0) : -1;
-    const int64_t pos = clip.videoInfo.dwStart + in;
-    const bool key = video >= 0 && join::IsKeyFrame(video, static_cast<int32_t>(pos));
-    const int64_t previous =
-        video >= 0 ? vbvfw_AVIStreamFindSample(video, pos, kFindPrev | kFindKey) : -1;
-    const int64_t next =
-        video >= 0 && !key ? vbvfw_AVIStreamFindSample(video, pos, kFindNext | kFindKey) : -1;
-    const int32_t leading =
-        key ? join::CountLeadingPictures(video, join::ClipCompression(clip), pos) : 0;
-    if (file >= 0) {
-        (void)vbvfw_AVIFileRelease(file);
-    }
-    if (!key) {
-        const int64_t start = clip.videoInfo.dwStart;
-        std::string around;
-        if (previous >= 0) {
-            around += "the key frame before it is " + std::to_string(previous - start);
-        }
-        if (next >= 0) {
-            around += (around.empty() ? "the key frame after it is " : ", after it ") +
-                      std::to_string(next - start);
-        }
-        PrintError("frame " + std::to_string(in) + " of " + clip.fileName + " is not a key frame" +
-                   (around.empty() ? std::string() : "; " + around));
+    const join::SegmentCheck check = join::CheckSegment(clip);
+    if (check.problem == join::SegmentCheck::Problem::kStart) {
+        PrintError("frame " + std::to_string(check.frame) + " of " + clip.fileName + " " +
+                   check.reason);
         return kExitUsage;
     }
-    if (leading > 0) {
-        std::fprintf(stderr,
-                     "Note: frame %lld of %s opens an open group of pictures; the %d frame%s "
-                     "after it that need%s the frames before it will be written as repeated "
-                     "frames.\n",
-                     static_cast<long long>(in), clip.fileName.c_str(), leading,
-                     leading == 1 ? "" : "s", leading == 1 ? "s" : "");
+    if (check.problem == join::SegmentCheck::Problem::kEnd) {
+        return Refuse(clip.fileName, "frame " + std::to_string(check.frame) + " " + check.reason);
     }
     return 0;
 }
@@ -340,6 +316,12 @@ int RunJoinCommand(const std::vector<std::string>& argList) {
         longSilence = true;
         return false;
     };
+    // Silence in a clip's own compressed format keeps later clips' sound in step.
+    const std::string folder = settings::ExecutableFolder();
+    const platform::ModuleSilenceEncoder silenceEncoder(
+        {folder + "/trelvane-silence.so",
+         folder + "/" TRELVANE_MODULE_FOLDER "/trelvane-silence.so"});
+    state.silenceEncoder = &silenceEncoder;
     TerminalProgress progress(clips, !args.quiet && ::isatty(STDERR_FILENO) != 0);
     join::AttachProgressWindow(state, &progress);
     const int32_t result = join::RunJoin(state, args.stopOnSourceError);

@@ -18,7 +18,9 @@
 #include <vector>
 
 #include "app/app_options.h"
+#include "join/join_engine.h"
 #include "join/window/frm_avi_join.h"
+#include "platform/mci/ffmpeg_silence.h"
 #include "platform/mci/mci_service.h"
 #include "platform/mci/window_registry.h"
 #include "platform/qt/qt_dialogs.h"
@@ -127,6 +129,9 @@ int main(int argc, char** argv) {
     mci::WindowRegistry movieWindows;
     mci::MciService movieDevice(movieWindows);
     movieDevice.install();
+    // Silence in the clips' own compressed audio format, for clips whose audio ends early.
+    const mci::FfmpegSilenceEncoder silenceEncoder;
+    join::ModuleJoinState().silenceEncoder = &silenceEncoder;
 
     settings::SharedTexts texts;
     texts.saveDirectory =

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "join/audio_span.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace join {
@@ -21,6 +22,28 @@ int64_t AudioBoundary(const AudioClock& clock, int64_t frame) {
     }
     const Wide limit = static_cast<Wide>(std::numeric_limits<int64_t>::max());
     return quotient > limit ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(quotient);
+}
+
+int64_t SignedAudioBoundary(const AudioClock& clock, int64_t frames) {
+    return frames < 0
+               ? -AudioBoundary(clock, -std::max(frames, -std::numeric_limits<int64_t>::max()))
+               : AudioBoundary(clock, frames);
+}
+
+bool PacketFits(const AudioClock& clock, int64_t position, int64_t length, int64_t frames) {
+    if (!clock.valid()) {
+        return false;
+    }
+    using Wide = __int128;
+    // (2 position + length) / 2 <= frames x aRate x vScale / (aScale x vRate), in integers. With
+    // every count kept below 2^60 (far beyond any stream) each side stays below 2^126.
+    const auto bound = [](int64_t v) {
+        constexpr int64_t kFar = int64_t{1} << 60;
+        return static_cast<Wide>(std::clamp<int64_t>(v, -kFar, kFar));
+    };
+    const Wide end = (2 * bound(position) + bound(length)) * clock.audioScale * clock.videoRate;
+    const Wide limit = 2 * bound(frames) * clock.audioRate * clock.videoScale;
+    return end <= limit;
 }
 
 }  // namespace join

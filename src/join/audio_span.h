@@ -24,5 +24,13 @@ struct AudioClock {
 // [B(j), B(j + 1)), so consecutive spans neither overlap nor leave gaps. Returns 0 for an invalid
 // clock or j <= 0; saturates far beyond any real stream length.
 int64_t AudioBoundary(const AudioClock& clock, int64_t frame);
+// The same for a count of frames that may be negative: -B(-frames) below 0.
+int64_t SignedAudioBoundary(const AudioClock& clock, int64_t frames);
+
+// Whether a packet of length samples, placed at position of the audio, belongs to the first
+// frames video frames: it ends no more than half its length after their exact end. Adding packets
+// while this holds keeps the sound within half a packet of the picture at every frame, whatever
+// the packets before were. False for an invalid clock.
+bool PacketFits(const AudioClock& clock, int64_t position, int64_t length, int64_t frames);
 
 }  // namespace join

@@ -10,10 +10,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "join/audio_span.h"
 #include "join/destination_file.h"
 #include "join/join_plan.h"
+#include "join/packet_audio.h"
+#include "join/packet_copy.h"
 #include "join/palette_follower.h"
 #include "join/splice_check.h"
 #include "join/transfer_buffer.h"
@@ -41,9 +44,8 @@ struct EntryAudio {
     int64_t end = 0;           // one past its last position
     int64_t silentFrames = 0;  // written frames that found no audio at all
     bool silence = false;      // an entry without audio in a PCM job: silence of its span
-    bool leading = false;      // the frames being copied may still be B pictures of an open group
-    int64_t dropped = 0;       // of those, written as drop frames
     int64_t padded = 0;        // samples of silence written for this entry
+    std::unique_ptr<EntryPackets> packets;  // audio copied as whole codec packets, or null
 };
 
 int16_t ClampToInt16(int64_t value) {
@@ -73,18 +75,20 @@ class JoinRun {
     int32_t verifyDestination();
     void keepPartial(int32_t result);
     int32_t sourceProblem(int32_t code, const std::string& what, const ClipInfo& clip);
+    int32_t checkSegments();
     int32_t copyEntry(int index);
     int32_t copyFormat(int16_t source, int16_t destination, const std::string& readText,
                        const std::string& writeText, int32_t* formatSize = nullptr);
     int32_t prepareAudio(int index, EntryAudio& audio);
     int32_t frameLoop(int index, EntryAudio& audio);
     int32_t copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k, int64_t* n);
-    int32_t copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
-                           int64_t k);
+    int32_t copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
+    void preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, EntryAudio& audio);
+    int32_t copyFramePackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n);
     int32_t readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
-                            int64_t f, bool write, int64_t* got);
+                            int64_t f, int64_t* got);
     int32_t readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from, int64_t count,
-                            int64_t f, bool write, int64_t* got);
+                            int64_t f, int64_t* got);
     int32_t writeAudio(const uint8_t* data, int32_t samples, int32_t bytes);
     int32_t padWithSilence(EntryAudio& audio, int64_t samples);
     void noteEntry(const ClipInfo& clip, const EntryAudio& audio);
@@ -97,6 +101,8 @@ class JoinRun {
     std::string m_tempName;  // what the joined file is written as until it replaces the destination
     DestinationClaim m_claim;
     platform::PosixFiles m_systemFiles;
+    std::vector<SegmentPlan> m_plans;  // how each entry's segment starts
+    SegmentPlan m_plan;                // the entry being copied
     TransferBuffer m_buffer;
     TransferBuffer m_silence;
     PaletteFollower m_palette;
@@ -116,6 +122,7 @@ class JoinRun {
     uint32_t m_destAudioScale = 0;
     uint16_t m_destBlockAlign = 0;
     uint8_t m_silenceByte = 0;
+    PacketJob m_packets;
     int16_t m_lastSegment = 0;
     int16_t m_lastTotal = 0;
     std::chrono::steady_clock::time_point m_lastReport = std::chrono::steady_clock::now();
@@ -152,6 +159,9 @@ int32_t JoinRun::execute() {
     m_totalFrames = TotalSegmentFrames(m_state);
     int32_t result = preflight();
     if (result == kJoinDone) {
+        result = checkSegments();
+    }
+    if (result == kJoinDone) {
         result = openDestination();
     }
     if (result != kJoinDone) {
@@ -165,6 +175,30 @@ int32_t JoinRun::execute() {
         }
     }
     return finishDestination(cleanUp(result));
+}
+
+// Before anything is written: every segment must start and end where its frames show exactly the
+// pictures of the clip there. A clip whose pictures are not read is copied from its lead-in.
+int32_t JoinRun::checkSegments() {
+    m_plans.clear();
+    const int count = std::min<int>(m_state.clipCount, static_cast<int>(m_state.clips.size()));
+    for (int i = 0; i < count; ++i) {
+        const ClipInfo& clip = m_state.clips[static_cast<size_t>(i)];
+        if (!ReadsPictures(clip)) {
+            m_plans.push_back({std::max(clip.leadIn, 0), -1});
+            continue;
+        }
+        const SegmentCheck check = CheckSegment(clip);
+        if (check.problem == SegmentCheck::Problem::kEnd ||
+            (check.problem == SegmentCheck::Problem::kStart && check.probed)) {
+            return fatal(AVIERR_BADPARAM,
+                         "checking the segment of " + clip.fileName + ": frame " +
+                             std::to_string(check.frame) + " " + check.reason,
+                         kJoinSourceError);
+        }
+        m_plans.push_back(check.plan);
+    }
+    return kJoinDone;
 }
 
 // Everything that can be told before a byte is written: what the destination is, whether the
@@ -410,8 +444,14 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
     if (index != 0 && m_destAudio >= 0 && clip.audioPresent <= 0) {
         // Accepted without audio into a job with audio: PCM gets silence of the entry's span so
-        // that the clips after it stay in sync; other audio cannot be made up.
+        // that the clips after it stay in sync, audio of whole packets silent packets where they
+        // can be made; other audio cannot be made up.
         audio.clock = {m_destAudioRate, m_destAudioScale, m_frameRate, m_frameScale};
+        if (m_packets.layout != PacketLayout::kBlocks) {
+            audio.copy = true;
+            audio.packets = std::make_unique<EntryPackets>(m_packets, nullptr);
+            return kJoinDone;
+        }
         audio.silence = m_destPcm && !m_destVbr && audio.clock.valid();
         if (!audio.silence && clip.segmentFrames > 0) {
             m_state.warnings +=
@@ -429,12 +469,14 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
     }
     if (index == 0) {
         m_destAudio = vbvfw_AVIFileCreateStream(m_destFile, &clip.audioInfo, 0);
+        int32_t formatSize = 0;
         const int32_t r = copyFormat(m_srcAudio, m_destAudio,
                                      "error reading audio format in source file " + clip.fileName,
-                                     "error writing audio format to joined file.");
+                                     "error writing audio format to joined file.", &formatSize);
         if (r != 0) {
             return r;
         }
+        std::vector<uint8_t> format(m_buffer.data(), m_buffer.data() + formatSize);
         int32_t size = m_buffer.capacity();
         if (vbvfw_AVIStreamReadFormat(m_srcAudio, 0, m_buffer.data(), &size) == 0) {
             m_destPcm = IsPcmWaveFormat(m_buffer.data(), size);
@@ -444,6 +486,10 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
         m_destAudioRate = clip.audioInfo.dwRate;
         m_destAudioScale = clip.audioInfo.dwScale;
         m_silenceByte = clip.audioFormat.wBitsPerSample == 8 ? 0x80 : 0x00;
+        m_packets.layout = PacketLayoutOf(clip.audioInfo, clip.audioFormat, m_destPcm);
+        m_packets.clock = {m_destAudioRate, m_destAudioScale, m_frameRate, m_frameScale};
+        m_packets.silence.start(m_state.silenceEncoder, std::move(format), m_packets.layout,
+                                m_packets.clock);
     }
     AVISTREAMINFO live = clip.audioInfo;
     (void)vbvfw_AVIStreamInfo(m_srcAudio, &live, kAviStreamInfoSize);
@@ -452,11 +498,36 @@ int32_t JoinRun::prepareAudio(int index, EntryAudio& audio) {
     audio.vbr = live.dwSampleSize == 0;
     audio.base = live.dwStart;
     audio.end = static_cast<int64_t>(live.dwStart) + live.dwLength;
+    preparePackets(clip, live, audio);
     return kJoinDone;
+}
+
+// An entry whose audio is laid out as the joined file's is copied as whole packets.
+void JoinRun::preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, EntryAudio& audio) {
+    const PacketLayout layout = PacketLayoutOf(live, clip.audioFormat, clip.audioPcm || m_destPcm);
+    if (!audio.copy || m_packets.layout == PacketLayout::kBlocks || layout != m_packets.layout) {
+        return;
+    }
+    const FrameSyntax syntax = layout == PacketLayout::kFrames
+                                   ? FrameSyntaxOf(clip.audioFormat.wFormatTag)
+                                   : FrameSyntax::kNone;
+    auto reader = std::make_unique<PacketReader>(m_srcAudio, audio.base, audio.end, syntax);
+    if (!m_packets.silence.modelled()) {
+        // The silence is made like the stream's first packet, in case a segment lies beyond its
+        // clip's audio before any packet was copied.
+        PacketReader first(m_srcAudio, audio.base, audio.end, syntax);
+        AudioPacket packet;
+        if (first.moveNear(0) && first.next(&packet) == kPacketRead) {
+            m_packets.silence.model(packet.data, static_cast<size_t>(packet.size));
+        }
+    }
+    audio.packets = std::make_unique<EntryPackets>(m_packets, std::move(reader));
 }
 
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
+    m_plan = static_cast<size_t>(index) < m_plans.size() ? m_plans[static_cast<size_t>(index)]
+                                                         : SegmentPlan{clip.leadIn, -1};
     // Only the frames that are written are read: each frame's audio span follows from its own
     // position, so nothing before the lead-in needs to be looked at.
     int64_t k = std::max<int64_t>(clip.leadIn, 0);
@@ -477,89 +548,80 @@ int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     return kJoinDone;
 }
 
+// Frame f of the segment, and its audio. The lead-in frame is the chunk of the key frame its
+// picture comes from (after the pictures of an open group that need the group before, which are
+// not copied); every other frame is its own chunk. The audio of every frame is that of its place.
 int32_t JoinRun::copyFrame(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t k,
                            int64_t* n) {
     int32_t bytes = 0;
     int32_t samples = 0;
-    const int32_t status = m_buffer.read(m_srcVideo, f, 1, &bytes, &samples);
+    const bool first = k == clip.leadIn;
+    const int64_t chunk = first ? clip.videoInfo.dwStart + m_plan.firstChunk : f;
+    const int32_t status = m_buffer.read(m_srcVideo, chunk, 1, &bytes, &samples);
     if (status != 0 || samples <= 0) {
-        if (k < clip.leadIn) {
-            return kFrameNext;  // a damaged frame that would not be written costs nothing
-        }
-        return sourceProblem(status, "frame " + std::to_string(f), clip);
+        return sourceProblem(status, "frame " + std::to_string(chunk), clip);
     }
-    if (k >= clip.leadIn) {
-        const int32_t p = m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten,
-                                                k == clip.leadIn);
-        if (p != 0) {
-            return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
-                         vbvfw_write_errno());
-        }
-        int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(f)) ? kAviIfKeyFrame : 0;
-        // B pictures right after a splice into an open group were predicted from frames before
-        // it, which the joined file does not hold: they become drop frames (the picture before
-        // them stays on screen), and the audio and every later frame keep their places.
-        const uint32_t codec = ClipCompression(clip);
-        if (k == clip.leadIn) {
-            audio.leading = (m_state.framesWritten > 0 || clip.leadIn > 0) &&
-                            OpensOpenGroup(codec, m_buffer.data(), bytes);
-        } else if (audio.leading && IsBidirectional(codec, m_buffer.data(), bytes)) {
-            bytes = 0;
-            flags = 0;
-            ++audio.dropped;
-        } else {
-            audio.leading = false;
-        }
-        int32_t written = 0;
-        int32_t bytesWritten = 0;
-        const int32_t w =
-            vbvfw_AVIStreamWrite(m_destVideo, m_state.framesWritten, samples, m_buffer.data(),
-                                 bytes, flags, &written, &bytesWritten);
-        if (w != 0 || written != samples) {
-            return fatal(w,
-                         "writing data to joined file. (video frame " +
-                             std::to_string(m_state.framesWritten) + ", written " +
-                             std::to_string(written) + " samples, expected " +
-                             std::to_string(samples) + " samples.",
-                         kJoinDestinationError, vbvfw_write_errno());
-        }
-        m_state.framesWritten += samples;
+    if (first && m_plan.keepBytes >= 0) {
+        bytes = static_cast<int32_t>(std::min<int64_t>(bytes, m_plan.keepBytes));
     }
+    const int32_t p =
+        m_palette.beforeFrame(m_srcVideo, m_destVideo, f, m_state.framesWritten, first);
+    if (p != 0) {
+        return fatal(p, "writing a palette change to joined file.", kJoinDestinationError,
+                     vbvfw_write_errno());
+    }
+    const int32_t flags = IsKeyFrame(m_srcVideo, static_cast<int32_t>(chunk)) ? kAviIfKeyFrame : 0;
+    int32_t written = 0;
+    int32_t bytesWritten = 0;
+    const int32_t w = vbvfw_AVIStreamWrite(m_destVideo, m_state.framesWritten, samples,
+                                           m_buffer.data(), bytes, flags, &written, &bytesWritten);
+    if (w != 0 || written != samples) {
+        return fatal(w,
+                     "writing data to joined file. (video frame " +
+                         std::to_string(m_state.framesWritten) + ", written " +
+                         std::to_string(written) + " samples, expected " + std::to_string(samples) +
+                         " samples.",
+                     kJoinDestinationError, vbvfw_write_errno());
+    }
+    m_state.framesWritten += samples;
     *n = samples;
     if (audio.silence) {
         const int64_t j = f - clip.videoInfo.dwStart;
         return padWithSilence(
             audio, AudioBoundary(audio.clock, j + samples) - AudioBoundary(audio.clock, j));
     }
-    return audio.copy ? copyFrameAudio(clip, audio, f, samples, k) : kFrameNext;
+    return audio.copy ? copyFrameAudio(clip, audio, f, samples) : kFrameNext;
 }
 
 // The audio of frames [f, f + n): its span comes from the boundary function, so consecutive
 // frames take consecutive samples. Audio that ends before the video is no error: PCM is padded
 // with silence, anything else is counted and reported once per entry.
-int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n,
-                                int64_t k) {
+int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n) {
+    if (audio.packets != nullptr) {
+        const int32_t r = copyFramePackets(clip, audio, f, n);
+        if (r != kFrameNext || !audio.packets->abandoned()) {
+            return r;
+        }
+        audio.packets.reset();  // the stream holds no frames of its format: cut by its clock
+    }
     const int64_t j = f - clip.videoInfo.dwStart;
     const int64_t start = AudioBoundary(audio.clock, j);
     const int64_t count = AudioBoundary(audio.clock, j + n) - start;
     if (count <= 0) {
         return kFrameNext;  // no audio belongs to this frame
     }
-    const bool write = k >= clip.leadIn;
     // More audio for one frame than any real stream has (8 channels of 32-bit 192 kHz audio come
     // to about 6 MB per second) means a broken audio clock: a bad read like any other, which
     // must never turn into gigabytes of silence.
     const int64_t block = std::max<int64_t>(clip.audioFormat.nBlockAlign, 1);
     if (!audio.vbr && count > kMaxFrameAudioBytes / block) {
-        return write ? sourceProblem(AVIERR_BUFFERTOOSMALL, "audio for frame " + std::to_string(f),
-                                     clip)
-                     : kFrameNext;
+        return sourceProblem(AVIERR_BUFFERTOOSMALL, "audio for frame " + std::to_string(f), clip);
     }
     const int64_t from = audio.base + start;
     int64_t got = 0;
-    const int32_t r = audio.vbr ? readAudioChunks(clip, audio, from, count, f, write, &got)
-                                : readAudioBlocks(clip, audio, from, count, f, write, &got);
-    if (r != kFrameNext || !write || got >= count) {
+    const int32_t r = audio.vbr ? readAudioChunks(clip, audio, from, count, f, &got)
+                                : readAudioBlocks(clip, audio, from, count, f, &got);
+    if (r != kFrameNext || got >= count) {
         return r;
     }
     if (m_destPcm && !audio.vbr) {
@@ -571,8 +633,27 @@ int32_t JoinRun::copyFrameAudio(const ClipInfo& clip, EntryAudio& audio, int64_t
     return kFrameNext;
 }
 
+// The audio of frames [f, f + n) as whole packets (EntryPackets), the frames just written.
+int32_t JoinRun::copyFramePackets(const ClipInfo& clip, EntryAudio& audio, int64_t f, int64_t n) {
+    struct Output : PacketSink {
+        Output(JoinRun& run, const ClipInfo& clip, int64_t f) : run(run), clip(clip), f(f) {}
+        int32_t write(const uint8_t* data, int32_t samples, int32_t bytes) override {
+            return run.writeAudio(data, samples, bytes);
+        }
+        int64_t position() const override { return run.m_destAudioPos; }
+        int32_t problem(int32_t status) override {
+            return run.sourceProblem(status, "audio for frame " + std::to_string(f), clip);
+        }
+        JoinRun& run;
+        const ClipInfo& clip;
+        const int64_t f;
+    };
+    Output output(*this, clip, f);
+    return audio.packets->copy(output, f - clip.videoInfo.dwStart, n, m_state.framesWritten);
+}
+
 int32_t JoinRun::readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
-                                 int64_t count, int64_t f, bool write, int64_t* got) {
+                                 int64_t count, int64_t f, int64_t* got) {
     const int64_t available = std::clamp<int64_t>(audio.end - from, 0, count);
     if (available == 0) {
         return kFrameNext;
@@ -585,18 +666,15 @@ int32_t JoinRun::readAudioBlocks(const ClipInfo& clip, EntryAudio& audio, int64_
         return kFrameNext;  // the stream ends earlier than its header said
     }
     if (status != 0 || samples <= 0) {
-        if (!write) {
-            return kFrameNext;
-        }
         return sourceProblem(status, "audio for frame " + std::to_string(f), clip);
     }
     *got = samples;
-    return write ? writeAudio(m_buffer.data(), samples, bytes) : kFrameNext;
+    return writeAudio(m_buffer.data(), samples, bytes);
 }
 
 // Audio with a sample size of 0: each sample is one chunk, copied as one chunk.
 int32_t JoinRun::readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_t from,
-                                 int64_t count, int64_t f, bool write, int64_t* got) {
+                                 int64_t count, int64_t f, int64_t* got) {
     for (int64_t c = from; c < from + count && c < audio.end; ++c) {
         int32_t bytes = 0;
         int32_t samples = 0;
@@ -605,17 +683,12 @@ int32_t JoinRun::readAudioChunks(const ClipInfo& clip, EntryAudio& audio, int64_
             return kFrameNext;
         }
         if (status != 0 || samples <= 0) {
-            if (!write) {
-                return kFrameNext;
-            }
             return sourceProblem(status, "audio for frame " + std::to_string(f), clip);
         }
         *got += samples;
-        if (write) {
-            const int32_t r = writeAudio(m_buffer.data(), samples, bytes);
-            if (r != kFrameNext) {
-                return r;
-            }
+        const int32_t r = writeAudio(m_buffer.data(), samples, bytes);
+        if (r != kFrameNext) {
+            return r;
         }
     }
     return kFrameNext;
@@ -638,17 +711,9 @@ int32_t JoinRun::writeAudio(const uint8_t* data, int32_t samples, int32_t bytes)
     return kFrameNext;
 }
 
-// What the report says about an entry: pictures that could not follow the splice, silence
-// written for its audio (nothing lost), or audio that ends before the video and could not be
-// padded (later clips out of sync).
+// What the report says about an entry: silence written for its audio (nothing lost), or audio
+// that ends before the video and could not be padded (later clips out of sync).
 void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
-    if (audio.dropped > 0) {
-        m_state.warnings += std::to_string(audio.dropped) +
-                            (audio.dropped == 1 ? " frame" : " frames") +
-                            " after the splice into " + clip.fileName +
-                            " cannot be shown without the previous clip and were written as "
-                            "repeated frames\r\n";
-    }
     if (audio.padded > 0) {
         const double seconds = static_cast<double>(audio.padded) * m_destAudioScale /
                                std::max<uint32_t>(m_destAudioRate, 1);
@@ -663,6 +728,15 @@ void JoinRun::noteEntry(const ClipInfo& clip, const EntryAudio& audio) {
         // The report words it: whether later clips are out of sync depends on what follows.
         const auto entry = static_cast<int>(&clip - m_state.clips.data());
         m_state.audioShortfalls.push_back({entry, audio.silentFrames});
+    }
+    if (audio.packets != nullptr) {
+        const size_t count =
+            std::min(static_cast<size_t>(std::max(m_state.clipCount, 0)), m_state.clips.size());
+        const bool later = &clip + 1 < m_state.clips.data() + count;
+        const EntryPackets::Report report =
+            audio.packets->report(clip.fileName, clip.audioPresent <= 0, later);
+        m_state.notes += report.notes;
+        m_state.warnings += report.warnings;
     }
 }
 

@@ -9,7 +9,12 @@
 #include <vector>
 
 #include "media/clip_info.h"
+#include "platform/avi/avi_common.h"
 #include "platform/files.h"
+
+namespace platform {
+class SilenceEncoder;
+}
 
 namespace join {
 
@@ -19,8 +24,9 @@ inline constexpr int32_t kJoinSourceError = -2;
 inline constexpr int32_t kJoinCancelled = -9;
 
 // Largest single frame, or single frame's audio, the engine will read (a larger one is a source
-// read error). The transfer buffer grows up to it and never shrinks.
-inline constexpr int64_t kMaxTransferSize = 256ll << 20;
+// read error): the largest chunk the AVI library accepts. The transfer buffer grows up to it and
+// never shrinks.
+inline constexpr int64_t kMaxTransferSize = avi::Limits{}.maxChunkSize;
 
 inline constexpr char kPartRemovedText[] =
     "The part written so far was removed to give the space back.";
@@ -71,6 +77,10 @@ struct JoinState {
     // false: the join ends as cancelled before anything is written). Neither: refused (-1).
     bool allowLongSilence = false;
     std::function<bool(const std::string& question)> askLongSilence;
+    // Makes silence in a compressed audio format for clips whose audio ends before their video
+    // (or that have none), so that later clips stay in step; null: the report says how far the
+    // later clips' audio is shifted instead.
+    const platform::SilenceEncoder* silenceEncoder = nullptr;
 };
 
 // The module-wide state the join window fills.

@@ -5,6 +5,7 @@
 
 #include "join/audio_span.h"
 #include "join/join_engine.h"
+#include "join/packet_audio.h"
 #include "media/clip_admission.h"
 #include "media/clip_inspection.h"
 #include "media/vbvfw.h"
@@ -49,17 +50,21 @@ double Seconds(int64_t samples, uint32_t rate, uint32_t scale) {
 // What the joined file's audio is: entry 0's clock and layout, PCM or not.
 struct DestinationAudio {
     bool present = false;
-    bool padded = false;  // PCM in blocks: short audio is made up with silence
+    bool padded = false;  // short audio is made up with silence (PCM in blocks, codec packets)
     uint32_t rate = 0;
     uint32_t scale = 0;
     int64_t blockAlign = 1;
 };
 
-DestinationAudio AudioOf(const ClipInfo& base) {
+DestinationAudio AudioOf(const ClipInfo& base, bool codecSilence) {
     DestinationAudio audio;
     audio.present =
         base.audioPresent > 0 && base.audioInfo.dwRate != 0 && base.audioInfo.dwScale != 0;
-    audio.padded = audio.present && base.audioPcm && base.audioInfo.dwSampleSize != 0;
+    // Audio of whole codec packets gets silent packets too, when the program can make them.
+    audio.padded =
+        audio.present && ((base.audioPcm && base.audioInfo.dwSampleSize != 0) ||
+                          (codecSilence && PacketLayoutOf(base.audioInfo, base.audioFormat,
+                                                          base.audioPcm) != PacketLayout::kBlocks));
     audio.rate = base.audioInfo.dwRate;
     audio.scale = base.audioInfo.dwScale;
     audio.blockAlign = std::max<int64_t>(base.audioFormat.nBlockAlign, 1);
@@ -120,7 +125,7 @@ JoinPlan PlanJoin(const JoinState& state) {
         return plan;
     }
     const ClipInfo& base = state.clips.front();
-    const DestinationAudio dest = AudioOf(base);
+    const DestinationAudio dest = AudioOf(base, state.silenceEncoder != nullptr);
     int64_t chunks = 0;
     for (int i = 0; i < count; ++i) {
         PlanEntry(state.clips[static_cast<size_t>(i)], i == 0, base, dest, plan, chunks);

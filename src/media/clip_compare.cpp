@@ -89,6 +89,50 @@ ClipCheck AudioDiffers(const std::string& candidate, const std::string& base) {
                 kNoAudioCreated);
 }
 
+// Audio that counts chunks (sample size 0, "VBR") on a clock of its own: a chunk a codec frame.
+bool CountsFrames(const ClipInfo& clip) {
+    return clip.audioInfo.dwSampleSize == 0 && clip.audioInfo.dwRate != 0 &&
+           clip.audioInfo.dwScale != 0;
+}
+
+// How a stream lays out its sound: for audio counting frames the samples a frame (its clock),
+// else the byte rate.
+std::string LayoutText(const ClipInfo& clip) {
+    if (CountsFrames(clip)) {
+        const double samples = static_cast<double>(clip.audioInfo.dwScale) *
+                               clip.audioFormat.nSamplesPerSec / clip.audioInfo.dwRate;
+        return std::to_string(media::RoundHalfEven(samples)) + " samples a frame";
+    }
+    return std::to_string(clip.audioFormat.nAvgBytesPerSec) + " bytes/s";
+}
+
+// Beyond tag, channels, bits and rate: where the samples land. Audio that counts frames places
+// them by its frame clock and block align; its byte rate is only an average that says nothing
+// about where any sample is. Other audio places them by block align and byte rate.
+ClipCheck CompareAudioLayout(const ClipInfo& base, const ClipInfo& candidate) {
+    const WAVEFORMATEX& b = base.audioFormat;
+    const WAVEFORMATEX& c = candidate.audioFormat;
+    if (CountsFrames(base) && CountsFrames(candidate)) {
+        const uint64_t baseClock =
+            static_cast<uint64_t>(base.audioInfo.dwScale) * candidate.audioInfo.dwRate;
+        const uint64_t clock =
+            static_cast<uint64_t>(candidate.audioInfo.dwScale) * base.audioInfo.dwRate;
+        if (baseClock != clock) {
+            return AudioDiffers(LayoutText(candidate), LayoutText(base));
+        }
+        if (b.nBlockAlign != c.nBlockAlign) {
+            return AudioDiffers("block align " + std::to_string(c.nBlockAlign),
+                                "block align " + std::to_string(b.nBlockAlign));
+        }
+        return {};
+    }
+    if (CountsFrames(base) != CountsFrames(candidate) || b.nBlockAlign != c.nBlockAlign ||
+        b.nAvgBytesPerSec != c.nAvgBytesPerSec) {
+        return AudioDiffers(LayoutText(candidate), LayoutText(base));
+    }
+    return {};
+}
+
 // The candidate's audio against the base's audio (the base has audio).
 ClipCheck CompareAudio(const ClipInfo& base, const ClipInfo& candidate) {
     if (candidate.audioPresent <= 0) {
@@ -112,11 +156,7 @@ ClipCheck CompareAudio(const ClipInfo& base, const ClipInfo& candidate) {
         return AudioDiffers(std::to_string(c.nSamplesPerSec) + "Hz",
                             std::to_string(b.nSamplesPerSec) + "Hz");
     }
-    if (b.nBlockAlign != c.nBlockAlign || b.nAvgBytesPerSec != c.nAvgBytesPerSec) {
-        return AudioDiffers(std::to_string(c.nAvgBytesPerSec) + " bytes/s",
-                            std::to_string(b.nAvgBytesPerSec) + " bytes/s");
-    }
-    return {};
+    return CompareAudioLayout(base, candidate);
 }
 
 }  // namespace

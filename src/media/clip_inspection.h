@@ -6,6 +6,7 @@
 #include <string>
 
 #include "media/clip_info.h"
+#include "platform/avi/avi_common.h"
 
 // How many video and audio streams a file holds (0 and 0 when it cannot be opened). A join copies
 // the first of each.
@@ -29,7 +30,7 @@ std::string ExtraStreamsMessage(const StreamCounts& counts);
 std::string FormatTagName(uint16_t tag);
 std::string ChannelsText(uint16_t channels);
 std::string FormatTime(float seconds, int16_t style);
-std::string FourCCText(uint32_t code);
+using avi::FourCCText;
 std::string FileTitle(const std::string& path);
 
 struct VideoSummary {

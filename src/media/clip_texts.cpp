@@ -151,17 +151,6 @@ std::string FormatTime(float seconds, int16_t style) {
     }
 }
 
-std::string FourCCText(uint32_t code) {
-    std::string text(4, '?');
-    for (int i = 0; i < 4; ++i) {
-        const uint32_t byte = (code >> (8 * i)) & 0xFFu;
-        if (byte >= 32 && byte <= 126) {
-            text[static_cast<size_t>(i)] = static_cast<char>(byte);
-        }
-    }
-    return text;
-}
-
 std::string FileTitle(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) {

@@ -82,7 +82,7 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
       m_dialogs(dialogs),
       m_texts(texts),
       m_mainWindow(mainWindow),
-      m_logic(*this, m_sender, dialogs),
+      m_logic(*this, m_sender, dialogs, &m_splicePoints),
       m_movieFacts(std::move(movieFacts)) {
     InitPreviewImages();
     setObjectName("frmPreview");
@@ -102,6 +102,7 @@ frmPreview::frmPreview(platform::Dialogs& dialogs, settings::SharedTexts& texts,
     outer->setMenuBar(m_menuBar);
     outer->addWidget(m_client);
     buildToolbar();
+    addExactEndKeys();
 
     m_strip = new MarkerStrip(m_client);
     m_slider = new QSlider(Qt::Horizontal, m_client);
@@ -232,6 +233,20 @@ void frmPreview::buildToolbar() {
         }
     }
     m_toolbarHeight = std::max(26, m_toolbar->sizeHint().height());
+}
+
+// Next and previous exact end: keys of the window, not toolbar buttons.
+void frmPreview::addExactEndKeys() {
+    const auto add = [this](const char* name, Qt::Key key, void (PreviewLogic::*step)()) {
+        QAction* item = new QAction(this);
+        item->setObjectName(name);
+        item->setShortcut(QKeySequence(Qt::SHIFT | key));
+        item->setShortcutContext(Qt::WindowShortcut);
+        addAction(item);
+        connect(item, &QAction::triggered, this, [this, step] { (m_logic.*step)(); });
+    };
+    add("actNextExactEnd", Qt::Key_Right, &PreviewLogic::nextExactEnd);
+    add("actPrevExactEnd", Qt::Key_Left, &PreviewLogic::previousExactEnd);
 }
 
 // ---- entry points ----------------------------------------------------------------------------

@@ -99,6 +99,7 @@ class frmPreview : public QDialog, private PreviewView {
 
     void buildMenus();
     void buildToolbar();
+    void addExactEndKeys();
     void rememberPosition();
     // Puts the controls around a movie area of width x height.
     void placeControls(int width, int height);
@@ -111,6 +112,7 @@ class frmPreview : public QDialog, private PreviewView {
     settings::SharedTexts& m_texts;
     QPointer<QWidget> m_mainWindow;
     LibraryCommandSender m_sender;
+    LibrarySplicePoints m_splicePoints;
     PreviewLogic m_logic;
     MovieFactsFunction m_movieFacts;
     int64_t m_windowId = 0;

@@ -33,8 +33,9 @@ std::string FailureKey(const std::string& command) {
 
 }  // namespace
 
-PreviewLogic::PreviewLogic(PreviewView& view, CommandSender& sender, platform::Dialogs& dialogs)
-    : m_view(view), m_sender(sender), m_dialogs(dialogs) {}
+PreviewLogic::PreviewLogic(PreviewView& view, CommandSender& sender, platform::Dialogs& dialogs,
+                           SplicePoints* splices)
+    : m_view(view), m_sender(sender), m_dialogs(dialogs), m_splices(splices) {}
 
 void PreviewLogic::setClips(std::vector<ClipInfo> clips) {
     m_clips = std::move(clips);
@@ -210,6 +211,7 @@ void PreviewLogic::OpenMovie(OpenMode mode) {
         m_keyTestPending = true;
         m_seekInFlight = false;
         m_view.setButtonEnabled(Button::MarkIn, false);
+        m_view.setButtonEnabled(Button::MarkOut, false);
     } else if (m_putLayout && (m_putLayout->movieLeft != m_layout.movieLeft ||
                                m_putLayout->movieTop != m_layout.movieTop ||
                                m_putLayout->movieWidth != m_layout.movieWidth ||
@@ -265,6 +267,7 @@ int32_t PreviewLogic::ReadPosition() {
         return 0;
     }
     bool keyFrame = false;
+    bool exactEnd = false;
     if (!m_playing) {
         if (SendMovieCommand("status movie mode ", reply) == 0 && ModeIs(reply, "seeking")) {
             m_view.setFrameLabel("seeking");
@@ -277,22 +280,24 @@ int32_t PreviewLogic::ReadPosition() {
         } else if (m_view.buttonEnabled(Button::MarkIn)) {
             m_view.setButtonEnabled(Button::MarkIn, false);
         }
+        testExactEnd(clipFrame, &exactEnd);
         m_keyTestPending = false;
     }
     if (v >= m_viewFrames) {
         v = m_viewFrames - 1;
     }
     v = std::max(v, 0);
-    showFrame(v, keyFrame);
+    showFrame(v, keyFrame, exactEnd);
     m_currentFrame = v;
     m_settled = true;
     m_seekInFlight = false;
     return 0;
 }
 
-void PreviewLogic::showFrame(int32_t viewFrame, bool keyFrame) {
+void PreviewLogic::showFrame(int32_t viewFrame, bool keyFrame, bool exactEnd) {
     m_view.setSliderValue(viewFrame);
-    m_view.setFrameLabel((keyFrame ? "k " : "   ") + std::to_string(viewFrame));
+    const std::string marks = std::string(keyFrame ? "k" : "") + (exactEnd ? "e" : "");
+    m_view.setFrameLabel((marks.empty() ? "  " : marks) + " " + std::to_string(viewFrame));
     const float seconds = m_frameRate > 0.0f && std::isfinite(m_frameRate)
                               ? static_cast<float>(viewFrame) / m_frameRate
                               : 0.0f;
@@ -464,6 +469,11 @@ void PreviewLogic::MarkSegmentEnd(int which) {
             tell("Mark Out", "The segment cannot end at frame " + std::to_string(m_currentFrame) +
                                  ", before its start at frame " + std::to_string(clip.leadIn) +
                                  ".  Mark Out at or after the start, or move the start first.");
+            return;
+        }
+        // A segment can end only where it ends exactly.
+        bool shown = false;
+        if (!testExactEnd(m_currentFrame, &shown)) {
             return;
         }
         clip.leadOut = m_currentFrame;

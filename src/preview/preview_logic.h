@@ -16,6 +16,7 @@
 #include "preview/movie_commands.h"
 #include "preview/preview_geometry.h"
 #include "preview/preview_view.h"
+#include "preview/splice_points.h"
 
 namespace preview {
 
@@ -27,7 +28,9 @@ inline constexpr int32_t kUnreadableReply = -2;
 
 class PreviewLogic {
   public:
-    PreviewLogic(PreviewView& view, CommandSender& sender, platform::Dialogs& dialogs);
+    // splices tells where a segment can end exactly; without, every frame can end one.
+    PreviewLogic(PreviewView& view, CommandSender& sender, platform::Dialogs& dialogs,
+                 SplicePoints* splices = nullptr);
 
     // The clip list the preview works on, in job order.
     void setClips(std::vector<ClipInfo> clips);
@@ -50,6 +53,10 @@ class PreviewLogic {
     void SeekViewFrame(int32_t viewFrame);
     void MarkSegmentEnd(int which);
     void previousKeyFrame();
+    // In the single-clip view while marking: to the nearest frame after (before) the one shown
+    // where the segment can end exactly.
+    void nextExactEnd();
+    void previousExactEnd();
     void nextSplice();
     void switchView();
     void SetScale(int16_t scale);
@@ -102,7 +109,11 @@ class PreviewLogic {
     void putMovieWindow();
     void setTimer(bool enabled);
     void moveToClipAndPlay(int clip);
-    void showFrame(int32_t viewFrame, bool keyFrame);
+    void showFrame(int32_t viewFrame, bool keyFrame, bool exactEnd);
+    // Whether the segment can end exactly at the clip frame shown (Mark Out follows it), and
+    // whether to say so beside the frame number.
+    bool testExactEnd(int32_t clipFrame, bool* shown);
+    void seekExactEnd(bool after);
     void showClipName();
     void drawStrip();
     // The key frame at or before a clip frame, through the reference query; nullopt on failure.
@@ -114,6 +125,7 @@ class PreviewLogic {
     PreviewView& m_view;
     CommandSender& m_sender;
     platform::Dialogs& m_dialogs;
+    SplicePoints* m_splices;
 
     std::vector<ClipInfo> m_clips;
     int m_openedClip = -1;

@@ -124,12 +124,13 @@ void PreviewLogic::ShowPlayState() {
     m_view.setButtonImage(Button::Play, m_playing ? Image::Stop : Image::Play);
     m_view.setButtonToolTip(Button::Play, m_playing ? "Stop" : "Play");
     for (Button button : {Button::First, Button::Prev, Button::Next, Button::Last, Button::PrevKey,
-                          Button::MarkOut, Button::NextSplice, Button::ModeSwitch}) {
+                          Button::NextSplice, Button::ModeSwitch}) {
         m_view.setButtonEnabled(button, !m_playing);
     }
-    // Mark In waits for the key-frame test of the frame shown.
+    // Mark In and Mark Out wait for the tests of the frame shown.
     if (m_playing) {
         m_view.setButtonEnabled(Button::MarkIn, false);
+        m_view.setButtonEnabled(Button::MarkOut, false);
     }
     m_view.setSliderEnabled(!m_playing);
 }

@@ -92,8 +92,8 @@ TEST_F(JoinEngineTest, LargeFramesAndAudioSpansAreCopiedExactly) {
               clips::SampleBytes(shape, 48000, 48000));
 }
 
-// Frames before the lead-in are read, not written; a first frame that is no key frame keeps
-// its missing key flag; the audio of a trimmed segment is exactly its span.
+// A trimmed segment writes only its own frames; a first frame that is no key frame keeps its
+// missing key flag; the audio of a trimmed segment is exactly its span.
 TEST_F(JoinEngineTest, TrimmedSegmentsTakeTheirOwnFramesAndAudio) {
     ClipShape shape;
     shape.frames = 30;
@@ -421,8 +421,8 @@ TEST_F(JoinEngineTest, TheDestinationIsReplacedNeverWrittenThrough) {
     EXPECT_TRUE(std::filesystem::is_symlink(out()));
 }
 
-// A frame whose chunk is damaged fails when it is read. Before the lead-in such a frame would
-// not be written anyway, so it is skipped without a word.
+// A frame whose chunk is damaged fails when it is read. Frames before the lead-in are never
+// read, so a damaged one there costs nothing.
 TEST_F(JoinEngineTest, ADamagedFrameBeforeTheLeadInCostsNothing) {
     ClipShape shape;
     shape.frames = 640;  // the reader checks a sample of chunk headers on open, not frame 5

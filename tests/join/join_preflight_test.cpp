@@ -165,9 +165,9 @@ TEST_F(JoinPreflightTest, AJoinLargerThanTheRoomLeftIsRefusedUpFront) {
 // 41 frames and a million empty chunks: the silence for them is asked about or refused, and a
 // join that is not allowed to write it writes nothing at all.
 TEST_F(JoinPreflightTest, AMillionEmptyChunksDoNotBecomeGigabytesOfSilence) {
-    const clips::FileSpec spec = clips::EmptyChunksSpec(41, 1000000, clips::Pcm(1, 48000, 16));
+    const clips::FileSpec layout = clips::EmptyChunksSpec(41, 1000000, clips::Pcm(1, 48000, 16));
     const std::string a = m_dir.file("hostile.avi");
-    clips::WriteFile(a, clips::BuildAvi(spec));
+    clips::WriteFile(a, clips::BuildAvi(layout));
     EXPECT_EQ(run({a}, m_dir.file("out.avi")), join::kJoinDestinationError);
     EXPECT_EQ(m_state.lastErrorText,
               "planning the joined file: The audio of " + a +

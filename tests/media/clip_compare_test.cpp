@@ -153,6 +153,41 @@ TEST(CompareClipWithBase, BlockAlignAndByteRateAreCompared) {
                   kNoAudioTail);
 }
 
+// Audio that counts frames (sample size 0) lands where its frame clock puts it: its average
+// byte rate says nothing about that. Its frame clock and block align are what must match.
+TEST(CompareClipWithBase, FrameCountingAudioIsComparedByItsFrameLayout) {
+    ClipInfo base = MakeClip();
+    base.audioFormat = {0x55, 2, 44100, 16000, 1152, 0, 12};
+    base.audioInfo.dwSampleSize = 0;
+    base.audioInfo.dwScale = 1152;
+    base.audioInfo.dwRate = 44100;
+    ClipInfo c = base;
+    c.audioFormat.nAvgBytesPerSec = 24000;
+    c.audioInfo.dwScale = 2304;  // the same clock written otherwise
+    c.audioInfo.dwRate = 88200;
+    EXPECT_EQ(CompareClipWithBase(base, c, false).kind, ClipCheckKind::Pass);
+
+    c.audioInfo.dwScale = 1152;
+    EXPECT_EQ(CompareClipWithBase(base, c, false).message,
+              " has a different audio format (576 samples a frame) than the base clip (1152 "
+              "samples a frame" +
+                  kNoAudioTail);
+    c = base;
+    c.audioFormat.nBlockAlign = 576;
+    EXPECT_EQ(CompareClipWithBase(base, c, false).message,
+              " has a different audio format (block align 576) than the base clip (block align "
+              "1152" +
+                  kNoAudioTail);
+    c = base;  // the same sound as a byte stream
+    c.audioInfo = {};
+    c.audioInfo.dwSampleSize = 1;
+    c.audioFormat.nBlockAlign = 1;
+    EXPECT_EQ(CompareClipWithBase(base, c, false).message,
+              " has a different audio format (16000 bytes/s) than the base clip (1152 samples a "
+              "frame" +
+                  kNoAudioTail);
+}
+
 TEST(CompareClipWithBase, SilentBaseWarnsAboutCandidateAudioUnlessDropped) {
     ClipInfo base = MakeClip();
     base.audioPresent = 0;

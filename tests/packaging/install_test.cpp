@@ -76,6 +76,8 @@ void CheckInstalledTree(const fs::path& prefix, const std::string& clip) {
     if (!TRELVANE_WITH_DESKTOP_FILES) {
         return;
     }
+    // The silence encoder trelvane-cli loads when a join needs compressed silence.
+    EXPECT_TRUE(fs::exists(prefix / TRELVANE_MODULE_DIR / "trelvane-silence.so"));
     const fs::path desktop = share / "applications" / (kAppId + ".desktop");
     const auto desktopCheck = RunCommand("desktop-file-validate " + ShellQuote(desktop.string()));
     EXPECT_EQ(desktopCheck.exitCode, 0) << desktopCheck.output;

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include <map>
 #include <memory>
 
+#include "join/splice_check.h"
 #include "media/clip_inspection.h"
 #include "platform/mci/mci_service.h"
 #include "platform/mci/picture_convert.h"
@@ -97,7 +99,8 @@ class FrmPreviewTest : public ::testing::Test {
     // The label shows the view frame, and the picture shown is ffmpeg's frame of that clip.
     void expectShown(int viewFrame, const std::string& clip, int clipFrame) {
         EXPECT_EQ(viewFrame, m_window->logic().currentFrame());
-        EXPECT_EQ(QString::number(viewFrame), frameLabel().trimmed().remove("k ").trimmed())
+        EXPECT_EQ(QString::number(viewFrame),
+                  frameLabel().remove(QRegularExpression("^[ ke]+")).trimmed())
             << frameLabel().toStdString();
         mci::QtMovie* movie = m_service->movie("movie");
         ASSERT_NE(nullptr, movie);
@@ -178,12 +181,17 @@ TEST_F(FrmPreviewTest, JoinedJobStepsAcrossSplicesSwitchesViewsAndMarksReachTheJ
         expectShown(29, "b with blank.avi", 29);
         key(Qt::Key_Left);
         key(Qt::Key_Left);
-        key(Qt::Key_I);  // not a key frame: no mark
+        key(Qt::Key_I);                                  // not a key frame: no mark
+        EXPECT_FALSE(action("tbMarkOut")->isEnabled());  // a B picture is still to come
         key(Qt::Key_O);
-        EXPECT_EQ("Preview: 0:00 / 8 Frames", m_window->windowTitle().toStdString());
+        key(Qt::Key_Left, Qt::ShiftModifier);  // previous exact end
+        expectShown(26, "b with blank.avi", 26);
+        EXPECT_EQ("e 26", frameLabel().toStdString());
+        key(Qt::Key_O);
+        EXPECT_EQ("Preview: 0:00 / 7 Frames", m_window->windowTitle().toStdString());
 
         key(Qt::Key_V);  // back to the joined view
-        expectShown(37, "b with blank.avi", 27);
+        expectShown(36, "b with blank.avi", 26);
         key(Qt::Key_Space);
         EXPECT_TRUE(m_window->logic().playing());
     });
@@ -193,8 +201,8 @@ TEST_F(FrmPreviewTest, JoinedJobStepsAcrossSplicesSwitchesViewsAndMarksReachTheJ
     EXPECT_FALSE(pollActive());
     EXPECT_FALSE(m_window->logic().playing());
     EXPECT_EQ(20, clips[1].leadIn);
-    EXPECT_EQ(27, clips[1].leadOut);
-    EXPECT_EQ(8, clips[1].segmentFrames);
+    EXPECT_EQ(26, clips[1].leadOut);
+    EXPECT_EQ(7, clips[1].segmentFrames);
     EXPECT_EQ(0, clips[0].leadIn);
     EXPECT_FALSE(m_texts.previewPosText.empty());
 }
@@ -302,6 +310,58 @@ TEST_F(FrmPreviewTest, ScaleResizesTheWindowAroundTheMovieAndAnIntraClipPlaysToT
         platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
     m_window->PreviewFile(bad);
     EXPECT_TRUE(m_dialogs.verify());
+}
+
+// Mark In and Mark Out are offered exactly where the join accepts a lead-in and a lead-out. In an
+// MPEG-4 clip with open groups of pictures a key frame is where its picture is shown, and a
+// segment ends exactly only at a reference picture; the letters beside the frame number agree,
+// and the exact ends can be stepped to.
+TEST_F(FrmPreviewTest, MarksAreOfferedExactlyWhereTheJoinAcceptsThem) {
+    ASSERT_TRUE(
+        Ffmpeg("-f lavfi -i testsrc2=size=320x240:rate=25:duration=1.2 -c:v mpeg4 -bf 2 "
+               "-g 12 " +
+               s_dir->file("d.avi")));
+    std::vector<ClipInfo> clips = {entry("d.avi", 0, kFrames - 1)};
+    const auto accepted = [&](int leadIn, int leadOut) {
+        ClipInfo segment = clips[0];
+        segment.leadIn = leadIn;
+        segment.leadOut = leadOut;
+        segment.segmentFrames = leadOut - leadIn + 1;
+        return join::CheckSegment(segment).problem;
+    };
+    int ends = 0;
+    int starts = 0;
+    whileShown([&] {
+        for (int f = 0; f < kFrames; ++f) {
+            if (f > 0) {
+                key(Qt::Key_Right);
+            }
+            ASSERT_EQ(f, m_window->logic().currentFrame());
+            const bool end = accepted(0, f) == join::SegmentCheck::Problem::kNone;
+            const bool start = accepted(f, kFrames - 1) != join::SegmentCheck::Problem::kStart;
+            EXPECT_EQ(end, action("tbMarkOut")->isEnabled()) << "frame " << f;
+            EXPECT_EQ(start, action("tbMarkIn")->isEnabled()) << "frame " << f;
+            EXPECT_EQ(QString(start ? "k" : "") + (end ? "e" : ""),
+                      frameLabel()
+                          .section(' ', 0, 0, QString::SectionSkipEmpty)
+                          .remove(QRegularExpression("[0-9]")))
+                << frameLabel().toStdString();
+            ends += end ? 1 : 0;
+            starts += start ? 1 : 0;
+        }
+        key(Qt::Key_Home);
+        key(Qt::Key_Right, Qt::ShiftModifier);
+        const int first = m_window->logic().currentFrame();
+        EXPECT_GT(first, 0);
+        EXPECT_EQ(accepted(0, first), join::SegmentCheck::Problem::kNone);
+        for (int f = 1; f < first; ++f) {
+            EXPECT_NE(accepted(0, f), join::SegmentCheck::Problem::kNone) << "frame " << f;
+        }
+    });
+    m_window->PreviewClips(1, 0, 1, clips);
+    EXPECT_GT(ends, 2);
+    EXPECT_LT(ends, kFrames - 2);
+    EXPECT_GE(starts, 2);
 }
 
 }  // namespace

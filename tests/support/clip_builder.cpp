@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "media/clip_inspection.h"
+#include "support/test_support.h"
 
 namespace clips {
 
@@ -305,6 +306,143 @@ Clip NoisyRgbClip(int frames, bool audio, uint32_t compression) {
     return clip;
 }
 
+bool FfmpegClip(const std::string& path, const std::string& video, const std::string& audio,
+                double seconds, int seed, double audioSeconds, int rate, const std::string& size) {
+    std::string args = "-f lavfi -i testsrc=size=" + size + ":rate=" + std::to_string(rate) +
+                       ":duration=" + std::to_string(seconds);
+    if (!audio.empty()) {
+        args += " -f lavfi -i anoisesrc=c=pink:a=0.3:s=" + std::to_string(seed) +
+                ":d=" + std::to_string(audioSeconds < 0 ? seconds : audioSeconds) + " " + audio;
+    }
+    return testing_support::Ffmpeg(args + " " + video + " " + testing_support::ShellQuote(path));
+}
+
+bool WriteByteStreamClip(const std::string& source, const std::vector<uint8_t>& audio,
+                         uint32_t bytesPerSecond, const std::string& path,
+                         std::vector<uint8_t> format) {
+    ReadBack in(source);
+    if (!in.ok() || in.video() < 0 || in.audio() < 0) {
+        ADD_FAILURE() << source << " has no video and audio to rewrite";
+        return false;
+    }
+    Clip clip;
+    clip.infos = {in.reader().streamInfo(in.video()), in.reader().streamInfo(in.audio())};
+    AVISTREAMINFO& info = clip.infos[1];
+    info.dwSampleSize = 1;
+    info.dwScale = 1;
+    info.dwRate = bytesPerSecond;
+    info.dwStart = 0;
+    if (format.empty()) {
+        format = in.reader().stream(in.audio()).format;
+        if (format.size() < 18) {
+            ADD_FAILURE() << source << " has no audio format to rewrite";
+            return false;
+        }
+        RiffBuilder patched;
+        patched.raw(format);
+        patched.patch32(8, bytesPerSecond);
+        patched.vec()[12] = 1, patched.vec()[13] = 0;  // block align
+        format = patched.vec();
+    }
+    clip.formats = {in.reader().stream(in.video()).format, format};
+    const join::AudioClock clock{bytesPerSecond, 1, clip.infos[0].dwRate, clip.infos[0].dwScale};
+    const int64_t frames = in.samples(in.video());
+    const auto total = static_cast<int64_t>(audio.size());
+    int64_t done = 0;
+    for (int64_t f = 0; f < frames; ++f) {
+        clip.chunks.push_back({0, in.read(in.video(), f, 1), in.isKey(in.video(), f)});
+        const int64_t until =
+            f + 1 < frames ? std::min(join::AudioBoundary(clock, f + 1), total) : total;
+        if (until > done) {
+            clip.chunks.push_back({1, {audio.begin() + done, audio.begin() + until}, false});
+            done = until;
+        }
+    }
+    const int32_t status = WriteClip(clip, path);
+    EXPECT_EQ(status, AVIERR_OK) << "writing " << path;
+    return status == AVIERR_OK;
+}
+
+namespace {
+
+// The coding type (0 I, 1 P, 2 B, 3 S) of the first VOP in an MPEG-4 chunk, and where it starts.
+int VopType(const std::vector<uint8_t>& chunk, size_t* at) {
+    static const uint8_t kVop[] = {0, 0, 1, 0xB6};
+    const auto found = std::search(chunk.begin(), chunk.end(), kVop, kVop + 4);
+    if (found == chunk.end() || found + 4 == chunk.end()) {
+        return -1;
+    }
+    *at = static_cast<size_t>(found - chunk.begin());
+    return found[4] >> 6;
+}
+
+// A P-VOP that is not coded: type, no modulo time base, marker, time increment, marker, not
+// coded, then the stuffing to the byte boundary.
+std::vector<uint8_t> NotCodedVop(int timeBits) {
+    std::vector<bool> bits = {false, true, false, true};
+    bits.insert(bits.end(), static_cast<size_t>(timeBits), false);
+    bits.insert(bits.end(), {true, false, false});
+    while (bits.size() % 8 != 0) {
+        bits.push_back(true);
+    }
+    std::vector<uint8_t> vop = {0, 0, 1, 0xB6};
+    for (size_t i = 0; i < bits.size(); i += 8) {
+        uint8_t byte = 0;
+        for (size_t j = 0; j < 8; ++j) {
+            byte = static_cast<uint8_t>(byte << 1 | (bits[i + j] ? 1 : 0));
+        }
+        vop.push_back(byte);
+    }
+    return vop;
+}
+
+}  // namespace
+
+bool WritePackedMpeg4(const std::string& unpacked, const std::string& packed, int timeBits) {
+    ReadBack source(unpacked);
+    if (!source.ok()) {
+        return false;
+    }
+    const int s = source.video();
+    Clip clip;
+    clip.infos.push_back(source.reader().streamInfo(s));
+    clip.formats.push_back(source.reader().stream(s).format);
+    std::vector<std::vector<uint8_t>> chunks;
+    for (int64_t n = 0; n < source.samples(s); ++n) {
+        chunks.push_back(source.read(s, n, 1));
+    }
+    static const std::string kUserData = "DivX999b000p";
+    std::vector<uint8_t> marker = {0, 0, 1, 0xB2};
+    marker.insert(marker.end(), kUserData.begin(), kUserData.end());
+    for (size_t n = 0; n < chunks.size();) {
+        size_t at = 0;
+        std::vector<uint8_t> reference = chunks[n];
+        const int type = VopType(reference, &at);
+        if (type == 0) {
+            reference.insert(reference.begin() + static_cast<std::ptrdiff_t>(at), marker.begin(),
+                             marker.end());
+        }
+        size_t b = n + 1;
+        while (b < chunks.size() && VopType(chunks[b], &at) == 2) {
+            ++b;
+        }
+        if (b == n + 1) {
+            clip.chunks.push_back({0, reference, type == 0});
+        } else {
+            reference.insert(reference.end(), chunks[n + 1].begin(), chunks[n + 1].end());
+            clip.chunks.push_back({0, reference, type == 0});
+            for (size_t i = n + 2; i < b; ++i) {
+                clip.chunks.push_back({0, chunks[i], false});
+            }
+            clip.chunks.push_back({0, NotCodedVop(timeBits), false});
+        }
+        n = b;
+    }
+    const int32_t status = WriteClip(clip, packed);
+    EXPECT_EQ(status, 0) << "writing " << packed;
+    return status == 0;
+}
+
 ReadBack::ReadBack(const std::string& path) {
     EXPECT_EQ(avi::Reader::Open(path, avi::Limits{}, &m_reader), 0) << path;
 }
@@ -533,7 +671,7 @@ std::vector<uint8_t> AudioBytes(uint64_t from, size_t n) {
 }
 
 FileSpec EmptyChunksSpec(int frames, int emptyChunks, const WAVEFORMATEX& wave) {
-    FileSpec spec;
+    FileSpec file;
     StreamSpec video;
     video.handler = "MJPG";
     video.length = static_cast<uint32_t>(frames + emptyChunks);
@@ -548,14 +686,14 @@ FileSpec EmptyChunksSpec(int frames, int emptyChunks, const WAVEFORMATEX& wave) 
     const uint32_t perFrame = wave.nSamplesPerSec / 25;
     audio.length = static_cast<uint32_t>(frames) * perFrame;
     audio.format = WaveFormat(wave);
-    spec.streams = {video, audio};
+    file.streams = {video, audio};
     const size_t bytes = static_cast<size_t>(perFrame) * wave.nBlockAlign;
     for (int f = 0; f < frames; ++f) {
-        spec.chunks.push_back({0, "dc", Frame(f, 24), true});
-        spec.chunks.push_back({1, "wb", AudioBytes(static_cast<uint64_t>(f) * bytes, bytes), true});
+        file.chunks.push_back({0, "dc", Frame(f, 24), true});
+        file.chunks.push_back({1, "wb", AudioBytes(static_cast<uint64_t>(f) * bytes, bytes), true});
     }
-    spec.chunks.resize(spec.chunks.size() + static_cast<size_t>(emptyChunks));
-    return spec;
+    file.chunks.resize(file.chunks.size() + static_cast<size_t>(emptyChunks));
+    return file;
 }
 
 }  // namespace clips

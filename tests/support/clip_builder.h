@@ -109,6 +109,32 @@ inline constexpr int kRgbHeight = 18;
 inline constexpr int kRgbFrameBytes = kRgbWidth * kRgbHeight * 3;
 Clip NoisyRgbClip(int frames, bool audio, uint32_t compression = 0);
 
+// ---- Clips made by ffmpeg --------------------------------------------------------------------
+
+// A clip of ffmpeg's test pictures (size, frames a second, seconds) coded with the video options,
+// and, unless audio is empty, pink noise coded with the audio options: the seed makes the sound
+// of each clip its own, and noise makes no two packets alike. audioSeconds below 0: as long as
+// the video. False, with a test failure, when ffmpeg fails.
+bool FfmpegClip(const std::string& path, const std::string& video, const std::string& audio,
+                double seconds, int seed, double audioSeconds = -1, int rate = 25,
+                const std::string& size = "160x120");
+
+// The clip's video with audio as a byte stream of a constant-rate header (one byte a sample,
+// block align 1, bytesPerSecond): the bytes given (say a clip's packets as ffmpeg writes them
+// to an elementary stream), cut into one chunk after each frame where the byte clock puts it, so
+// that most codec frames straddle chunks as some muxers write them. format: the audio format
+// (empty: the clip's own, with block align and byte rate set so).
+bool WriteByteStreamClip(const std::string& source, const std::vector<uint8_t>& audio,
+                         uint32_t bytesPerSecond, const std::string& path,
+                         std::vector<uint8_t> format = {});
+
+// The video of an MPEG-4 clip with B pictures (as ffmpeg writes it: each chunk one picture, in
+// decoding order) rewritten in the packed form DivX and Xvid write: each reference picture packed
+// with the first B picture shown before it, the other B pictures after, then a placeholder (a VOP
+// that is not coded, its time increment timeBits long) where the reference picture is shown; a
+// DivX user data marked 'p' before every I picture. False, with a test failure, when it fails.
+bool WritePackedMpeg4(const std::string& unpacked, const std::string& packed, int timeBits);
+
 // ---- Reading back and damaging ----------------------------------------------------------------
 
 // A joined (or any) file read back through our reader.

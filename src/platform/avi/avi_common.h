@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace avi {
 
@@ -55,6 +56,18 @@ constexpr uint32_t FourCC(const char (&s)[5]) {
            (static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24);
 }
 
+// The four characters of a code as text, each one outside 32..126 shown as "?".
+inline std::string FourCCText(uint32_t code) {
+    std::string text(4, '?');
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t byte = (code >> (8 * i)) & 0xFFu;
+        if (byte >= 32 && byte <= 126) {
+            text[static_cast<size_t>(i)] = static_cast<char>(byte);
+        }
+    }
+    return text;
+}
+
 // ---- overflow-safe range checks -----------------------------------------------------------------
 
 // True when [pos, pos + len) lies inside [0, size).
@@ -67,7 +80,7 @@ constexpr bool InRange(uint64_t pos, uint64_t len, uint64_t size) {
 struct Limits {
     int maxStreams = 64;
     uint64_t maxIndexEntries = 64ull << 20;  // per file, all streams together
-    uint32_t maxChunkSize = 256u << 20;      // a single frame or audio chunk
+    uint32_t maxChunkSize = 256u << 20;      // a single frame or audio chunk, read or written
     uint32_t maxFormatSize = 1u << 20;       // strf payload
     uint32_t maxHeaderSize = 64u << 20;      // the whole hdrl list
     uint32_t maxRiffParts = 100000;          // RIFF AVI + AVIX parts

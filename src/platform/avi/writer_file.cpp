@@ -66,7 +66,19 @@ void OutputFile::flush() {
     if (writeAllAt(m_buffer.get(), m_used, m_bufferStart)) {
         m_bufferStart += m_used;
         m_used = 0;
+        startWriteback();
     }
+}
+
+void OutputFile::startWriteback() {
+    if (m_bufferStart - m_writebackFrom < kWritebackStep) {
+        return;
+    }
+    // Only advice: a file system or file that cannot do it is written back as ever.
+    (void)::sync_file_range(m_fd, static_cast<off64_t>(m_writebackFrom),
+                            static_cast<off64_t>(m_bufferStart - m_writebackFrom),
+                            SYNC_FILE_RANGE_WRITE);
+    m_writebackFrom = m_bufferStart;
 }
 
 bool OutputFile::writeBufferAnd(const uint8_t* data, size_t size) {
@@ -92,6 +104,7 @@ bool OutputFile::writeBufferAnd(const uint8_t* data, size_t size) {
     if (ok) {
         m_bufferStart += want;
         m_used = 0;
+        startWriteback();
     }
     return ok;
 }

@@ -49,7 +49,13 @@ class OutputFile {
     static constexpr size_t kBufferSize = 1u << 20;
     static constexpr size_t kDirectSize = 64u << 10;
 
+    // Write-back of what has reached the file is started every kWritebackStep bytes, so that the
+    // data goes to the disk while the copy goes on: the flush before a joined file replaces an
+    // old one then has little left to wait for, instead of all of it at the end.
+    static constexpr uint64_t kWritebackStep = 8u << 20;
+
     void flush();
+    void startWriteback();
     // Sequential output goes through it too, at m_bufferStart, so there is one write loop.
     bool writeAllAt(const uint8_t* data, size_t size, uint64_t pos);
     // Writes the buffered bytes and then size bytes of data, at m_bufferStart.
@@ -58,7 +64,8 @@ class OutputFile {
     int m_fd = -1;
     std::unique_ptr<uint8_t[]> m_buffer;  // not zeroed: only bytes below m_used are ever read
     size_t m_used = 0;
-    uint64_t m_bufferStart = 0;  // file position of m_buffer[0]
+    uint64_t m_bufferStart = 0;    // file position of m_buffer[0]
+    uint64_t m_writebackFrom = 0;  // where the write-back not yet started begins
     bool m_failed = false;
     int m_errno = 0;
 };

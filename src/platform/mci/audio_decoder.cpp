@@ -110,7 +110,7 @@ void AudioDecoder::decodeFrames(int64_t from, int64_t to, double framesPerSecond
         int64_t samples = 0;
         const int64_t count = std::min(step, end - pos);
         if (m_reader.read(m_stream, pos, count, nullptr, 0, &size, &samples) != AVIERR_OK ||
-            size <= 0 || size > (16 << 20)) {
+            size <= 0 || size > avi::Limits{}.maxChunkSize) {
             continue;
         }
         bytes.assign(static_cast<size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);

@@ -11,46 +11,12 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include "platform/avi/frame_probe.h"
+
 namespace mci {
 namespace {
 
 const int64_t kMaxPixels = avi::Limits{}.maxPicturePixels;
-
-std::string FourCcText(uint32_t tag) {
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        const char c = static_cast<char>((tag >> (8 * i)) & 0xFF);
-        text += (c >= 32 && c < 127) ? c : '.';
-    }
-    return text;
-}
-
-// The coding type of the first picture in an MPEG-1/2 or MPEG-4 part 2 packet: 'I', 'P', 'B',
-// or 0 when there is none.
-char FirstPictureType(const uint8_t* data, size_t size, AVCodecID codec) {
-    const bool mpeg4 = codec == AV_CODEC_ID_MPEG4;
-    const uint8_t startCode = mpeg4 ? 0xB6 : 0x00;
-    for (size_t i = 0; i + 5 < size; ++i) {
-        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1 || data[i + 3] != startCode) {
-            continue;
-        }
-        static const char kMpeg4Types[] = {'I', 'P', 'B', 'P'};
-        static const char kMpegTypes[] = {0, 'I', 'P', 'B', 0, 0, 0, 0};
-        return mpeg4 ? kMpeg4Types[data[i + 4] >> 6] : kMpegTypes[(data[i + 5] >> 3) & 7];
-    }
-    return 0;
-}
-
-// True when an MPEG-4 part 2 packet holds a B picture (packed streams hold two pictures).
-bool HasMpeg4BPicture(const uint8_t* data, size_t size) {
-    for (size_t i = 0; i + 4 < size; ++i) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB6 &&
-            (data[i + 4] >> 6) == 2) {
-            return true;
-        }
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -73,7 +39,7 @@ SharedFrame ShareFrame(const AVFrame* frame) {
 }
 
 FrameDecoder::FrameDecoder(const avi::Reader& reader, int stream)
-    : m_reader(reader), m_stream(stream), m_received(av_frame_alloc()) {}
+    : m_reader(reader), m_stream(stream), m_frames(reader, stream), m_received(av_frame_alloc()) {}
 
 FrameDecoder::~FrameDecoder() {
     avcodec_free_context(&m_context);
@@ -100,7 +66,7 @@ void FrameDecoder::openCodec() {
         id = av_codec_get_id(tables, data.header.fccHandler);
     }
     const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
-    const std::string tag = FourCcText(bih.biCompression);
+    const std::string tag = avi::FourCCText(bih.biCompression);
     const int64_t height = bih.biHeight < 0 ? -static_cast<int64_t>(bih.biHeight) : bih.biHeight;
     if (bih.biWidth > 0 && height > 0 && static_cast<int64_t>(bih.biWidth) * height > kMaxPixels) {
         m_codecText = "Frame size too large for codec " + tag;
@@ -135,12 +101,20 @@ void FrameDecoder::openCodec() {
         // MPEG-4 part 2 reorders only when the stream has B pictures; without them a chunk that
         // is not coded gives no picture and must not move the pictures after it.
         m_byChunk = true;
+        avi::PictureProbe probe(avi::FourCC("MP4V"), m_extradata.data(), m_extradata.size());
         std::vector<uint8_t> bytes;
         constexpr int64_t kLookAhead = 64;
         for (int64_t index = 0; index < std::min(m_stored, kLookAhead) && m_byChunk; ++index) {
-            m_byChunk = !readChunk(index, &bytes) || !HasMpeg4BPicture(bytes.data(), bytes.size());
+            if (readChunk(index, &bytes)) {
+                for (const avi::ProbedPicture& p : probe.probe(bytes.data(), bytes.size())) {
+                    m_byChunk = m_byChunk && p.type != avi::PictureType::kBidirectional;
+                }
+            }
         }
     }
+    const uint32_t compression =
+        avi::IsProbedCodec(bih.biCompression) ? bih.biCompression : data.header.fccHandler;
+    m_splices = std::make_unique<avi::SpliceMap>(m_frames, compression, m_extradata);
     m_packet = av_packet_alloc();
     m_context = m_packet == nullptr ? nullptr : newContext();
     if (m_context == nullptr) {
@@ -174,7 +148,7 @@ AVCodecContext* FrameDecoder::newContext() const {
     return context;
 }
 
-int64_t FrameDecoder::keyFrameAtOrBefore(int64_t frame) const {
+int64_t FrameDecoder::keyChunkAtOrBefore(int64_t frame) const {
     if (frame < 0 || frame >= m_frameCount) {
         return -1;
     }
@@ -182,11 +156,18 @@ int64_t FrameDecoder::keyFrameAtOrBefore(int64_t frame) const {
     return found < m_start ? -1 : found - m_start;
 }
 
+int64_t FrameDecoder::keyFrameAtOrBefore(int64_t frame) const {
+    if (m_splices == nullptr || !m_splices->probed() || frame < 0 || frame >= m_frameCount) {
+        return keyChunkAtOrBefore(frame);
+    }
+    return m_splices->startAtOrBefore(frame);
+}
+
 bool FrameDecoder::readChunk(int64_t index, std::vector<uint8_t>* bytes) const {
     int64_t size = 0;
     int64_t samples = 0;
     if (m_reader.read(m_stream, m_start + index, 1, nullptr, 0, &size, &samples) != AVIERR_OK ||
-        size < 0 || size > (64 << 20)) {
+        size < 0 || size > avi::Limits{}.maxChunkSize) {
         return false;
     }
     bytes->resize(static_cast<size_t>(size));
@@ -194,26 +175,10 @@ bool FrameDecoder::readChunk(int64_t index, std::vector<uint8_t>* bytes) const {
            AVIERR_OK;
 }
 
-// Open groups of pictures (MPEG-1/2, MPEG-4 part 2): B pictures that follow a key frame in the
-// file but are shown before it, so they cannot be decoded from that key frame. The decoder drops
-// them after a restart there, and the key frame's picture is shown that many frames later.
-int64_t FrameDecoder::leadingPictures(int64_t key) {
-    const AVCodecID codec = m_context->codec_id;
-    constexpr int64_t kMaxLeading = 16;
-    int64_t count = 0;
-    std::vector<uint8_t> bytes;
-    for (int64_t index = key + 1; index < m_stored && count < kMaxLeading; ++index) {
-        if (!readChunk(index, &bytes) || bytes.empty() ||
-            FirstPictureType(bytes.data(), bytes.size(), codec) != 'B') {
-            break;
-        }
-        ++count;
-    }
-    return count;
-}
-
-// How many pictures after a key frame's chunk are shown before it, or -1 when that is not known
-// without decoding across the key frame from the one before (which then records it).
+// How many pictures after a key frame's chunk are shown before it and need the group before (the
+// decoder drops them after a restart there, and the key frame's picture is shown that many frames
+// later), or -1 when that is not known without decoding across the key frame from the one before
+// (which then records it).
 int64_t FrameDecoder::knownLeading(int64_t key) {
     if (key <= 0) {
         return 0;
@@ -222,34 +187,7 @@ int64_t FrameDecoder::knownLeading(int64_t key) {
     if (found != m_leadingOf.end()) {
         return found->second;
     }
-    const AVCodecID codec = m_context->codec_id;
-    std::vector<uint8_t> bytes;
-    if (!readChunk(key, &bytes)) {
-        return -1;
-    }
-    int64_t leading = -1;
-    if (codec == AV_CODEC_ID_H264) {
-        // After an IDR picture nothing is shown before it; other key frames (open groups) may
-        // have pictures that lean on the group before.
-        for (size_t i = 0; i + 3 < bytes.size(); ++i) {
-            if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 &&
-                (bytes[i + 3] & 0x1F) == 5) {
-                leading = 0;
-                break;
-            }
-        }
-    } else if (codec == AV_CODEC_ID_MPEG1VIDEO || codec == AV_CODEC_ID_MPEG2VIDEO) {
-        leading = leadingPictures(key);
-    } else if (codec == AV_CODEC_ID_MPEG4) {
-        // A key chunk that packs a second picture (a B picture of the group before) is learnt.
-        int pictures = 0;
-        for (size_t i = 0; i + 3 < bytes.size(); ++i) {
-            if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == 0xB6) {
-                ++pictures;
-            }
-        }
-        leading = pictures > 1 ? -1 : leadingPictures(key);
-    }
+    const int64_t leading = m_splices == nullptr ? -1 : m_splices->leadingPictures(key);
     if (leading >= 0) {
         m_leadingOf[key] = leading;
     }
@@ -261,7 +199,7 @@ int64_t FrameDecoder::knownLeading(int64_t key) {
 // cannot show (or how many those are is not yet known).
 FrameDecoder::Start FrameDecoder::startFor(int64_t n) {
     Start start;
-    start.key = std::max<int64_t>(keyFrameAtOrBefore(n), 0);
+    start.key = std::max<int64_t>(keyChunkAtOrBefore(n), 0);
     if (m_byChunk || start.key == 0) {
         return start;
     }
@@ -271,7 +209,7 @@ FrameDecoder::Start FrameDecoder::startFor(int64_t n) {
         return start;
     }
     start.syncKey = start.key;
-    start.key = std::max<int64_t>(keyFrameAtOrBefore(start.key - 1), 0);
+    start.key = std::max<int64_t>(keyChunkAtOrBefore(start.key - 1), 0);
     start.leading = std::max<int64_t>(knownLeading(start.key), 0);
     return start;
 }
@@ -439,7 +377,7 @@ bool FrameDecoder::receive() {
     m_pending.pop_front();
     if (!byChunk && m_syncKey < 0 && chunk != AV_NOPTS_VALUE && chunk > 0 &&
         m_leadingOf.count(chunk) == 0 && m_nextDisplay >= chunk && m_nextDisplay - chunk <= 64 &&
-        keyFrameAtOrBefore(chunk) == chunk) {
+        keyChunkAtOrBefore(chunk) == chunk) {
         m_leadingOf[chunk] = m_nextDisplay - chunk;
     }
     AVFrame* picture = av_frame_alloc();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/avi/avi_reader.h"
+#include "platform/avi/splice_map.h"
 
 struct AVCodec;
 struct AVCodecContext;
@@ -51,6 +52,8 @@ class FrameDecoder {
     int64_t frameCount() const { return m_frameCount; }
     bool codecKnown() const { return m_context != nullptr; }
     const std::string& codecText() const { return m_codecText; }
+    // The key frame at or before frame, as shown: the frame a segment can start at exactly (with
+    // B pictures, where the key frame's picture is shown); -1 when there is none.
     int64_t keyFrameAtOrBefore(int64_t frame) const;
 
     // Decodes until the picture of frame n is current, from the key frame at or before n when that
@@ -80,7 +83,7 @@ class FrameDecoder {
     void openCodec();
     AVCodecContext* newContext() const;
     bool readChunk(int64_t index, std::vector<uint8_t>* bytes) const;
-    int64_t leadingPictures(int64_t key);
+    int64_t keyChunkAtOrBefore(int64_t frame) const;
     int64_t knownLeading(int64_t key);
     Start startFor(int64_t n);
     void restart(const Start& start);
@@ -95,6 +98,8 @@ class FrameDecoder {
 
     const avi::Reader& m_reader;
     int m_stream;
+    avi::ReaderFrames m_frames;
+    std::unique_ptr<avi::SpliceMap> m_splices;  // where segments start exactly, and open groups
     int64_t m_start = 0;
     int64_t m_frameCount = 0;
     std::vector<uint8_t> m_extradata;
