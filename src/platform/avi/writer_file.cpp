@@ -7,13 +7,70 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "platform/avi/avi_common.h"
 
 namespace avi {
 
+// Starts the write-back of [0, end) of the file as the writer asks for more, one range after
+// the other; the thread ends (and is waited for) before the file is closed.
+class OutputFile::Writeback {
+  public:
+    explicit Writeback(int fd) : m_fd(fd), m_thread([this] { run(); }) {}
+    ~Writeback() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    Writeback(const Writeback&) = delete;
+    Writeback& operator=(const Writeback&) = delete;
+
+    void upTo(uint64_t end) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_wanted = std::max(m_wanted, end);
+        }
+        m_wake.notify_one();
+    }
+
+  private:
+    void run() {
+        uint64_t done = 0;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return m_stop || m_wanted > done; });
+            if (m_stop) {
+                return;  // what is left is the final flush's
+            }
+            const uint64_t end = m_wanted;
+            lock.unlock();
+            // Only advice: a file system or file that cannot do it is written back as ever.
+            (void)::sync_file_range(m_fd, static_cast<off64_t>(done),
+                                    static_cast<off64_t>(end - done), SYNC_FILE_RANGE_WRITE);
+            done = end;
+            lock.lock();
+        }
+    }
+
+    const int m_fd;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    uint64_t m_wanted = 0;
+    bool m_stop = false;
+    std::thread m_thread;  // last: started once the rest is set
+};
+
+OutputFile::OutputFile() = default;
+
 OutputFile::~OutputFile() {
+    m_writeback.reset();
     if (m_fd >= 0) {
         ::close(m_fd);
     }
@@ -74,10 +131,15 @@ void OutputFile::startWriteback() {
     if (m_bufferStart - m_writebackFrom < kWritebackStep) {
         return;
     }
-    // Only advice: a file system or file that cannot do it is written back as ever.
-    (void)::sync_file_range(m_fd, static_cast<off64_t>(m_writebackFrom),
-                            static_cast<off64_t>(m_bufferStart - m_writebackFrom),
-                            SYNC_FILE_RANGE_WRITE);
+    if (m_writeback == nullptr) {
+        try {
+            m_writeback = std::make_unique<Writeback>(m_fd);
+        } catch (const std::exception&) {
+            m_writebackFrom = m_bufferStart;  // no thread to spare: the final flush does it all
+            return;
+        }
+    }
+    m_writeback->upTo(m_bufferStart);
     m_writebackFrom = m_bufferStart;
 }
 
@@ -171,6 +233,7 @@ bool OutputFile::close() {
         return !m_failed;
     }
     flush();
+    m_writeback.reset();
     if (::close(m_fd) != 0) {
         fail(errno);
     }

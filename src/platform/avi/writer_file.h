@@ -12,7 +12,7 @@ namespace avi {
 
 class OutputFile {
   public:
-    OutputFile() = default;
+    OutputFile();
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -51,8 +51,10 @@ class OutputFile {
 
     // Write-back of what has reached the file is started every kWritebackStep bytes, so that the
     // data goes to the disk while the copy goes on: the flush before a joined file replaces an
-    // old one then has little left to wait for, instead of all of it at the end.
+    // old one then has little left to wait for, instead of all of it at the end. Starting it can
+    // wait for the disk's queue, so a thread of its own does that while the writes go on.
     static constexpr uint64_t kWritebackStep = 8u << 20;
+    class Writeback;
 
     void flush();
     void startWriteback();
@@ -64,8 +66,9 @@ class OutputFile {
     int m_fd = -1;
     std::unique_ptr<uint8_t[]> m_buffer;  // not zeroed: only bytes below m_used are ever read
     size_t m_used = 0;
-    uint64_t m_bufferStart = 0;    // file position of m_buffer[0]
-    uint64_t m_writebackFrom = 0;  // where the write-back not yet started begins
+    uint64_t m_bufferStart = 0;              // file position of m_buffer[0]
+    uint64_t m_writebackFrom = 0;            // where the write-back not yet asked for begins
+    std::unique_ptr<Writeback> m_writeback;  // started with the first step
     bool m_failed = false;
     int m_errno = 0;
 };

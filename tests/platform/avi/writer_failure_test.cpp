@@ -156,19 +156,28 @@ TEST(WriterFailureTest, FullDiskSurfacesAtFinishWithErrno) {
 }
 
 // Small frames reach the limit through the writer's buffer; large ones (written from the
-// caller's memory together with the buffered header) part way through one system call.
+// caller's memory together with the buffered header) part way through one system call, also
+// while the write-back of what came before runs on its own thread.
 TEST(WriterFailureTest, FileSizeLimitFailsTheWriteAndEveryCallAfterIt) {
     testing_support::TempDir dir;
     const std::string path = dir.file("limited.avi");
     const Clip clip = clips::NoisyRgbClip(3000, false);  // about 5 MB: beyond the buffer
     const std::vector<uint8_t> large(100000, 0x5a);
-    for (const bool small : {true, false}) {
-        SCOPED_TRACE(small ? "small frames" : "large frames");
+    struct Case {
+        bool small;
+        rlim_t limit;
+        int frames;
+    };
+    for (const Case c :
+         {Case{true, 1 << 20, 3000}, Case{false, 1 << 20, 30}, Case{false, 20 << 20, 300}}) {
+        const bool small = c.small;
+        SCOPED_TRACE(std::string(small ? "small frames" : "large frames") + " to " +
+                     std::to_string(c.limit >> 20) + " MiB");
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{1 << 20, 1 << 20};
+            const rlimit limit{c.limit, c.limit};
             setrlimit(RLIMIT_FSIZE, &limit);
             std::unique_ptr<avi::Writer> writer;
             int video = -1;
@@ -177,7 +186,7 @@ TEST(WriterFailureTest, FileSizeLimitFailsTheWriteAndEveryCallAfterIt) {
                 _exit(10);
             }
             int failedAt = -1;
-            for (int f = 0; f < (small ? 3000 : 30); ++f) {
+            for (int f = 0; f < c.frames; ++f) {
                 const auto& bytes = small ? clip.chunks[static_cast<size_t>(f)].bytes : large;
                 const int32_t status =
                     writer->write(video, f, 1, bytes.data(), static_cast<int32_t>(bytes.size()), 0,
@@ -202,7 +211,7 @@ TEST(WriterFailureTest, FileSizeLimitFailsTheWriteAndEveryCallAfterIt) {
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0);
-        EXPECT_LE(std::filesystem::file_size(path), uintmax_t{1} << 20);
+        EXPECT_LE(std::filesystem::file_size(path), uintmax_t{c.limit});
     }
 }
 
