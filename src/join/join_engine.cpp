@@ -68,6 +68,7 @@ class JoinRun {
     int32_t fatal(int32_t code, const std::string& text, int32_t result, int sysErrno = 0);
     platform::Files& files();
     int32_t preflight();
+    int32_t planOutput();
     int32_t checkSilence(const JoinPlan& plan);
     int32_t checkClip(int index);
     int32_t openDestination();
@@ -162,6 +163,9 @@ int32_t JoinRun::execute() {
         result = checkSegments();
     }
     if (result == kJoinDone) {
+        result = planOutput();
+    }
+    if (result == kJoinDone) {
         result = openDestination();
     }
     if (result != kJoinDone) {
@@ -201,8 +205,8 @@ int32_t JoinRun::checkSegments() {
     return kJoinDone;
 }
 
-// Everything that can be told before a byte is written: what the destination is, whether the
-// clips are still the files inspected, and what the join would write.
+// What can be told of the destination and the clips before a byte is written: what the
+// destination is, and whether the clips are still the files inspected.
 int32_t JoinRun::preflight() {
     const std::string& dest = m_state.destFileName;
     const std::string problem = DestinationProblem(files(), dest);
@@ -228,7 +232,14 @@ int32_t JoinRun::preflight() {
             return r;
         }
     }
-    const JoinPlan plan = PlanJoin(m_state);
+    return kJoinDone;
+}
+
+// What the join would write, from the segments as they will be copied: silence beyond the bound
+// is asked about, and a file larger than the room left is refused.
+int32_t JoinRun::planOutput() {
+    const std::string& dest = m_state.destFileName;
+    const JoinPlan plan = PlanJoin(m_state, m_plans);
     const int32_t silence = checkSilence(plan);
     if (silence != kJoinDone) {
         return silence;

@@ -72,8 +72,8 @@ DestinationAudio AudioOf(const ClipInfo& base, bool codecSilence) {
 }
 
 // One entry's frames, audio and silence.
-void PlanEntry(const ClipInfo& clip, bool first, const ClipInfo& base, const DestinationAudio& dest,
-               JoinPlan& plan, int64_t& chunks) {
+void PlanEntry(const ClipInfo& clip, bool first, const SegmentPlan& start, const ClipInfo& base,
+               const DestinationAudio& dest, JoinPlan& plan, int64_t& chunks) {
     const int16_t file = vbvfw_AVIFileOpen(clip.fileName, kOpenRead);
     if (file < 0) {
         return;  // the copy reports it
@@ -81,8 +81,15 @@ void PlanEntry(const ClipInfo& clip, bool first, const ClipInfo& base, const Des
     const int16_t video = vbvfw_AVIFileGetStream(file, kStreamTypeVideo, 0);
     const int64_t in = std::max<int32_t>(clip.leadIn, 0);
     const int64_t frames = std::max<int32_t>(clip.segmentFrames, 0);
+    if (video >= 0 && frames > 0) {
+        const int64_t origin = clip.videoInfo.dwStart;
+        int64_t lead = SpanBytes(video, origin + start.firstChunk, 1, true, &chunks);
+        if (start.keepBytes >= 0) {
+            lead = std::min(lead, start.keepBytes);
+        }
+        plan.bytes += lead + SpanBytes(video, origin + in + 1, frames - 1, true, &chunks);
+    }
     if (video >= 0) {
-        plan.bytes += SpanBytes(video, clip.videoInfo.dwStart + in, frames, true, &chunks);
         (void)vbvfw_AVIStreamRelease(video);
     }
     const AudioClock destClock{dest.rate, dest.scale, base.videoInfo.dwRate,
@@ -118,7 +125,7 @@ void PlanEntry(const ClipInfo& clip, bool first, const ClipInfo& base, const Des
 
 }  // namespace
 
-JoinPlan PlanJoin(const JoinState& state) {
+JoinPlan PlanJoin(const JoinState& state, const std::vector<SegmentPlan>& starts) {
     JoinPlan plan;
     const int count = std::min<int>(state.clipCount, static_cast<int>(state.clips.size()));
     if (count <= 0) {
@@ -128,7 +135,11 @@ JoinPlan PlanJoin(const JoinState& state) {
     const DestinationAudio dest = AudioOf(base, state.silenceEncoder != nullptr);
     int64_t chunks = 0;
     for (int i = 0; i < count; ++i) {
-        PlanEntry(state.clips[static_cast<size_t>(i)], i == 0, base, dest, plan, chunks);
+        const ClipInfo& clip = state.clips[static_cast<size_t>(i)];
+        const SegmentPlan start = static_cast<size_t>(i) < starts.size()
+                                      ? starts[static_cast<size_t>(i)]
+                                      : SegmentPlan{std::max(clip.leadIn, 0), -1};
+        PlanEntry(clip, i == 0, start, base, dest, plan, chunks);
     }
     plan.bytes += chunks * kIndexBytesPerChunk + kHeaderBytes;
     return plan;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "join/splice_check.h"
 #include "media/clip_info.h"
 #include "platform/files.h"
 
@@ -44,8 +45,10 @@ struct JoinPlan {
     std::vector<LongSilence> longSilences;
 };
 
-// Reads the clips' indexes (each frame's size, each audio span) of the entries to join.
-JoinPlan PlanJoin(const JoinState& state);
+// Reads the clips' indexes (each frame's size, each audio span) of the entries to join. starts:
+// how each entry's segment starts (its lead-in written from a key chunk before it), as the
+// join will copy it; an entry without one starts at its lead-in.
+JoinPlan PlanJoin(const JoinState& state, const std::vector<SegmentPlan>& starts);
 
 // "The audio of FILE ends 11:06:40 before its video ..." (the question's body; no buttons).
 std::string LongSilenceText(const LongSilence& silence);

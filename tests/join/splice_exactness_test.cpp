@@ -5,10 +5,13 @@
 // naming the nearest lead-ins or lead-outs that can be, and those join exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
 #include "join/join_engine.h"
+#include "join/join_plan.h"
+#include "join/splice_check.h"
 #include "media/clip_inspection.h"
 #include "support/clip_builder.h"
 #include "support/ffmpeg_judge.h"
@@ -90,6 +93,16 @@ class SpliceJudge {
         }
         EXPECT_EQ(joined, expected);
         EXPECT_EQ(m_state.framesWritten, frames);
+        // The size planned before the join (for the room check) is never less than what it
+        // wrote, though lead-ins come from key chunks before them.
+        std::vector<join::SegmentPlan> starts;
+        for (const ClipInfo& clip : m_state.clips) {
+            starts.push_back(join::ReadsPictures(clip)
+                                 ? join::CheckSegment(clip).plan
+                                 : join::SegmentPlan{std::max(clip.leadIn, 0), -1});
+        }
+        EXPECT_GE(join::PlanJoin(m_state, starts).bytes,
+                  static_cast<int64_t>(std::filesystem::file_size(out())));
         ++m_joined;
     }
 
@@ -203,6 +216,28 @@ TEST_F(CorpusSpliceTest, XvidAndDivxClipsJoinExactly) {
     joinExactly({{xvid, 41, 120}, {xvid, 1, 64}});
     joinExactly({{divx, 24, 50}, {divx, 0, 11}});
     EXPECT_GE(m_joined, 3);
+}
+
+// Key frames far larger than the pictures at the lead-ins (a still noisy picture): what each
+// segment's lead-in costs is the key chunk's size, and the plan must count that.
+class PlannedSizeTest : public SpliceJudge, public ::testing::Test {};
+
+TEST_F(PlannedSizeTest, LeadInsFromLargeKeyChunksAreCounted) {
+    if (!testing_support::HaveFfmpegEncoder("mpeg4")) {
+        GTEST_SKIP() << "ffmpeg has no mpeg4 encoder";
+    }
+    const std::string path = m_dir.file("noise.avi");
+    ASSERT_TRUE(testing_support::Ffmpeg(
+        "-f lavfi -i testsrc=size=640x480:rate=25:duration=4 -vf noise=alls=60 -g 12 -c:v mpeg4 "
+        "-bf 2 -q:v 1 " +
+        ShellQuote(path)));
+    judge(path);
+    std::vector<Segment> segments;
+    for (int64_t in : {12, 24, 36, 48, 60, 72, 12, 24}) {
+        segments.push_back({path, in, in + 9});
+    }
+    joinExactly(segments);
+    EXPECT_GE(m_joined, 1);
 }
 
 }  // namespace
