@@ -189,7 +189,7 @@ int32_t JoinRun::checkSegments() {
     for (int i = 0; i < count; ++i) {
         const ClipInfo& clip = m_state.clips[static_cast<size_t>(i)];
         if (!ReadsPictures(clip)) {
-            m_plans.push_back({std::max(clip.leadIn, 0), -1});
+            m_plans.push_back(FromLeadIn(clip));
             continue;
         }
         const SegmentCheck check = CheckSegment(clip);
@@ -538,7 +538,7 @@ void JoinRun::preparePackets(const ClipInfo& clip, const AVISTREAMINFO& live, En
 int32_t JoinRun::frameLoop(int index, EntryAudio& audio) {
     const ClipInfo& clip = m_state.clips[static_cast<size_t>(index)];
     m_plan = static_cast<size_t>(index) < m_plans.size() ? m_plans[static_cast<size_t>(index)]
-                                                         : SegmentPlan{clip.leadIn, -1};
+                                                         : FromLeadIn(clip);
     // Only the frames that are written are read: each frame's audio span follows from its own
     // position, so nothing before the lead-in needs to be looked at.
     int64_t k = std::max<int64_t>(clip.leadIn, 0);

@@ -138,7 +138,7 @@ JoinPlan PlanJoin(const JoinState& state, const std::vector<SegmentPlan>& starts
         const ClipInfo& clip = state.clips[static_cast<size_t>(i)];
         const SegmentPlan start = static_cast<size_t>(i) < starts.size()
                                       ? starts[static_cast<size_t>(i)]
-                                      : SegmentPlan{std::max(clip.leadIn, 0), -1};
+                                      : FromLeadIn(clip);
         PlanEntry(clip, i == 0, start, base, dest, plan, chunks);
     }
     plan.bytes += chunks * kIndexBytesPerChunk + kHeaderBytes;

@@ -59,6 +59,11 @@ struct SegmentPlan {
     int64_t keepBytes = -1;
 };
 
+// A segment copied from its lead-in's own chunk: clips whose pictures the rule does not read.
+inline SegmentPlan FromLeadIn(const ClipInfo& clip) {
+    return {clip.leadIn > 0 ? clip.leadIn : 0, -1};
+}
+
 struct SegmentCheck {
     enum class Problem { kNone, kStart, kEnd };
     Problem problem = Problem::kNone;

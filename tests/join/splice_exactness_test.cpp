@@ -97,9 +97,8 @@ class SpliceJudge {
         // wrote, though lead-ins come from key chunks before them.
         std::vector<join::SegmentPlan> starts;
         for (const ClipInfo& clip : m_state.clips) {
-            starts.push_back(join::ReadsPictures(clip)
-                                 ? join::CheckSegment(clip).plan
-                                 : join::SegmentPlan{std::max(clip.leadIn, 0), -1});
+            starts.push_back(join::ReadsPictures(clip) ? join::CheckSegment(clip).plan
+                                                       : join::FromLeadIn(clip));
         }
         EXPECT_GE(join::PlanJoin(m_state, starts).bytes,
                   static_cast<int64_t>(std::filesystem::file_size(out())));
