@@ -93,6 +93,7 @@ void Job::MoveClips(const std::vector<int>& lines, int before) {
     }
     m_clips = std::move(clips);
     m_ownAudio = std::move(ownAudio);
+    restoreAudioBelowTheBase();
     rewriteLines(selected);
     refreshStats();
 }
@@ -112,6 +113,7 @@ void Job::MoveSelectedClip(int direction) {
     }
     std::swap(m_clips[static_cast<size_t>(line)], m_clips[static_cast<size_t>(target)]);
     std::swap(m_ownAudio[static_cast<size_t>(line)], m_ownAudio[static_cast<size_t>(target)]);
+    restoreAudioBelowTheBase();
     m_listJoin.setText(target, JoinListLine(m_clips[static_cast<size_t>(target)]));
     m_listJoin.setText(line, JoinListLine(m_clips[static_cast<size_t>(line)]));
     m_listJoin.setSelected(line, false);
@@ -148,6 +150,12 @@ void Job::handOverToPreview(int index, const PreviewClipsFunction& previewClips)
         }
     }
     refreshStats();
+}
+
+void Job::restoreAudioBelowTheBase() {
+    for (size_t i = 1; i < m_clips.size(); ++i) {
+        m_clips[i].audioPresent = m_ownAudio[i];
+    }
 }
 
 void Job::reconsiderDroppedAudio() {

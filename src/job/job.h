@@ -79,6 +79,9 @@ class Job {
     // After entries were removed: a job made silent gets the base's audio back once the audio of
     // every entry that has some matches it again.
     void reconsiderDroppedAudio();
+    // Only the base's audio flag is cleared for a job without audio: an entry that was the base
+    // gets its own flag back once another is first, and is compared by the audio it has.
+    void restoreAudioBelowTheBase();
 
     platform::ListBox& m_listJoin;
     platform::Dialogs& m_dialogs;

@@ -226,11 +226,11 @@ TEST_F(JoinCommandTest, AsksAboutMismatchedAudioBeforeTheSaveDialog) {
     logic->job().MoveSelectedClip(-1);
     ASSERT_EQ(logic->job().clips().front().fileName, s_dir->file("c44.avi"));
 
-    // The entry without audio keeps the job's audio: silence is joined in its place.
+    // The clip that was the base is compared by its own audio, which differs.
     const std::string question = warning(
         s_dir->file("a.avi"),
-        " has no audio track, but the base clip does.  If you proceed, silence will be joined in "
-        "its place.");
+        " has a different audio format (22050Hz) than the base clip (44100Hz).  If you proceed, a "
+        "clip with no audio will be created.");
     boxes.dialogs.expectMessage("Warning: potential problem with clip", question,
                                 MessageButtons::YesNo, MessageAnswer::No);
     EXPECT_EQ(logic->JoinCommand(), 0);
@@ -241,8 +241,8 @@ TEST_F(JoinCommandTest, AsksAboutMismatchedAudioBeforeTheSaveDialog) {
     answerSave(s_dir->file("silent.avi"));
     EXPECT_EQ(logic->JoinCommand(), 1);
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].clips.front().audioPresent, 1);
-    EXPECT_EQ(calls[0].clips.back().audioPresent, 0);
+    EXPECT_EQ(calls[0].clips.front().audioPresent, 0);
+    EXPECT_EQ(calls[0].clips.back().audioPresent, 1);
     EXPECT_TRUE(boxes.dialogs.verify());
 }
 
