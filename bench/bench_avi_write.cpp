@@ -17,6 +17,7 @@
 namespace {
 
 using bench::Seconds;
+using bench::Sync;
 using bench::TimeCommand;
 
 constexpr int kFrames = 8192;
@@ -89,13 +90,13 @@ int main() {
     double ours = 1e9, cat = 1e9, ffmpeg = 1e9;
     bool ok = true;
     for (int round = 0; round < 3; ++round) {
-        std::system("sync");
+        Sync();
         const auto start = std::chrono::steady_clock::now();
         ok = WriteFile(out, 128ull << 20) && ok;
         ours = std::min(ours, Seconds(start));
-        std::system("sync");
+        Sync();
         cat = std::min(cat, TimeCommand("cat '" + out + "' > '" + copy + "'"));
-        std::system("sync");
+        Sync();
         ffmpeg = std::min(
             ffmpeg, TimeCommand(std::string(TRELVANE_FFMPEG) + " -v error -nostdin -y -i '" + out +
                                 "' -map 0 -c copy '" + remux + "'"));

@@ -138,8 +138,11 @@ int32_t Files::replaceFile(const std::string& from, const std::string& to, std::
     struct stat old {};
     int code = 0;
     if (::stat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        // The owner too where we may (as root); a user's own file keeps it anyway.
-        (void)::fchown(fd, old.st_uid, old.st_gid);
+        // The owner too where we may (as root); a user's own file keeps it anyway, so a refusal
+        // changes nothing.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Not ours to give away: the mode below is what keeps the file as it was.
+        }
         if (::fchmod(fd, old.st_mode & 07777) != 0) {
             code = errno;
         }

@@ -177,6 +177,9 @@ void PatchVideoLength(const std::string& path, uint32_t length);
 // Little-endian bytes with RIFF chunks and lists that close with their size.
 class RiffBuilder {
   public:
+    // Room for a header or two from the start (which also keeps GCC 12 from taking the first
+    // byte appended for a write beyond an empty vector).
+    RiffBuilder() { m_v.reserve(256); }
     void u8(uint8_t v) { m_v.push_back(v); }
     void u16(uint16_t v) { u8(static_cast<uint8_t>(v)), u8(static_cast<uint8_t>(v >> 8)); }
     void u32(uint32_t v) { u16(static_cast<uint16_t>(v)), u16(static_cast<uint16_t>(v >> 16)); }
