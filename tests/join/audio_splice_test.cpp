@@ -75,11 +75,8 @@ class AudioSpliceTest : public ::testing::Test {
     int32_t join(const std::vector<JoinedSegment>& segments, bool silence = true) {
         m_state = join::JoinState{};
         for (const JoinedSegment& s : segments) {
-            ClipInfo clip = clips::Inspected(s.file);
-            clip.leadIn = static_cast<int32_t>(s.first);
-            clip.leadOut = static_cast<int32_t>(s.last);
-            clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
-            m_state.clips.push_back(clip);
+            m_state.clips.push_back(clips::Inspected(s.file, static_cast<int32_t>(s.first),
+                                                     static_cast<int32_t>(s.last)));
         }
         m_state.clipCount = static_cast<int>(segments.size());
         m_state.destFileName = out();

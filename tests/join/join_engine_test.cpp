@@ -39,15 +39,7 @@ class JoinEngineTest : public ::testing::Test {
         return path;
     }
     ClipInfo inspect(const std::string& path, int32_t leadIn = 0, int32_t leadOut = -1) {
-        ClipInfo clip;
-        clip.fileName = path;
-        EXPECT_EQ(LoadClipInfo(clip), 0) << path;
-        if (leadOut >= 0 || leadIn > 0) {
-            clip.leadIn = leadIn;
-            clip.leadOut = leadOut >= 0 ? leadOut : clip.leadOut;
-            clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
-        }
-        return clip;
+        return clips::Inspected(path, leadIn, leadOut);
     }
     int32_t run(std::vector<ClipInfo> clips, bool stop = false) {
         m_state = join::JoinState{};

@@ -40,11 +40,8 @@ class SpliceJudge {
     int32_t join(const std::vector<Segment>& segments) {
         m_state = join::JoinState{};
         for (const Segment& s : segments) {
-            ClipInfo clip = clips::Inspected(s.path);
-            clip.leadIn = static_cast<int32_t>(s.in);
-            clip.leadOut = static_cast<int32_t>(s.out);
-            clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
-            m_state.clips.push_back(clip);
+            m_state.clips.push_back(
+                clips::Inspected(s.path, static_cast<int32_t>(s.in), static_cast<int32_t>(s.out)));
         }
         m_state.clipCount = static_cast<int>(segments.size());
         m_state.destFileName = out();

@@ -66,12 +66,8 @@ class FrmPreviewTest : public ::testing::Test {
     }
 
     ClipInfo entry(const std::string& name, int leadIn, int leadOut) {
-        ClipInfo clip{};
-        clip.fileName = s_dir->file(name);
-        EXPECT_EQ(0, LoadClipInfo(clip)) << name;
-        clip.leadIn = leadIn;
-        clip.leadOut = leadOut;
-        clip.segmentFrames = leadOut - leadIn + 1;
+        ClipInfo clip = clips::Inspected(s_dir->file(name));
+        clips::Trim(clip, leadIn, leadOut);
         return clip;
     }
 
@@ -324,9 +320,7 @@ TEST_F(FrmPreviewTest, MarksAreOfferedExactlyWhereTheJoinAcceptsThem) {
     std::vector<ClipInfo> clips = {entry("d.avi", 0, kFrames - 1)};
     const auto accepted = [&](int leadIn, int leadOut) {
         ClipInfo segment = clips[0];
-        segment.leadIn = leadIn;
-        segment.leadOut = leadOut;
-        segment.segmentFrames = leadOut - leadIn + 1;
+        ::clips::Trim(segment, leadIn, leadOut);
         return join::CheckSegment(segment).problem;
     };
     int ends = 0;

@@ -237,10 +237,19 @@ std::string WriteTagged(const testing_support::TempDir& dir, const std::string& 
     return path;
 }
 
-ClipInfo Inspected(const std::string& path) {
+void Trim(ClipInfo& clip, int32_t in, int32_t out) {
+    clip.leadIn = in;
+    clip.leadOut = out >= 0 ? out : clip.leadOut;
+    clip.segmentFrames = clip.leadOut - clip.leadIn + 1;
+}
+
+ClipInfo Inspected(const std::string& path, int32_t in, int32_t out) {
     ClipInfo info;
     info.fileName = path;
     EXPECT_EQ(LoadClipInfo(info), 0) << path;
+    if (in > 0 || out >= 0) {
+        Trim(info, in, out);
+    }
     return info;
 }
 

@@ -76,8 +76,11 @@ bool Write(const std::string& path, const ClipShape& shape);
 // A clip of the given number of frames named TAG.avi in the folder, otherwise of the default shape.
 std::string WriteTagged(const testing_support::TempDir& dir, const std::string& tag, int frames);
 
-// The clip's record as the job holds it, inspected; a failed inspection fails the test.
-ClipInfo Inspected(const std::string& path);
+// Sets the clip's segment to frames in..out (out -1: to its last frame), as marking it does.
+void Trim(ClipInfo& clip, int32_t in, int32_t out = -1);
+// The clip's record as the job holds it, inspected (a failed inspection fails the test), and
+// trimmed to in..out when a segment is given.
+ClipInfo Inspected(const std::string& path, int32_t in = 0, int32_t out = -1);
 
 // ---- Clips as the chunks written ------------------------------------------------------------
 
